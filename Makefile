@@ -1,0 +1,34 @@
+# make run   : installs what is missing, builds, and starts the desktop program
+# make test  : installs what is missing, builds, runs every test (normal and sanitizer builds)
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+
+.PHONY: deps build run test test-main test-asan bench calc clean data
+
+deps:
+	@bash scripts/setup-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/app/dovex
+
+test: test-main test-asan
+
+test-main: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE slow
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDOVEX_SANITIZE=ON -DDOVEX_WITH_QT=OFF \
+	  -DDOVEX_WITH_TOOLS=OFF -DDOVEX_WITH_BENCH=OFF >/dev/null
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE slow
+
+bench: build
+	$(BUILD)/bench/dovex_bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the program need; does nothing when they are present.
+set -euo pipefail
+pkgs=(cmake g++ make pkg-config git
+      libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind clang-format
+      libcli11-dev nlohmann-json3-dev libxrl-dev
+      qt6-base-dev libqt6printsupport6 libgl1-mesa-dev
+      fonts-noto-cjk xvfb xauth poppler-utils)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
