@@ -16,7 +16,7 @@ template <class T, long Lo, long Hi>
 class Checked {
     static_assert(Hi >= Lo);
 
-public:
+  public:
     static constexpr long lo = Lo;
     static constexpr long hi = Hi;
     static constexpr std::size_t size = static_cast<std::size_t>(Hi - Lo + 1);
@@ -35,7 +35,7 @@ public:
     const std::array<T, size>& raw() const { return v_; }
     std::array<T, size>& raw() { return v_; }
 
-private:
+  private:
     std::array<T, size> v_;
 };
 

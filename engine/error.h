@@ -9,17 +9,17 @@
 namespace dovex {
 
 class CalcError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class DataFileError : public std::runtime_error {
-public:
+  public:
     DataFileError(std::string file, const std::string& what)
         : std::runtime_error(file + ": " + what), file_(std::move(file)) {}
     const std::string& file() const { return file_; }
 
-private:
+  private:
     std::string file_;
 };
 

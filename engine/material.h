@@ -10,10 +10,10 @@
 namespace dovex {
 
 struct MaterialTable {
-    std::string name;              // first line of the file (UTF-8)
-    double density = 0;            // g/cm3
-    std::vector<double> energyMeV; // rising, the first at most 0.001 MeV, the last at least 10 MeV
-    std::vector<double> total;     // total mass attenuation coefficient, cm2/g
+    std::string name;               // first line of the file (UTF-8)
+    double density = 0;             // g/cm3
+    std::vector<double> energyMeV;  // rising, the first at most 0.001 MeV, the last at least 10 MeV
+    std::vector<double> total;      // total mass attenuation coefficient, cm2/g
 };
 
 inline constexpr std::size_t kMaxMaterialRecords = 100;

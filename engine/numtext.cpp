@@ -212,10 +212,12 @@ std::string FormatPattern(double value, std::string_view pattern) {
     }
     std::string prefix(pattern.substr(0, first));
     std::string suffix(pattern.substr(end));
-    std::string_view mant = pattern.substr(first, (expPos == std::string_view::npos ? end : expPos) - first);
+    std::string_view mant =
+        pattern.substr(first, (expPos == std::string_view::npos ? end : expPos) - first);
     std::size_t dot = mant.find('.');
     std::string_view ipat = mant.substr(0, dot);
-    std::string_view fpat = dot == std::string_view::npos ? std::string_view{} : mant.substr(dot + 1);
+    std::string_view fpat =
+        dot == std::string_view::npos ? std::string_view{} : mant.substr(dot + 1);
     int minInt = 0;
     for (char c : ipat) minInt += c == '0';
     int fracMandatory = 0, fracOptional = 0;
@@ -261,7 +263,8 @@ std::string FormatPattern(double value, std::string_view pattern) {
         RoundFixed(ToDecimal(ax), frac, &ip, &fp);
     }
     // Optional fraction digits: drop trailing zeros down to the mandatory count.
-    while (static_cast<int>(fp.size()) > fracMandatory && !fp.empty() && fp.back() == '0') fp.pop_back();
+    while (static_cast<int>(fp.size()) > fracMandatory && !fp.empty() && fp.back() == '0')
+        fp.pop_back();
     while (static_cast<int>(ip.size()) < minInt) ip.insert(ip.begin(), '0');
     bool zero = AllZero(ip) && AllZero(fp);
     std::string out = prefix;

@@ -2,6 +2,7 @@
 // Spectrum of a tungsten-target X-ray tube: thick-target bremsstrahlung with self-absorption in
 // the target, the K lines above 70 kV, the ripple of the rectification and the filtration.
 #include <string>
+#include <vector>
 
 #include "engine/conditions.h"
 #include "engine/tables.h"
@@ -9,8 +10,8 @@
 namespace dovex {
 
 struct XraySpectrum {
-    FineArray fluence;      // normalised photon fluence per 0.5 keV bin (sums to 1)
-    FineArray airKerma;     // normalised air kerma per bin with the user's filtration (sums to 1)
+    FineArray fluence;   // normalised photon fluence per 0.5 keV bin (sums to 1)
+    FineArray airKerma;  // normalised air kerma per bin with the user's filtration (sums to 1)
     double filtrationRatio = 0;  // kerma with user filtration / kerma with reference filtration
 };
 

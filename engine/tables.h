@@ -18,14 +18,14 @@ struct BackscatterTable {
 };
 
 struct AttenuationTable {
-    FineArray muW, muAl, muCu;            // per cm
-    FineArray muenAir, muenSoft, muenSkin; // energy-absorption coefficients (common unit)
+    FineArray muW, muAl, muCu;              // per cm
+    FineArray muenAir, muenSoft, muenSkin;  // energy-absorption coefficients (common unit)
 };
 
 struct DefaultOutputTable {
-    Checked<double, 1, 12> outputKv;                      // kV, ascending
-    Checked<Checked<double, 1, 3>, 1, 12> outputPerMas;   // C/kg per mAs at 1 m, [kV][rectification]
-    Checked<double, 1, 3> refAl, refCu;                   // cm, reference filtration per column
+    Checked<double, 1, 12> outputKv;                     // kV, ascending
+    Checked<Checked<double, 1, 3>, 1, 12> outputPerMas;  // C/kg per mAs at 1 m, [kV][rectification]
+    Checked<double, 1, 3> refAl, refCu;                  // cm, reference filtration per column
 };
 
 struct IcruSoftRow {

@@ -21,7 +21,8 @@ namespace {
 // Converts with iconv; returns false when the input has a sequence that cannot be converted.
 bool Convert(const char* to, const char* from, std::string_view in, std::string* out) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv cannot convert to " + std::string(to));
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw std::runtime_error("iconv cannot convert to " + std::string(to));
     std::string result;
     std::vector<char> buf(4096);
     char* inp = const_cast<char*>(in.data());
@@ -66,7 +67,9 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
 
 std::string Utf8ToCp932OrThrow(std::string_view utf8) {
     auto r = Utf8ToCp932(utf8);
-    if (!r) throw std::runtime_error("the text \"" + std::string(utf8) + "\" cannot be written in cp932");
+    if (!r)
+        throw std::runtime_error("the text \"" + std::string(utf8) +
+                                 "\" cannot be written in cp932");
     return *r;
 }
 
@@ -75,7 +78,8 @@ std::string ReadFileBytes(const std::filesystem::path& path, const std::string& 
     std::string name = displayName.empty() ? path.filename().string() : displayName;
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw DataFileError(name, "file not found");
-    if (std::filesystem::is_directory(path, ec)) throw DataFileError(name, "is a folder, not a file");
+    if (std::filesystem::is_directory(path, ec))
+        throw DataFileError(name, "is a folder, not a file");
     std::ifstream f(path, std::ios::binary);
     if (!f) throw DataFileError(name, "cannot be opened for reading");
     std::string data;
@@ -185,7 +189,9 @@ std::optional<std::string> FieldReader::NextItem(bool numeric) {
             item += c;
         }
         // Anything up to the separator after a quoted item is dropped.
-        while (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' && data_[pos_] != '\n') ++pos_;
+        while (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' &&
+               data_[pos_] != '\n')
+            ++pos_;
     } else {
         while (pos_ < data_.size()) {
             char c = data_[pos_];
@@ -220,15 +226,17 @@ double FieldReader::NextNumber(std::size_t expected) {
     std::size_t lineBefore = line_;
     auto item = NextItem(true);
     if (!item)
-        throw DataFileError(name_, "too short: expected " + std::to_string(expected) + " fields, found " +
-                                       std::to_string(items_));
+        throw DataFileError(name_, "too short: expected " + std::to_string(expected) +
+                                       " fields, found " + std::to_string(items_));
     if (!StartsWithNumber(*item))
-        throw DataFileError(name_, "field " + std::to_string(items_) + " (line " + std::to_string(lineBefore) +
-                                       ") is not a number: \"" + item->substr(0, 40) + "\"");
+        throw DataFileError(name_, "field " + std::to_string(items_) + " (line " +
+                                       std::to_string(lineBefore) + ") is not a number: \"" +
+                                       item->substr(0, 40) + "\"");
     double v = ParseLenient(*item);
     if (!std::isfinite(v))
-        throw DataFileError(name_, "field " + std::to_string(items_) + " (line " + std::to_string(lineBefore) +
-                                       ") is out of range: \"" + item->substr(0, 40) + "\"");
+        throw DataFileError(name_, "field " + std::to_string(items_) + " (line " +
+                                       std::to_string(lineBefore) + ") is out of range: \"" +
+                                       item->substr(0, 40) + "\"");
     return v;
 }
 

@@ -33,7 +33,7 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 // item may hold commas (a doubled quote inside stands for one quote), and a line end counts as a
 // separator. Whole lines can be read between items.
 class FieldReader {
-public:
+  public:
     FieldReader(std::string bytes, std::string fileName);
 
     // True when nothing but blanks and line ends remains.
@@ -54,7 +54,7 @@ public:
     std::size_t line() const { return line_; }
     const std::string& fileName() const { return name_; }
 
-private:
+  private:
     void SkipBlanks();
     std::string data_;
     std::string name_;

@@ -1,0 +1,172 @@
+#include "engine/spectrum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "engine/error.h"
+#include "engine/numtext.h"
+
+namespace dovex {
+namespace {
+
+constexpr double kPi = 3.14159;  // the circle constant of the model, as a six-digit value
+constexpr double kTungstenDensity = 19.3;
+constexpr double kFluenceFloor = 1e-10;
+
+double BremsCrossSection(double e, double t) {
+    double u = e / t;
+    return (0.03658 + 0.000029 * e) *
+           (1 - 5.049 * u + 10.847 * u * u - 10.516 * u * u * u + 3.842 * u * u * u * u);
+}
+
+double Divisor(double t) { return 1036.1 * std::exp(-0.04695 * t) + 202.41; }
+
+// Highest bin index i with i <= 2V, i.e. the bins 2..2V that a voltage V reaches.
+long TopBin(double kv) { return static_cast<long>(std::floor(2 * kv)); }
+
+}  // namespace
+
+std::vector<double> PhaseAngles(int rectification) {
+    std::vector<double> phases;
+    switch (rectification) {
+        case 1:
+            phases.push_back(90);
+            break;
+        case 2:
+            for (int p = 75; p <= 90; ++p) phases.push_back(p);
+            break;
+        case 3:
+            for (int p = 2; p <= 90; p += 2) phases.push_back(p);
+            break;
+        default:
+            throw CalcError("unknown rectification type " + std::to_string(rectification));
+    }
+    return phases;
+}
+
+double TubeCurrentWeight(int rectification, double phaseDeg) {
+    if (rectification != 3) return 1.0;
+    double s = std::sin(phaseDeg * kPi / 180);
+    return std::pow(std::min(1.0, s / 0.75), 1.5);
+}
+
+double ThomsonWhiddington(double v) {
+    return 141766 + 12157 * v - 111.046 * v * v + 0.552536 * v * v * v -
+           0.000970158 * v * v * v * v;
+}
+
+double KLineFraction(double v) {
+    if (!(v > 70)) return 0;
+    return (std::sqrt(8.79856 * v - 595.149) - 4.55528) / 4.39928;
+}
+
+XraySpectrum SynthesizeSpectrum(const ExposureConditions& c, const PhysicsTables& t,
+                                const ArbitraryFilter& filter) {
+    const double v0 = c.tubeVoltage;
+    if (!std::isfinite(v0) || !(v0 > 0)) throw CalcError("tube voltage must be above 0 kV");
+    if (v0 > 150) throw CalcError("tube voltage above 150 kV lies beyond the energy grid");
+    const double tanTheta = std::tan(c.targetAngle * kPi / 180);
+    const double cotTheta = 1 / tanTheta;
+    if (!std::isfinite(cotTheta) || !std::isfinite(c.targetAngle))
+        throw CalcError("target angle gives no finite cotangent");
+    const int rect = c.rectification;
+    if (rect < 1 || rect > 3) throw CalcError("unknown rectification type");
+    for (double x : {c.inherentFilter, c.addedAl, c.addedCu, c.arbitraryFilterThickness})
+        if (!std::isfinite(x)) throw CalcError("filter thickness is not a finite number");
+
+    XraySpectrum s;
+    FineArray buffer;
+    const long top0 = TopBin(v0);
+
+    // Unfiltered spectrum summed over the phase angles of the waveform.
+    for (double phase : PhaseAngles(rect)) {
+        const double sinPhase = std::sin(phase * kPi / 180);
+        const double v = v0 * sinPhase;
+        const double w = TubeCurrentWeight(rect, phase);
+        const double cv = ThomsonWhiddington(v);
+        const double kf = KLineFraction(v);
+        const long top = TopBin(v);
+        // Electron-energy factor (1 + 511/T) / L(T) on the 0.5 keV grid of T = 0.5 m.
+        Checked<double, 1, 300> electron;
+        for (long m = 2; m <= top; ++m) {
+            const double te = FineEnergy(m);
+            electron[m] = (1 + 511 / te) / Divisor(te);
+        }
+        for (long i = 2; i <= top; ++i) {
+            const double e = FineEnergy(i);
+            const double mu = t.att.muW[i];
+            double sum = 0;
+            // Electron energies T = E, E + 0.5, ... up to V: each step is the electron slowing down
+            // in the target; photons made at depth are attenuated on their way out.
+            for (long m = i; m <= top; ++m) {
+                const double te = FineEnergy(m);
+                const double x = cotTheta * (v * v - te * te) / (kTungstenDensity * cv);
+                sum += electron[m] * BremsCrossSection(e, te) * std::exp(-mu * x);
+            }
+            buffer[i] = sum;
+        }
+        if (v > 70) {
+            double total = 0;
+            for (long i = 2; i <= top; ++i) total += buffer[i];
+            const double a = total * kf * 0.01;
+            buffer[119] += 0.5048 * a;
+            buffer[116] += 0.2908 * a;
+            buffer[134] += 0.162 * a;
+            buffer[138] += 0.0424 * a;
+        }
+        for (long i = 2; i <= top; ++i) s.fluence[i] += w * buffer[i];
+    }
+
+    // Filtration: reference kerma, user kerma and the filtered photon fluence.
+    const double al = c.inherentFilter + c.addedAl;
+    const double cu = c.addedCu;
+    const double refAl = t.output.refAl[rect];
+    const double refCu = t.output.refCu[rect];
+    FineArray refKerma;
+    for (long i = 2; i <= top0; ++i) {
+        const double unfiltered = s.fluence[i];
+        double arb = 1;
+        if (filter.on == 1) arb = std::exp(-filter.mu[i] * c.arbitraryFilterThickness);
+        refKerma[i] = unfiltered * std::exp(-t.att.muAl[i] * refAl - t.att.muCu[i] * refCu) *
+                      t.att.muenAir[i];
+        s.airKerma[i] = unfiltered * std::exp(-t.att.muAl[i] * al - t.att.muCu[i] * cu) *
+                        t.att.muenAir[i] * arb;
+        s.fluence[i] = unfiltered * std::exp(-t.att.muAl[i] * al) * std::exp(-t.att.muCu[i] * cu) /
+                       FineEnergy(i) * arb;
+    }
+
+    double sum = 0;
+    for (long i = 2; i <= top0; ++i) sum += s.fluence[i];
+    if (!(sum > 0) || !std::isfinite(sum))
+        throw CalcError("the spectrum is empty: no photons pass the filtration");
+    for (long i = 2; i <= top0; ++i) {
+        s.fluence[i] /= sum;
+        if (s.fluence[i] < kFluenceFloor) s.fluence[i] = 0;
+    }
+
+    double kUser = 0, kRef = 0;
+    for (long i = 2; i <= top0; ++i) {
+        kUser += s.airKerma[i];
+        kRef += refKerma[i];
+    }
+    if (!(kUser > 0) || !(kRef > 0) || !std::isfinite(kUser) || !std::isfinite(kRef))
+        throw CalcError("the air kerma of the spectrum is zero");
+    s.filtrationRatio = kUser / kRef;
+    for (long i = 2; i <= top0; ++i) s.airKerma[i] /= kUser;
+    return s;
+}
+
+std::string SpectrumFileText(const XraySpectrum& s) {
+    std::string out;
+    out.reserve(300 * 17);
+    for (long i = 1; i <= 300; ++i) {
+        out += FormatPattern(FineEnergy(i), "0000.0");
+        out += ", ";
+        out += FormatPattern(s.fluence[i], "0.00000");
+        out += "\r\n";
+    }
+    return out;
+}
+
+}  // namespace dovex
