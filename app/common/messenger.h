@@ -10,7 +10,7 @@ namespace dovex::ui {
 enum class Icon { None, Warning, Exclamation, Information, Question };
 
 class Messenger {
-public:
+  public:
     virtual ~Messenger() = default;
     virtual void beep() = 0;
     // A message with an OK button.
@@ -23,7 +23,7 @@ public:
 
 // The message boxes of the desktop (QMessageBox and QApplication::beep).
 class BoxMessenger : public Messenger {
-public:
+  public:
     void beep() override;
     void show(QWidget* parent, const QString& text, Icon icon) override;
     bool askOkCancel(QWidget* parent, const QString& text, Icon icon) override;

@@ -1,0 +1,40 @@
+#include "engine/presets.h"
+
+namespace dovex {
+
+const std::array<FieldPreset, 11>& FieldPresets() {
+    static const std::array<FieldPreset, 11> presets = {{
+        {"六切サイズ 縦", "25.4", "20.3", 1},
+        {"六切サイズ 横", "20.3", "25.4", 1},
+        {"四切サイズ 縦", "30.5", "25.4", 1},
+        {"四切サイズ 横", "25.4", "30.5", 1},
+        {"大四サイズ 縦", "35.6", "28.0", 1},
+        {"大四サイズ 横", "28.0", "35.6", 1},
+        {"大角サイズ", "35.6", "35.6", 1},
+        {"半切サイズ 縦", "43.2", "35.6", 1},
+        {"半切サイズ 横", "35.6", "43.2", 1},
+        {"その他", "", "", 1},
+        {"円形照射野", "10.0", "0", 2},
+    }};
+    return presets;
+}
+
+std::optional<FieldPreset> FindFieldPreset(std::string_view name) {
+    for (const auto& p : FieldPresets())
+        if (name == p.name) return p;
+    return std::nullopt;
+}
+
+double MeasuredExposureToCkg(double value, ExposureUnit unit, double airWOverE) {
+    switch (unit) {
+        case ExposureUnit::Roentgen:
+            return value * 0.000258;
+        case ExposureUnit::Gray:
+            return value / airWOverE;
+        case ExposureUnit::CoulombPerKg:
+            break;
+    }
+    return value;
+}
+
+}  // namespace dovex
