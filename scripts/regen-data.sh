@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Regenerates the physical reference data files of data/ byte for byte:
+#   Att_coeff2020.dat, default-output.op, ICRUSoft.dat, Primary.dat (lines 1-31),
+#   the filter material files *.ele / *.mix and "はじめにお読み下さい.txt".
+# Sources: xraylib 4.0.0 (Debian libxrl-dev) and the NIST SRD 126 tables in
+# $DOVEX_NIST_MUEN_DIR (default: ../shared/reference/nist-muen beside the checkout).
+#
+# Usage: scripts/regen-data.sh [build folder]   (default: build-regen)
+# The Monte Carlo data (dBSF files, PDS-data) have their own command, which is run afterwards
+# when it exists and DOVEX_REGEN_MC=1 is set (it takes much longer).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build-regen}
+nist=${DOVEX_NIST_MUEN_DIR:-$root/../shared/reference/nist-muen}
+if [ ! -f "$nist/air.csv" ]; then
+  echo "regen-data: NIST tables not found in $nist (set DOVEX_NIST_MUEN_DIR)" >&2
+  exit 1
+fi
+cmake -S "$root" -B "$build" -DDOVEX_WITH_QT=OFF -DDOVEX_WITH_BENCH=OFF -DDOVEX_WITH_TOOLS=ON >/dev/null
+cmake --build "$build" -j2 --target dovex-refdata
+"$build/tools/refdata/dovex-refdata" --nist "$nist" --out "$root/data"
+
+if [ "${DOVEX_REGEN_MC:-0}" = 1 ]; then
+  for s in "$root"/scripts/regen-mc-data.sh "$root"/scripts/regen-mc.sh; do
+    if [ -x "$s" ]; then "$s"; break; fi
+  done
+fi
