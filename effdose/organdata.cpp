@@ -1,0 +1,103 @@
+#include "effdose/organdata.h"
+
+#include <cmath>
+
+#include "engine/error.h"
+#include "engine/numtext.h"
+#include "engine/textio.h"
+
+namespace dovex {
+
+namespace {
+
+constexpr std::size_t kFields = 7 * kTissueRows;
+
+int ReadMode(FieldReader& reader, const std::string& fileName, long record) {
+    const double v = reader.NextNumber(kFields);
+    if (v != 0 && v != 1 && v != 2) {
+        throw DataFileError(fileName, "record " + std::to_string(record) +
+                                          ": depth mode must be 0, 1 or 2, found " +
+                                          PlainNumber(v));
+    }
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
+OrganDataRecords ParseOrganData(const std::string& bytes, const std::string& fileName) {
+    OrganDataRecords recs;
+    FieldReader reader(bytes, fileName);
+    for (long i = 1; i <= kTissueRows; ++i) {
+        OrganDataRecord& r = recs[i];
+        auto label = reader.NextItem(false);
+        if (!label) {
+            throw DataFileError(fileName, "expected " + std::to_string(kFields) +
+                                              " fields, found " +
+                                              std::to_string(reader.itemsRead()));
+        }
+        r.label = *label;
+        r.applies = reader.NextNumber(kFields);
+        r.startMode = ReadMode(reader, fileName, i);
+        r.startValue = reader.NextNumber(kFields);
+        r.endMode = ReadMode(reader, fileName, i);
+        r.endValue = reader.NextNumber(kFields);
+        r.percentage = reader.NextNumber(kFields);
+        if (!std::isfinite(r.startValue) || !std::isfinite(r.endValue) ||
+            !std::isfinite(r.percentage)) {
+            throw DataFileError(fileName, "record " + std::to_string(i) + ": value is not finite");
+        }
+    }
+    return recs;
+}
+
+double DepthFromMode(int mode, double value, double thickness) {
+    switch (mode) {
+        case 0:
+            return value;
+        case 1:
+            return value * thickness;
+        case 2:
+            return thickness - value;
+        default:
+            throw CalcError("depth mode must be 0, 1 or 2");
+    }
+}
+
+bool IsSafeExamPartName(std::string_view examPart) {
+    if (examPart.empty()) return false;
+    if (examPart.find("..") != std::string_view::npos) return false;
+    for (char ch : examPart) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (ch == '/' || ch == '\\' || ch == ':' || u < 0x20 || u == 0x7f) return false;
+    }
+    return true;
+}
+
+std::filesystem::path OrganDataPath(const std::filesystem::path& dataDir,
+                                    std::string_view examPart) {
+    const std::string display = "Organ-data/" + std::string(examPart) + ".csv";
+    if (!IsSafeExamPartName(examPart)) {
+        throw DataFileError(display, "対象部位のデータがありません (not a usable exam part name)");
+    }
+    const std::u8string stem(reinterpret_cast<const char8_t*>(examPart.data()), examPart.size());
+    return dataDir / "Organ-data" / std::filesystem::path(stem + u8".csv");
+}
+
+void LoadOrganData(std::string_view examPart, double subjectThickness,
+                   const std::filesystem::path& dataDir, OrganRows& rows) {
+    const std::string display = "Organ-data/" + std::string(examPart) + ".csv";
+    const std::filesystem::path path = OrganDataPath(dataDir, examPart);
+    const OrganDataRecords recs = ParseOrganData(ReadFileBytes(path, display, 1u << 20), display);
+    const double t = subjectThickness;
+    for (long i = 1; i <= kTissueRows; ++i) {
+        const OrganDataRecord& r = recs[i];
+        if (r.applies != 1) continue;
+        TissueRow& row = rows.rows[i];
+        row.tick = TickState::Checked;
+        row.startDepth = FormatPattern(DepthFromMode(r.startMode, r.startValue, t), "#0.0");
+        row.endDepth = FormatPattern(DepthFromMode(r.endMode, r.endValue, t), "#0.0");
+        row.percentage = PlainNumber(r.percentage);
+    }
+}
+
+}  // namespace dovex

@@ -1,0 +1,45 @@
+#include "effdose/organrows.h"
+
+#include <array>
+
+#include "engine/error.h"
+
+namespace dovex {
+
+namespace {
+
+const std::array<TissueInfo, kTissueRows> kInfo = {{
+    {"乳房", " 乳房　 ―", 1, "0.12", "乳房のデータに入力ミスがあります"},
+    {"骨髄(赤色)", "骨髄(赤色) ", 2, "0.12", "骨髄のデータに入力ミスがあります"},
+    {"結腸", " 結腸　 ―", 3, "0.12", "結腸のデータに入力ミスがあります"},
+    {"肺", "　肺 　 ―", 4, "0.12", "肺のデータに入力ミスがあります"},
+    {"胃", "　胃 　 ―", 5, "0.12", "胃のデータに入力ミスがあります"},
+    {"生殖腺", "生殖腺  ―", 6, "0.08", "生殖腺のデータに入力ミスがあります"},
+    {"甲状腺", "甲状腺  ―", 7, "0.04", "甲状腺のデータに入力ミスがあります"},
+    {"食道", " 食道　 ―", 8, "0.04", "食道のデータに入力ミスがあります"},
+    {"肝臓", " 肝臓　 ―", 9, "0.04", "肝臓のデータに入力ミスがあります"},
+    {"膀胱", " 膀胱　 ―", 10, "0.04", "膀胱のデータに入力ミスがあります"},
+    {"骨表面", "骨表面  ―", 11, "0.01", "骨表面のデータに入力ミスがあります"},
+    {"入射皮膚面", "入射皮膚面", 12, "0.01", "皮膚のデータに入力ミスがあります"},
+    {"射出皮膚面", "射出皮膚面", 12, "0.01", "皮膚のデータに入力ミスがあります"},
+    {"脳", "　脳 　 ―", 13, "0.01", "脳の深さに入力ミスがあります"},
+    {"唾液腺", "唾液腺  ―", 14, "0.01", "唾液腺のデータに入力ミスがあります"},
+    {"残りの組織", "残りの組織", 15, "0.12", "残りの組織のデータに入力ミスがあります"},
+}};
+
+const std::array<double, 15> kWeights = {0.12, 0.12, 0.12, 0.12, 0.12, 0.08, 0.04, 0.04,
+                                         0.04, 0.04, 0.01, 0.01, 0.01, 0.01, 0.12};
+
+}  // namespace
+
+const TissueInfo& TissueInfoOf(long row) {
+    if (row < 1 || row > kTissueRows) ThrowIndexError("tissue row", row, 1, kTissueRows);
+    return kInfo[static_cast<std::size_t>(row - 1)];
+}
+
+double DefaultTissueWeight(long index) {
+    if (index < 1 || index > 15) ThrowIndexError("tissue weight", index, 1, 15);
+    return kWeights[static_cast<std::size_t>(index - 1)];
+}
+
+}  // namespace dovex
