@@ -1,0 +1,54 @@
+#pragma once
+// The conditions of one exposure as a command line (or a row of a conditions file) gives them:
+// option names without dashes and their texts, lengths in cm and filters in mm as a user types
+// them. Shared by the single calculation and the batch mode of dovex-calc.
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/conditions.h"
+#include "engine/dose.h"
+#include "engine/presets.h"
+#include "engine/tables.h"
+
+namespace dovex::cli {
+
+// A wrong option or value: the command line is at fault (exit status 2).
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CalcRequest {
+    ExposureConditions cond;  // start-up defaults
+    std::string filterFile;   // arbitrary filter material file
+    std::optional<double> filterMm;
+    std::optional<double> exposureValue;  // measured exposure at 1 m
+    ExposureUnit exposureUnit = ExposureUnit::CoulombPerKg;
+    bool examPartGiven = false;
+};
+
+// Names of the condition options, in the order --help lists them.
+const std::vector<std::string>& ConditionOptionNames();
+// Applies one condition option (name without dashes). Throws UsageError for an unknown name or
+// a value that is not what the option takes.
+void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_view value);
+
+struct PreparedCalc {
+    ExposureConditions cond;
+    ArbitraryFilter filter;
+};
+// Resolves the request against the loaded tables: the measured exposure in C/kg, the arbitrary
+// filter read from its material file (relative names are looked up in the working folder, then
+// in the data folder). Throws DataFileError for a bad material file, UsageError for an
+// inconsistent request.
+PreparedCalc PrepareCalc(const CalcRequest& req, const PhysicsTables& tables,
+                         const std::filesystem::path& dataDir);
+
+// A strictly read number: the whole text must be one number.
+double ParseStrictNumber(std::string_view name, std::string_view text);
+
+}  // namespace dovex::cli

@@ -1,0 +1,95 @@
+#include "cli/report.h"
+
+#include <nlohmann/json.hpp>
+
+#include "engine/numtext.h"
+
+namespace dovex {
+
+CalcOutcome RunCalculation(const cli::PreparedCalc& prep, const PhysicsTables& tables,
+                           const std::filesystem::path& /*dataDir*/, bool /*examPartGiven*/) {
+    CalcOutcome o;
+    o.cond = prep.cond;
+    o.engine = RunEngine(o.cond, tables, prep.filter);
+    return o;
+}
+
+std::string FormatPlain(const CalcOutcome& o) {
+    const DoseResult& d = o.engine.dose;
+    std::string s;
+    auto line = [&](const std::string& caption, const std::string& value, const std::string& unit) {
+        s += caption + "  " + value + (unit.empty() ? "" : " " + unit) + "\n";
+    };
+    line("照射線量 at １ｍ", FormatPattern(o.cond.exposureAt1m, "0.00E+0"), "C/kg");
+    line("後方散乱係数 軟部組織吸収線量に基づく", FormatPattern(d.bsfSoft, "#0.000"), "");
+    line("後方散乱係数 皮膚組織吸収線量に基づく", FormatPattern(d.bsfSkin, "#0.000"), "");
+    line("後方散乱係数 空気カーマに基づく", FormatPattern(d.bsfAir, "#0.000"), "");
+    line("照射線量 - 吸収線量 変換係数 軟部組織", FormatPattern(d.convSoft, "#00.00"), "Gy/C/kg");
+    line("照射線量 - 吸収線量 変換係数 皮膚組織", FormatPattern(d.convSkin, "#00.00"), "Gy/C/kg");
+    line("入射表面線量 軟部組織吸収線量", FormatPattern(d.esdSoft, "#0.00"), "mGy");
+    line("入射表面線量 皮膚組織吸収線量", FormatPattern(d.esdSkin, "#0.00"), "mGy");
+    line("入射表面線量 空気カーマ", FormatPattern(d.esdAir, "#0.00"), "mGy");
+    line("実効線量", o.estimated ? FormatPattern(d.effectiveDose, "##0.000") : "---", "mSv");
+    if (!o.failedMessage.empty()) s += o.failedMessage + "\n";
+    s += o.estimatePlain;
+    return s;
+}
+
+std::string FormatJson(const CalcOutcome& o) {
+    const ExposureConditions& c = o.cond;
+    const DoseResult& d = o.engine.dose;
+    nlohmann::ordered_json j;
+    j["exposureAt1m"] = c.exposureAt1m;
+    j["filtrationRatio"] = o.engine.spectrum.filtrationRatio;
+    j["convSoft"] = d.convSoft;
+    j["convSkin"] = d.convSkin;
+    j["convAir"] = d.convAir;
+    j["bsfSoft"] = d.bsfSoft;
+    j["bsfSkin"] = d.bsfSkin;
+    j["bsfAir"] = d.bsfAir;
+    j["esdSoft"] = d.esdSoft;
+    j["esdSkin"] = d.esdSkin;
+    j["esdAir"] = d.esdAir;
+    if (o.estimated)
+        j["effectiveDose"] = d.effectiveDose;
+    else
+        j["effectiveDose"] = nullptr;
+    if (!o.failedMessage.empty()) j["estimateMessage"] = o.failedMessage;
+    nlohmann::ordered_json cj;
+    cj["tubeVoltage"] = c.tubeVoltage;
+    cj["tubeCurrent"] = c.tubeCurrent;
+    cj["exposureTime"] = c.exposureTime;
+    cj["targetAngle"] = c.targetAngle;
+    cj["inherentFilter"] = c.inherentFilter;
+    cj["addedAl"] = c.addedAl;
+    cj["addedCu"] = c.addedCu;
+    cj["arbitraryFilterName"] = c.arbitraryFilterName;
+    cj["arbitraryFilterThickness"] = c.arbitraryFilterThickness;
+    cj["rectification"] = c.rectification;
+    cj["ffd"] = c.ffd;
+    cj["fsd"] = c.fsd;
+    cj["subjectThickness"] = c.subjectThickness;
+    cj["fieldPreset"] = c.fieldPreset;
+    cj["fieldLong"] = c.fieldLong;
+    cj["fieldShort"] = c.fieldShort;
+    cj["fieldShape"] = c.fieldShape;
+    cj["phantom"] = c.phantom;
+    cj["exposureSource"] = c.exposureSource;
+    cj["examPart"] = c.examPart;
+    cj["units"] = {{"lengths", "cm"},
+                   {"filters", "cm"},
+                   {"exposureAt1m", "C/kg"},
+                   {"doses", "mGy"},
+                   {"effectiveDose", "mSv"}};
+    j["conditions"] = cj;
+    if (!o.estimateJsonText.empty()) {
+        auto extra = nlohmann::ordered_json::parse(o.estimateJsonText);
+        for (auto it = extra.begin(); it != extra.end(); ++it) j[it.key()] = it.value();
+    }
+    return j.dump(2) + "\n";
+}
+
+void AddExtraModes(CLI::App&) {}
+int RunExtraModes(const std::filesystem::path&) { return -1; }
+
+}  // namespace dovex

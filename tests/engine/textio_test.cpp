@@ -1,0 +1,87 @@
+#include "engine/textio.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/error.h"
+#include "tests/support/synthdata.h"
+
+using namespace dovex;
+using dovex::testing::TempDir;
+
+TEST(Cp932, HorizontalBarIs815CAndRoundTrips) {
+    auto bytes = Utf8ToCp932("―");
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, std::string("\x81\x5C"));
+    EXPECT_EQ(Cp932ToUtf8("\x81\x5C"), "―");
+    const std::string jp = "照射部位　胸部正面 ～ ﾀｰｹﾞｯﾄ角度(度) μSv";
+    auto enc = Utf8ToCp932(jp);
+    ASSERT_TRUE(enc);
+    EXPECT_EQ(Cp932ToUtf8(*enc), jp);
+}
+
+TEST(Cp932, RefusesWhatItCannotRepresent) {
+    EXPECT_FALSE(Utf8ToCp932("emoji 😀"));
+    EXPECT_THROW(Utf8ToCp932OrThrow("한국어"), std::runtime_error);
+    EXPECT_THROW(Cp932ToUtf8("\x81"), std::runtime_error);          // truncated lead byte
+    EXPECT_THROW(Cp932ToUtf8("\xA0\xFF\xFD"), std::runtime_error);  // not cp932
+}
+
+TEST(FieldReader, CommasAndLineBreaksSeparateFields) {
+    FieldReader r("header, with comma\r\n1,2\r\n3\r\n 4 , 5,6\r\n", "f.dat");
+    EXPECT_EQ(*r.ReadLine(), "header, with comma");
+    double sum = 0;
+    for (int i = 0; i < 6; ++i) sum += r.NextNumber(6);
+    EXPECT_DOUBLE_EQ(sum, 21);
+    EXPECT_TRUE(r.AtEnd());
+    try {
+        r.NextNumber(7);
+        FAIL();
+    } catch (const DataFileError& e) {
+        EXPECT_EQ(e.file(), "f.dat");
+        EXPECT_NE(std::string(e.what()).find("expected 7 fields, found 6"), std::string::npos);
+    }
+}
+
+TEST(FieldReader, QuotedItemsKeepCommasAndQuotes) {
+    FieldReader r("\"a,b\",\"say \"\"hi\"\"\",plain text ,\r\n\"x\"\r\n", "f.csv");
+    EXPECT_EQ(*r.NextItem(), "a,b");
+    EXPECT_EQ(*r.NextItem(), "say \"hi\"");
+    EXPECT_EQ(*r.NextItem(), "plain text");
+    EXPECT_EQ(*r.NextItem(), "x");  // line ends before an item are skipped
+    EXPECT_FALSE(r.NextItem());
+}
+
+TEST(FieldReader, NonNumericFieldIsNamed) {
+    FieldReader r("1,2\r\nxyz,4\r\n", "data.dat");
+    r.NextNumber(4);
+    r.NextNumber(4);
+    try {
+        r.NextNumber(4);
+        FAIL();
+    } catch (const DataFileError& e) {
+        std::string w = e.what();
+        EXPECT_NE(w.find("data.dat"), std::string::npos);
+        EXPECT_NE(w.find("line 2"), std::string::npos);
+        EXPECT_NE(w.find("xyz"), std::string::npos);
+    }
+}
+
+TEST(AtomicWrite, ReplacesWholeOrNothing) {
+    TempDir dir;
+    auto file = dir.path() / "out.txt";
+    WriteFileAtomic(file, "old");
+    WriteFileAtomic(file, "new contents");
+    EXPECT_EQ(dovex::testing::ReadBytes(file), "new contents");
+    // A folder that does not exist: an error, and nothing left behind.
+    EXPECT_THROW(WriteFileAtomic(dir.path() / "missing" / "x.txt", "x"), std::runtime_error);
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
+    EXPECT_EQ(files, 1);
+}
+
+TEST(Lines, SplitAndJoin) {
+    auto lines = SplitLines("a\r\nb\nc");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "b");
+    EXPECT_EQ(JoinCrLf({"x", "y"}), "x\r\ny\r\n");
+}
