@@ -120,6 +120,8 @@ int main(int argc, char** argv) {
             auto it = given.find(name);
             if (it != given.end()) cli::ApplyConditionOption(req, name, it->second);
         }
+        if (req.filterFile.empty() != !req.filterMm)
+            throw cli::UsageError("--filter-file and --filter-mm go together");
     } catch (const cli::UsageError& e) {
         std::fprintf(stderr, "dovex-calc: %s\nRun with --help for the options.\n", e.what());
         return 2;

@@ -2,15 +2,75 @@
 
 #include <nlohmann/json.hpp>
 
+#include "effdose/estimate.h"
 #include "engine/numtext.h"
 
 namespace dovex {
 
+namespace {
+
+const char* TickText(TickState t) {
+    switch (t) {
+        case TickState::Checked:
+            return "checked";
+        case TickState::Grey:
+            return "grey";
+        case TickState::Unchecked:
+            break;
+    }
+    return "unchecked";
+}
+
+}  // namespace
+
 CalcOutcome RunCalculation(const cli::PreparedCalc& prep, const PhysicsTables& tables,
-                           const std::filesystem::path& /*dataDir*/, bool /*examPartGiven*/) {
+                           const std::filesystem::path& dataDir, bool examPartGiven) {
     CalcOutcome o;
     o.cond = prep.cond;
+    // Without an exam part no estimate is asked for.
+    if (!examPartGiven) o.cond.examPart = kNoEstimateExamPart;
     o.engine = RunEngine(o.cond, tables, prep.filter);
+
+    KernelFiles kernels(dataDir);
+    OrganRows rows;
+    EstimateResult est = RunEffectiveDoseEstimate(o.cond, o.engine.spectrum, o.engine.dose, tables,
+                                                  dataDir, kernels, rows);
+    o.estimated = est.estimated;
+    o.failedMessage = est.message;
+    if (!est.curveComputed) return o;
+
+    for (const std::string& line : FormatOrganTable(rows)) o.estimatePlain += line + "\n";
+    nlohmann::ordered_json extra;
+    nlohmann::ordered_json organs = nlohmann::ordered_json::array();
+    for (long i = 1; i <= kTissueRows; ++i) {
+        const TissueRow& r = rows.rows[i];
+        nlohmann::ordered_json row;
+        row["tissue"] = TissueInfoOf(i).name;
+        row["ticked"] = r.tick == TickState::Checked;
+        row["tick"] = TickText(r.tick);
+        row["startDepth"] = r.startDepth;
+        row["endDepth"] = r.endDepth;
+        row["percentage"] = r.percentage;
+        row["weight"] = tables.tissueWeights[TissueInfoOf(i).weightIndex];
+        if (est.organs.doseMicroSv[i])
+            row["doseMicroSv"] = *est.organs.doseMicroSv[i];
+        else
+            row["doseMicroSv"] = nullptr;
+        row["doseLabel"] = r.doseLabel;
+        organs.push_back(row);
+    }
+    extra["organs"] = organs;
+    nlohmann::ordered_json layers = nlohmann::ordered_json::array();
+    for (long k = 1; k <= est.curve.layers; ++k) {
+        layers.push_back({{"layer", k},
+                          {"depthFrom", 0.5 * static_cast<double>(k - 1)},
+                          {"depthTo", 0.5 * static_cast<double>(k)},
+                          {"primary", est.curve.primary[k]},
+                          {"scatter", est.curve.scatter[k]},
+                          {"total", est.curve.total[k]}});
+    }
+    extra["depthDose"] = layers;
+    o.estimateJsonText = extra.dump();
     return o;
 }
 

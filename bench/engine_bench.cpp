@@ -1,0 +1,58 @@
+// Speed of the engine on the shipped data for the default conditions: spectrum synthesis, the
+// dose computation and the whole chain of one calculation.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "engine/dose.h"
+#include "engine/spectrum.h"
+#include "engine/tables.h"
+
+namespace {
+
+const dovex::PhysicsTables& Tables() {
+    static dovex::PhysicsTables* t = [] {
+        auto* p = new dovex::PhysicsTables;
+        dovex::LoadPhysicsTables(*p, DOVEX_SOURCE_DATA_DIR);
+        return p;
+    }();
+    return *t;
+}
+
+void BM_SynthesizeSpectrum(benchmark::State& state) {
+    dovex::ExposureConditions c;
+    c.rectification = static_cast<int>(state.range(0));
+    dovex::ArbitraryFilter f;
+    for (auto _ : state) benchmark::DoNotOptimize(dovex::SynthesizeSpectrum(c, Tables(), f));
+}
+BENCHMARK(BM_SynthesizeSpectrum)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
+
+void BM_ComputeDoses(benchmark::State& state) {
+    dovex::ExposureConditions c;
+    dovex::ArbitraryFilter f;
+    auto s = dovex::SynthesizeSpectrum(c, Tables(), f);
+    c.exposureAt1m = dovex::ComputeExposureAt1m(c, s, Tables());
+    for (auto _ : state) benchmark::DoNotOptimize(dovex::ComputeDoses(c, s, Tables()));
+}
+BENCHMARK(BM_ComputeDoses)->Unit(benchmark::kMicrosecond);
+
+void BM_WholeChain(benchmark::State& state) {
+    dovex::ArbitraryFilter f;
+    for (auto _ : state) {
+        dovex::ExposureConditions c;
+        benchmark::DoNotOptimize(dovex::RunEngine(c, Tables(), f));
+    }
+}
+BENCHMARK(BM_WholeChain)->Unit(benchmark::kMicrosecond);
+
+void BM_LoadPhysicsTables(benchmark::State& state) {
+    for (auto _ : state) {
+        auto* t = new dovex::PhysicsTables;
+        dovex::LoadPhysicsTables(*t, DOVEX_SOURCE_DATA_DIR);
+        benchmark::DoNotOptimize(t);
+        delete t;
+    }
+}
+BENCHMARK(BM_LoadPhysicsTables)->Unit(benchmark::kMillisecond);
+
+}  // namespace

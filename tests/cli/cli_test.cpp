@@ -1,0 +1,143 @@
+// dovex-calc as a user runs it: exit statuses, plain and JSON output, the spectrum file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/calcargs.h"
+#include "engine/spectrum.h"
+#include "engine/textio.h"
+#include "tests/support/synthdata.h"
+
+using dovex::testing::TempDir;
+
+namespace {
+
+struct CalcRun {
+    int status = -1;
+    std::string out;
+};
+
+CalcRun Calc(const std::string& args) {
+    CalcRun r;
+    std::string cmd = std::string(DOVEX_CALC) + " " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    void SetUp() override { dovex::testing::WriteSyntheticData(dir.path()); }
+    std::string data() const { return "--data-dir " + dir.path().string(); }
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(CliTest, PlainOutputShowsTheNineResultsInTheirFormats) {
+    CalcRun r = Calc(data());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("照射線量 at １ｍ"), std::string::npos);
+    EXPECT_NE(r.out.find("E-"), std::string::npos);
+    EXPECT_NE(r.out.find("Gy/C/kg"), std::string::npos);
+    EXPECT_NE(r.out.find("実効線量  --- mSv"), std::string::npos);
+}
+
+TEST_F(CliTest, JsonEchoesConditionsInEngineUnits) {
+    CalcRun r =
+        Calc(data() +
+             " --json --kv 90 --inherent-al 3 --added-cu 0.1 --field-preset '大四サイズ 横' "
+             "--phantom head --rectification 2");
+    ASSERT_EQ(r.status, 0) << r.out;
+    auto j = nlohmann::json::parse(r.out);
+    for (const char* k : {"exposureAt1m", "filtrationRatio", "convSoft", "convSkin", "convAir",
+                          "bsfSoft", "bsfSkin", "bsfAir", "esdSoft", "esdSkin", "esdAir"})
+        EXPECT_TRUE(j[k].is_number()) << k;
+    const auto& c = j["conditions"];
+    EXPECT_EQ(c["tubeVoltage"], 90);
+    EXPECT_DOUBLE_EQ(c["inherentFilter"].get<double>(), 0.3);
+    EXPECT_DOUBLE_EQ(c["addedCu"].get<double>(), 0.01);
+    EXPECT_EQ(c["fieldLong"], 28);
+    EXPECT_DOUBLE_EQ(c["fieldShort"].get<double>(), 35.6);
+    EXPECT_EQ(c["phantom"], 1);
+    EXPECT_EQ(c["rectification"], 2);
+    EXPECT_NEAR(j["convAir"].get<double>(), 33.97, 1e-9);
+}
+
+TEST_F(CliTest, MeasuredExposureInItsUnits) {
+    auto exposure = [&](const std::string& a) {
+        CalcRun r = Calc(data() + " --json " + a);
+        EXPECT_EQ(r.status, 0) << r.out;
+        return nlohmann::json::parse(r.out)["exposureAt1m"].get<double>();
+    };
+    EXPECT_DOUBLE_EQ(exposure("--exposure 2.58E-04"), 0.000258);
+    EXPECT_DOUBLE_EQ(exposure("--exposure 1 --exposure-unit R"), 0.000258);
+    EXPECT_NEAR(exposure("--exposure 0.001 --exposure-unit Gy"), 2.9438e-5, 1e-9);
+    double fromTable = exposure("");
+    EXPECT_DOUBLE_EQ(exposure("--exposure -1"), fromTable);  // falls back to the default output
+}
+
+TEST_F(CliTest, SpectrumFileIsWritten) {
+    TempDir out;
+    auto file = out.path() / "spec.dat";
+    CalcRun r = Calc(data() + " --kv 60 --spectrum " + file.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    auto lines = dovex::SplitLines(dovex::testing::ReadBytes(file));
+    ASSERT_EQ(lines.size(), 300u);
+    EXPECT_EQ(lines[0], "0000.5, 0.00000");
+    EXPECT_EQ(lines[299], "0150.0, 0.00000");
+    EXPECT_NE(lines[80], "0040.5, 0.00000");
+}
+
+TEST_F(CliTest, FailuresAndUsageErrors) {
+    EXPECT_EQ(Calc(data() + " --kv 150").status, 1);
+    EXPECT_EQ(Calc(data() + " --target-angle 0").status, 1);
+    EXPECT_EQ(Calc(data() + " --ffd 0").status, 1);
+    CalcRun missing = Calc("--data-dir " + (dir.path() / "nowhere").string());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("dBSF-SoftDose-SoftPhantom.dat"), std::string::npos);
+    std::filesystem::remove(dir.path() / "default-output.op");
+    CalcRun noOutput = Calc(data());
+    EXPECT_EQ(noOutput.status, 1);
+    EXPECT_NE(noOutput.out.find("default-output.op"), std::string::npos);
+
+    EXPECT_EQ(Calc(data() + " --kv abc").status, 2);
+    EXPECT_EQ(Calc(data() + " --rectification 4").status, 2);
+    EXPECT_EQ(Calc(data() + " --field 10").status, 2);
+    EXPECT_EQ(Calc(data() + " --field-preset nothing").status, 2);
+    EXPECT_EQ(Calc(data() + " --field 10x10 --circle 5").status, 2);
+    EXPECT_EQ(Calc(data() + " --filter-file Al.ele").status, 2);
+    EXPECT_EQ(Calc(data() + " --no-such-option").status, 2);
+    CalcRun help = Calc("--help");
+    EXPECT_EQ(help.status, 0);
+    for (const auto& name : dovex::cli::ConditionOptionNames())
+        EXPECT_NE(help.out.find("--" + name), std::string::npos) << name;
+}
+
+TEST_F(CliTest, ArbitraryFilterFromAMaterialFile) {
+    std::string mat = "アルミ Al\r\n2.699,0\r\n";
+    const double e[] = {0.001, 0.01, 0.1, 1, 10};
+    const double mu[] = {1185, 26.2, 0.17, 0.06, 0.02};
+    for (int i = 0; i < 5; ++i)
+        mat += std::to_string(e[i]) + "," + std::to_string(mu[i]) + ",0,0,0,0\r\n";
+    dovex::testing::WriteBytes(dir.path() / "Al.ele", dovex::Utf8ToCp932OrThrow(mat));
+    CalcRun plain = Calc(data() + " --json");
+    CalcRun filtered = Calc(data() + " --json --filter-file Al.ele --filter-mm 1");
+    ASSERT_EQ(filtered.status, 0) << filtered.out;
+    auto a = nlohmann::json::parse(plain.out), b = nlohmann::json::parse(filtered.out);
+    EXPECT_LT(b["filtrationRatio"].get<double>(), a["filtrationRatio"].get<double>());
+    EXPECT_EQ(b["conditions"]["arbitraryFilterName"], "アルミ Al");
+    EXPECT_DOUBLE_EQ(b["conditions"]["arbitraryFilterThickness"].get<double>(), 0.1);
+    dovex::testing::WriteBytes(dir.path() / "Bad.ele", "bad\r\n1,0\r\n0.005,1,0,0,0,0\r\n");
+    CalcRun bad = Calc(data() + " --filter-file Bad.ele --filter-mm 1");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.out.find("Bad.ele"), std::string::npos);
+}
