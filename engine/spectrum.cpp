@@ -61,8 +61,7 @@ double KLineFraction(double v) {
     return (std::sqrt(8.79856 * v - 595.149) - 4.55528) / 4.39928;
 }
 
-XraySpectrum SynthesizeSpectrum(const ExposureConditions& c, const PhysicsTables& t,
-                                const ArbitraryFilter& filter) {
+FineArray UnfilteredSpectrum(const ExposureConditions& c, const PhysicsTables& t) {
     const double v0 = c.tubeVoltage;
     if (!std::isfinite(v0) || !(v0 > 0)) throw CalcError("tube voltage must be above 0 kV");
     if (v0 > 150) throw CalcError("tube voltage above 150 kV lies beyond the energy grid");
@@ -72,12 +71,9 @@ XraySpectrum SynthesizeSpectrum(const ExposureConditions& c, const PhysicsTables
         throw CalcError("target angle gives no finite cotangent");
     const int rect = c.rectification;
     if (rect < 1 || rect > 3) throw CalcError("unknown rectification type");
-    for (double x : {c.inherentFilter, c.addedAl, c.addedCu, c.arbitraryFilterThickness})
-        if (!std::isfinite(x)) throw CalcError("filter thickness is not a finite number");
 
-    XraySpectrum s;
+    FineArray out;
     FineArray buffer;
-    const long top0 = TopBin(v0);
 
     // Unfiltered spectrum summed over the phase angles of the waveform.
     for (double phase : PhaseAngles(rect)) {
@@ -115,8 +111,21 @@ XraySpectrum SynthesizeSpectrum(const ExposureConditions& c, const PhysicsTables
             buffer[134] += 0.162 * a;
             buffer[138] += 0.0424 * a;
         }
-        for (long i = 2; i <= top; ++i) s.fluence[i] += w * buffer[i];
+        for (long i = 2; i <= top; ++i) out[i] += w * buffer[i];
     }
+
+    return out;
+}
+
+XraySpectrum SynthesizeSpectrum(const ExposureConditions& c, const PhysicsTables& t,
+                                const ArbitraryFilter& filter) {
+    for (double x : {c.inherentFilter, c.addedAl, c.addedCu, c.arbitraryFilterThickness})
+        if (!std::isfinite(x)) throw CalcError("filter thickness is not a finite number");
+    const double v0 = c.tubeVoltage;
+    const int rect = c.rectification;
+    XraySpectrum s;
+    s.fluence = UnfilteredSpectrum(c, t);  // checks the voltage, angle and rectification
+    const long top0 = TopBin(v0);
 
     // Filtration: reference kerma, user kerma and the filtered photon fluence.
     const double al = c.inherentFilter + c.addedAl;

@@ -23,6 +23,11 @@ double TubeCurrentWeight(int rectification, double phaseDeg);
 double ThomsonWhiddington(double kv);
 double KLineFraction(double kv);
 
+// The spectrum leaving the target before any filtration: bremsstrahlung and K lines summed over
+// the phase angles with their tube-current weights, per bin (energy fluence shape, not divided by
+// the photon energy, not normalised). Throws CalcError as SynthesizeSpectrum.
+FineArray UnfilteredSpectrum(const ExposureConditions& c, const PhysicsTables& t);
+
 // Computes the spectrum. Throws CalcError for conditions outside the model (tube voltage not
 // in (0, 150], target angle giving no finite cotangent, unknown rectification, empty spectrum).
 XraySpectrum SynthesizeSpectrum(const ExposureConditions& c, const PhysicsTables& t,

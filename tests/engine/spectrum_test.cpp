@@ -159,3 +159,17 @@ TEST_F(SpectrumTest, ConditionsOutsideTheModelFail) {
     c.rectification = 0;
     EXPECT_THROW(SynthesizeSpectrum(c, *tables_, noFilter), CalcError);
 }
+
+TEST_F(SpectrumTest, FilteredFluenceIsTheUnfilteredSpectrumThroughTheFilters) {
+    ExposureConditions c;
+    c.tubeVoltage = 90;
+    FineArray raw = UnfilteredSpectrum(c, *tables_);
+    XraySpectrum s = SynthesizeSpectrum(c, *tables_, noFilter);
+    const auto& a = tables_->att;
+    double norm = 0;
+    for (long i = 2; i <= 180; ++i) norm += raw[i] * std::exp(-a.muAl[i] * 0.35) / FineEnergy(i);
+    for (long i : {20L, 60L, 119L, 170L}) {
+        double want = raw[i] * std::exp(-a.muAl[i] * 0.35) / FineEnergy(i) / norm;
+        EXPECT_NEAR(s.fluence[i], want, 1e-12 + 1e-9 * want) << i;
+    }
+}
