@@ -1,0 +1,75 @@
+// The shipped exam-part list and organ data files: layout, ranges, and that the generator
+// reproduces them byte for byte.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "effdose/organdata.h"
+#include "effdose/organdose.h"
+#include "engine/textio.h"
+
+#ifdef DOVEX_HAVE_ORGANMODEL
+#include "tools/organdata/model.h"
+#endif
+
+namespace dovex {
+namespace {
+
+const std::filesystem::path kData = DOVEX_DATA_DIR;
+
+std::vector<std::string> ExamParts() {
+    const std::string bytes = ReadFileBytes(kData / std::filesystem::path(u8"撮影部位.txt"));
+    EXPECT_NE(bytes.find("\r\n"), std::string::npos);
+    std::vector<std::string> parts;
+    for (const auto& line : SplitLines(bytes)) parts.push_back(Cp932ToUtf8(line));
+    return parts;
+}
+
+TEST(ShippedData, ExamPartListInOrder) {
+    const std::vector<std::string> expected = {
+        "胸部正面", "胸部側面", "腹部正面", "頭部正面", "頭部側面", "頸椎正面",   "頸椎側面",
+        "胸椎正面", "胸椎側面", "腰椎正面", "腰椎側面", "骨盤正面", "股関節正面", "その他"};
+    EXPECT_EQ(ExamParts(), expected);
+}
+
+TEST(ShippedData, EveryListedPartHasUsableOrganData) {
+    DepthDoseCurve ramp;
+    ramp.layers = 80;
+    for (long k = 1; k <= 80; ++k) ramp.total[k] = 100.0 * std::exp(-0.1 * (k - 1));
+    for (const std::string& part : ExamParts()) {
+        if (part == "その他") continue;
+        const std::string bytes = ReadFileBytes(OrganDataPath(kData, part));
+        EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << part;
+        const OrganDataRecords recs = ParseOrganData(bytes, part);
+        for (long i = 1; i <= kTissueRows; ++i) {
+            EXPECT_EQ(recs[i].applies, 1) << part << " record " << i;
+            EXPECT_GE(recs[i].percentage, 0) << part << " record " << i;
+            EXPECT_LE(recs[i].percentage, 100) << part << " record " << i;
+        }
+        // Every thickness the estimate accepts gives rows that pass the checks.
+        for (double t : {5.0, 12.0, 20.0, 30.0, 40.0}) {
+            OrganRows rows;
+            LoadOrganData(part, t, kData, rows);
+            DepthDoseCurve curve = ramp;
+            curve.layers = DepthLayerCount(t);
+            const auto out = ComputeOrganDoses(rows, curve, 1.0, t, part, DefaultTissueWeights());
+            EXPECT_TRUE(out.completed) << part << " T " << t << ": " << out.message;
+        }
+    }
+}
+
+#ifdef DOVEX_HAVE_ORGANMODEL
+TEST(ShippedData, GeneratorReproducesTheFiles) {
+    using namespace organdata;
+    EXPECT_EQ(ReadFileBytes(kData / std::filesystem::path(u8"撮影部位.txt")),
+              Utf8ToCp932OrThrow(JoinCrLf(ExamPartLines())));
+    for (const ExamGeometry& g : StandardExams()) {
+        EXPECT_EQ(ReadFileBytes(OrganDataPath(kData, g.name)),
+                  Utf8ToCp932OrThrow(JoinCrLf(RecordLines(BuildRecords(g, Method{})))))
+            << g.name << ": run dovex-organdata --out data";
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace dovex

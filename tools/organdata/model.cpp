@@ -1,0 +1,412 @@
+#include "tools/organdata/model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "engine/numtext.h"
+
+namespace dovex::organdata {
+
+namespace {
+
+// Depth of a tissue below the entrance surface along parallel rays: 10th and 90th mass
+// percentiles (cm) and the median local body thickness of those rays (cm).
+struct Depth {
+    double p10, p90, t;
+};
+
+// One tissue (or tissue part, or red-marrow site) in one phantom.
+struct Part {
+    double z5, z50, z95;  // cm below the vertex, 5th/50th/95th mass percentiles
+    Depth ap, pa, rlat;
+    double xlo, xhi;         // lateral extent, cm from the midline (patient's right negative)
+    bool bilateral = false;  // true: |x| in [xlo, xhi] on both sides
+    double share = 1.0;      // mass share of the tissue that this part holds
+    bool armsOnly = false;   // lies in the arms (raised out of lateral fields)
+};
+
+struct Tissue {
+    std::vector<Part> am, af;
+};
+
+Part P(double z5, double z50, double z95, Depth ap, Depth pa, Depth rl, double xlo, double xhi,
+       bool bilateral = false, double share = 1.0) {
+    return Part{z5, z50, z95, ap, pa, rl, xlo, xhi, bilateral, share, false};
+}
+
+// ---- Organs of ICRP 110 AM and AF (organ-geometry.md, tables A.1b; lateral extents assumed).
+const Tissue kBreast{
+    {P(44, 45, 46, {0.3, 0.8, 21}, {18.6, 21.4, 21}, {0.6, 24.6, 24}, 2, 14, true)},
+    {P(36, 38, 41, {0.9, 3.3, 19}, {15.0, 18.7, 19}, {1.5, 21.0, 22}, 2, 14, true)}};
+const Tissue kLung{{P(33, 40, 48, {4.2, 15.5, 21}, {5.9, 16.4, 21}, {7.9, 29.1, 34}, 1, 14, true)},
+                   {P(29, 38, 44, {5.1, 14.4, 18}, {4.1, 13.0, 18}, {5.7, 24.2, 28}, 1, 13, true)}};
+const Tissue kStomach{{P(48, 52, 57, {3.7, 12.1, 22}, {9.6, 18.3, 22}, {15.0, 24.4, 29}, -1, 12)},
+                      {P(45, 52, 57, {3.2, 10.3, 18}, {7.7, 15.0, 18}, {11.8, 22.3, 25}, -1, 11)}};
+const Tissue kColon{{P(55, 62, 84, {3.7, 12.0, 19}, {7.6, 17.2, 19}, {5.1, 26.4, 30}, -12, 12)},
+                    {P(60, 67, 81, {2.9, 10.2, 18}, {8.2, 15.7, 18}, {5.7, 22.8, 28}, -12, 12)}};
+const Tissue kLiver{{P(47, 52, 57, {4.1, 15.1, 22}, {6.4, 17.8, 22}, {3.6, 14.1, 30}, -14, 6)},
+                    {P(44, 49, 54, {3.5, 11.9, 18}, {5.2, 14.9, 18}, {3.5, 14.4, 26}, -13, 5)}};
+const Tissue kOesophagus{
+    {P(24, 38, 49, {3.9, 12.3, 20}, {8.5, 10.9, 20}, {6.6, 24.5, 33}, -1.5, 1.5)},
+    {P(22, 33, 45, {3.8, 10.2, 16}, {7.3, 9.7, 16}, {13.7, 21.9, 28}, -1.5, 1.5)}};
+// Lateral rays at thyroid level cross the shoulders in the voxel data; for a lateral view of the
+// neck the gland lies in the middle of the neck (lobes either side of the trachea): assumed
+// 0.3..0.7 of a 13 cm neck.
+const Tissue kThyroid{{P(27, 28, 30, {1.7, 3.4, 14}, {10.6, 12.4, 14}, {3.9, 9.1, 13}, -3, 3)},
+                      {P(24, 25, 27, {1.5, 3.0, 13}, {9.5, 11.7, 13}, {3.9, 9.1, 13}, -3, 3)}};
+const Tissue kBladder{{P(80, 83, 85, {3.7, 10.1, 19}, {9.4, 15.5, 19}, {14.3, 21.4, 36}, -4, 4)},
+                      {P(77, 79, 82, {1.4, 7.2, 19}, {11.6, 17.5, 19}, {12.2, 21.6, 34}, -4, 4)}};
+const Tissue kGonads{
+    {P(96, 98, 100, {0.9, 5.0, 17}, {8.4, 14.9, 17}, {15.4, 17.9, 32}, -3, 3)},
+    {P(78, 80, 82, {8.8, 10.5, 19}, {8.3, 10.0, 19}, {14.9, 22.3, 38}, 4, 8, true)}};
+const Tissue kBrain{{P(4, 8, 12, {4.7, 15.7, 19}, {3.7, 14.0, 19}, {3.1, 11.6, 15}, -7, 7)},
+                    {P(4, 8, 12, {3.9, 14.5, 18}, {3.4, 14.1, 18}, {2.8, 10.7, 13}, -7, 7)}};
+const Tissue kSalivary{{P(13, 17, 22, {3.1, 6.8, 10}, {2.2, 10.0, 10}, {0.9, 15.1, 15}, -6, 6)},
+                       {P(14, 16, 20, {4.2, 7.8, 12}, {3.3, 8.7, 12}, {1.3, 12.5, 13}, -6, 6)}};
+
+// ---- Red bone marrow by site: share of the total (table A.2, the same for AM and AF), site
+// depths and craniocaudal percentiles (table A.1b); lateral extents assumed.
+struct Site {
+    double share;
+    Part am, af;
+};
+const std::vector<Site>& MarrowSites() {
+    static const std::vector<Site> sites = {
+        {0.175,  // os coxae
+         P(72, 80, 89, {3.7, 12.8, 18}, {5.5, 13.7, 18}, {7.5, 27.4, 35}, 4, 15, true),
+         P(68, 74, 84, {4.1, 12.0, 18}, {6.5, 13.4, 18}, {8.6, 26.2, 36}, 4, 15, true)},
+        {0.161,  // thoracic spine
+         P(28, 44, 56, {7.6, 18.1, 21}, {3.7, 8.0, 21}, {13.8, 23.4, 33}, -3.5, 3.5),
+         P(26, 40, 51, {7.5, 14.8, 18}, {3.3, 7.6, 18}, {11.5, 20.5, 27}, -3.5, 3.5)},
+        {0.161,  // ribs
+         P(32, 46, 59, {2.6, 18.4, 19}, {3.4, 16.8, 19}, {2.2, 29.3, 32}, 1, 15, true),
+         P(27, 41, 54, {2.8, 15.3, 16}, {2.8, 13.2, 16}, {2.3, 24.9, 27}, 1, 14, true)},
+        {0.123,  // lumbar spine
+         P(58, 65, 72, {10.8, 16.5, 20}, {4.3, 9.0, 20}, {12.7, 17.9, 31}, -4, 4),
+         P(52, 61, 68, {8.5, 13.2, 18}, {4.7, 9.5, 18}, {11.6, 16.4, 28}, -4, 4)},
+        {0.099,  // sacrum
+         P(73, 76, 80, {11.2, 15.4, 20}, {3.7, 8.2, 20}, {12.7, 20.5, 34}, -5, 5),
+         P(68, 70, 76, {9.6, 16.2, 20}, {3.2, 9.7, 20}, {12.1, 19.9, 33}, -5, 5)},
+        {0.076,  // cranium
+         P(2, 7, 15, {1.6, 17.5, 16}, {1.9, 16.5, 16}, {1.5, 11.5, 11}, -8, 8),
+         P(2, 8, 14, {1.6, 14.9, 15}, {1.7, 14.9, 15}, {1.5, 11.1, 11}, -8, 8)},
+        {0.067,  // upper femora
+         P(84, 88, 99, {5.8, 9.0, 16}, {7.1, 11.2, 16}, {5.9, 31.9, 37}, 7, 17, true),
+         P(79, 82, 86, {6.3, 8.9, 18}, {8.7, 11.8, 18}, {6.1, 31.3, 37}, 7, 17, true)},
+        {0.039,  // cervical spine
+         P(16, 21, 27, {5.5, 12.0, 17}, {5.6, 8.4, 17}, {4.8, 14.4, 14}, -3, 3),
+         P(15, 20, 24, {5.4, 11.5, 15}, {4.0, 7.2, 15}, {4.0, 16.4, 13}, -3, 3)},
+        {0.031,  // sternum
+         P(32, 39, 47, {1.2, 2.2, 20}, {14.7, 19.9, 20}, {11.6, 16.1, 27}, -2, 2),
+         P(31, 36, 44, {1.6, 3.0, 18}, {13.0, 15.8, 18}, {10.7, 17.7, 24}, -2, 2)},
+        {0.028,  // scapulae
+         P(28, 31, 40, {4.1, 15.3, 13}, {2.3, 7.3, 13}, {4.9, 36.3, 41}, 8, 18, true),
+         P(23, 26, 34, {3.7, 11.5, 12}, {2.7, 7.3, 12}, {5.8, 31.6, 38}, 8, 18, true)},
+        {0.023,  // upper humeri (arms at the sides in frontal views; raised for lateral views)
+         Part{30, 37, 45, {3, 7, 10}, {3, 7, 10}, {0, 0, 1}, 16, 22, true, 1.0, true},
+         Part{26, 33, 40, {3, 7, 10}, {3, 7, 10}, {0, 0, 1}, 15, 21, true, 1.0, true}},
+        {0.008,  // mandible
+         P(16, 19, 22, {2.1, 6.0, 16}, {8.2, 15.9, 16}, {2.2, 11.0, 11}, -5, 5),
+         P(14, 19, 21, {1.8, 5.8, 14}, {7.1, 13.6, 14}, {2.0, 9.6, 9}, -5, 5)},
+        {0.008,  // clavicles
+         P(28, 30, 32, {1.1, 3.2, 13}, {4.7, 14.0, 13}, {7.5, 31.5, 40}, 1, 17, true),
+         P(22, 27, 30, {1.5, 2.9, 12}, {5.7, 12.7, 12}, {7.0, 26.5, 37}, 1, 17, true)},
+    };
+    return sites;
+}
+
+// ---- Remainder tissues of ICRP Publication 103 (13 per sex, each 1/13 of the remainder dose).
+// Heart, kidneys, pancreas, spleen and small intestine from table A.1b; the others assumed from
+// ICRP 89 anatomy: adrenals above the kidneys, extrathoracic airways behind the nose and mouth,
+// gall bladder under the liver, oral mucosa, thymus behind the upper sternum, prostate (AM) and
+// uterus (AF) in the pelvis. Muscle and lymph nodes are spread through the body: the trunk's
+// share (muscle 40 %, lymph nodes 60 %) uniformly over the trunk, the rest in the limbs, head and
+// neck outside trunk fields.
+std::vector<Part> RemainderParts(bool male) {
+    std::vector<Part> r;
+    if (male) {
+        r.push_back(P(36, 44, 48, {3.9, 11.2, 22}, {9.7, 17.5, 22}, {14.1, 24.5, 33}, -4, 8));
+        r.push_back(P(55, 58, 62, {13.1, 17.3, 22}, {5.0, 8.1, 22}, {5.6, 23.1, 29}, 2, 8, true));
+        r.push_back(P(55, 56, 59, {8.0, 11.9, 22}, {10.7, 13.9, 22}, {11.1, 18.5, 30}, -3, 9));
+        r.push_back(P(48, 51, 54, {11.2, 17.2, 21}, {3.9, 8.0, 21}, {22.1, 27.1, 31}, 7, 13));
+        r.push_back(P(56, 67, 79, {3.8, 11.2, 20}, {8.9, 15.4, 20}, {7.9, 24.1, 30}, -9, 9));
+        r.push_back(P(52, 54, 56, {12.0, 16.0, 22}, {5.5, 9.0, 22}, {9.0, 20.0, 29}, 1, 5, true));
+        r.push_back(P(9, 12, 15, {2.0, 9.0, 19}, {10.0, 17.0, 19}, {4.0, 11.0, 15}, -2, 2));
+        r.push_back(P(54, 57, 60, {3.0, 8.0, 22}, {14.0, 19.0, 22}, {5.0, 10.0, 30}, -8, -3));
+        r.push_back(P(16, 17.5, 19, {1.5, 7.0, 12}, {5.0, 10.5, 12}, {3.0, 9.0, 12}, -3, 3));
+        r.push_back(P(33, 35, 38, {1.5, 4.0, 21}, {17.0, 19.5, 21}, {12.0, 22.0, 33}, -3, 3));
+        r.push_back(P(85, 87, 89, {9.0, 12.0, 19}, {7.0, 10.0, 19}, {14.0, 20.0, 34}, -2, 2));
+        r.push_back(
+            P(28.25, 57.5, 86.75, {2, 18, 20}, {2, 18, 20}, {3, 27, 30}, -17, 17, false, 0.4));
+        r.push_back(
+            P(28.25, 57.5, 86.75, {2, 18, 20}, {2, 18, 20}, {3, 27, 30}, -17, 17, false, 0.6));
+    } else {
+        r.push_back(P(34, 39, 44, {3.6, 10.2, 18}, {8.3, 14.7, 18}, {12.1, 20.9, 27}, -4, 8));
+        r.push_back(P(52, 55, 59, {8.5, 13.1, 18}, {5.1, 8.5, 18}, {6.1, 20.0, 27}, 2, 8, true));
+        r.push_back(P(52, 55, 58, {5.5, 8.8, 18}, {9.9, 12.6, 18}, {8.4, 18.1, 26}, -3, 9));
+        r.push_back(P(46, 48, 52, {8.1, 14.0, 17}, {3.9, 6.9, 17}, {17.1, 23.6, 26}, 7, 13));
+        r.push_back(P(54, 67, 76, {3.6, 10.2, 19}, {7.6, 15.5, 19}, {9.3, 21.3, 28}, -9, 9));
+        r.push_back(P(49, 51, 53, {9.0, 13.0, 18}, {5.0, 8.5, 18}, {8.0, 18.0, 27}, 1, 5, true));
+        r.push_back(P(9, 12, 14.5, {2.0, 8.5, 18}, {9.5, 16.0, 18}, {4.0, 10.0, 13}, -2, 2));
+        r.push_back(P(51, 54, 57, {3.0, 7.0, 18}, {11.0, 15.0, 18}, {4.5, 9.0, 26}, -8, -3));
+        r.push_back(P(15, 16.5, 18, {1.5, 7.0, 12}, {5.0, 10.5, 12}, {3.0, 9.0, 12}, -3, 3));
+        r.push_back(P(30, 32, 35, {1.5, 3.5, 18}, {14.5, 16.5, 18}, {10.0, 18.0, 27}, -3, 3));
+        r.push_back(P(73, 76, 79, {5.0, 11.0, 19}, {8.0, 14.0, 19}, {13.0, 21.0, 34}, -4, 4));
+        r.push_back(
+            P(26.0, 54.0, 82.0, {2, 16, 18}, {2, 16, 18}, {3, 25, 28}, -16, 16, false, 0.4));
+        r.push_back(
+            P(26.0, 54.0, 82.0, {2, 16, 18}, {2, 16, 18}, {3, 25, 28}, -16, 16, false, 0.6));
+    }
+    return r;
+}
+
+// Whole-body skin area, cm² (ICRP Publication 89: 1.90 m² male, 1.66 m² female).
+constexpr double kSkinAreaAM = 19000;
+constexpr double kSkinAreaAF = 16600;
+
+// Piecewise-linear cumulative distribution through the 5th, 50th and 95th percentiles, with
+// the same densities continued over the outer 5 % on each side.
+double CdfZ(const Part& p, double z) {
+    const double lo = p.z5 - (p.z50 - p.z5) / 9.0;
+    const double hi = p.z95 + (p.z95 - p.z50) / 9.0;
+    const double xs[] = {lo, p.z5, p.z50, p.z95, hi};
+    const double ys[] = {0.0, 0.05, 0.5, 0.95, 1.0};
+    if (z <= lo) return 0.0;
+    if (z >= hi) return 1.0;
+    for (int i = 1; i < 5; ++i) {
+        if (z <= xs[i]) {
+            const double w = xs[i] - xs[i - 1];
+            return w > 0 ? ys[i - 1] + (ys[i] - ys[i - 1]) * (z - xs[i - 1]) / w : ys[i];
+        }
+    }
+    return 1.0;
+}
+
+// Share of a uniform distribution on [lo, hi] inside [a, b].
+double UniformShare(double lo, double hi, double a, double b) {
+    if (hi <= lo) return (lo >= a && lo <= b) ? 1.0 : 0.0;
+    const double o = std::min(hi, b) - std::max(lo, a);
+    return o > 0 ? o / (hi - lo) : 0.0;
+}
+
+const Depth& DepthFor(const Part& p, Projection pr) {
+    switch (pr) {
+        case Projection::AP:
+            return p.ap;
+        case Projection::PA:
+            return p.pa;
+        case Projection::RLAT:
+            return p.rlat;
+    }
+    return p.ap;
+}
+
+struct PartResult {
+    double inField = 0;  // share of the tissue inside the field
+    double rel10 = 0, rel90 = 0;
+};
+
+PartResult Evaluate(const Part& p, const ExamGeometry& g, const Method& m, bool male) {
+    PartResult r;
+    const Depth& d = DepthFor(p, g.projection);
+    r.rel10 = std::clamp(d.p10 / d.t, 0.0, 1.0);
+    r.rel90 = std::clamp(d.p90 / d.t, 0.0, 1.0);
+    if (p.armsOnly && g.projection == Projection::RLAT) return r;
+    // Field at the organ's mid depth (beam divergence from the focus).
+    const double fsd = g.sid - g.thickness - m.receptorGap;
+    const double mid = 0.5 * (d.p10 + d.p90);
+    const double scale = (fsd + mid) / g.sid;
+    const double halfLong = 0.5 * g.fieldLong * scale + m.edgeMargin;
+    const double halfShort = 0.5 * g.fieldShort * scale + m.edgeMargin;
+    const double zc = male ? g.zAM : g.zAF;
+    const double tc = male ? g.tAM : g.tAF;
+    const double pz = CdfZ(p, zc + halfLong) - CdfZ(p, zc - halfLong);
+    double pt = 0;
+    if (g.projection == Projection::RLAT) {
+        // Across the field is front to back: the organ's extent from its AP-entrance depths.
+        const double apT = male ? g.apThicknessAM : g.apThicknessAF;
+        const double w = p.ap.p90 - p.ap.p10;
+        const double yc = tc * apT;
+        pt = UniformShare(p.ap.p10 - w / 8, p.ap.p90 + w / 8, yc - halfShort, yc + halfShort);
+    } else if (p.bilateral) {
+        pt = 0.5 * (UniformShare(p.xlo, p.xhi, tc - halfShort, tc + halfShort) +
+                    UniformShare(-p.xhi, -p.xlo, tc - halfShort, tc + halfShort));
+    } else {
+        pt = UniformShare(p.xlo, p.xhi, tc - halfShort, tc + halfShort);
+    }
+    r.inField = p.share * pz * pt;
+    return r;
+}
+
+// Combines parts weighted by (mass share x in-field share); the depth range is the weighted
+// mean of the parts' ranges (all parts equally when nothing lies in the field).
+struct Combined {
+    double inField = 0;
+    double rel10 = 0, rel90 = 0;
+};
+
+Combined Combine(const std::vector<std::pair<double, PartResult>>& parts) {
+    Combined c;
+    double w = 0, wAll = 0, r10 = 0, r90 = 0, a10 = 0, a90 = 0;
+    for (const auto& [weight, pr] : parts) {
+        c.inField += weight * pr.inField;
+        w += weight * pr.inField;
+        r10 += weight * pr.inField * pr.rel10;
+        r90 += weight * pr.inField * pr.rel90;
+        wAll += weight;
+        a10 += weight * pr.rel10;
+        a90 += weight * pr.rel90;
+    }
+    if (w > 1e-9) {
+        c.rel10 = r10 / w;
+        c.rel90 = r90 / w;
+    } else if (wAll > 0) {
+        c.rel10 = a10 / wAll;
+        c.rel90 = a90 / wAll;
+    }
+    return c;
+}
+
+Combined EvaluateTissue(const Tissue& t, const ExamGeometry& g, const Method& m) {
+    std::vector<std::pair<double, PartResult>> parts;
+    for (const Part& p : t.am) parts.push_back({0.5, Evaluate(p, g, m, true)});
+    for (const Part& p : t.af) parts.push_back({0.5, Evaluate(p, g, m, false)});
+    return Combine(parts);
+}
+
+Combined EvaluateMarrow(const ExamGeometry& g, const Method& m) {
+    std::vector<std::pair<double, PartResult>> parts;
+    for (const Site& s : MarrowSites()) {
+        parts.push_back({0.5 * s.share, Evaluate(s.am, g, m, true)});
+        parts.push_back({0.5 * s.share, Evaluate(s.af, g, m, false)});
+    }
+    return Combine(parts);
+}
+
+Combined EvaluateRemainder(const ExamGeometry& g, const Method& m) {
+    std::vector<std::pair<double, PartResult>> parts;
+    for (bool male : {true, false}) {
+        for (const Part& p : RemainderParts(male)) {
+            // Each of the 13 remainder tissues counts 1/13 (muscle and lymph nodes with the
+            // trunk share held in Part::share).
+            parts.push_back({0.5 / 13.0, Evaluate(p, g, m, male)});
+        }
+    }
+    return Combine(parts);
+}
+
+double Round(double v, double unit) { return std::round(v / unit) * unit; }
+
+TissueRecord Record(const std::string& label, const Combined& c) {
+    TissueRecord r;
+    r.label = label;
+    r.startMode = 1;
+    r.endMode = 1;
+    r.startValue = Round(c.rel10, 0.001);
+    r.endValue = Round(std::max(c.rel90, c.rel10), 0.001);
+    r.percentage = Round(100.0 * std::min(c.inField, 1.0), 0.01);
+    return r;
+}
+
+double SkinShare(const ExamGeometry& g, const Method& m, double depth) {
+    const double fsd = g.sid - g.thickness - m.receptorGap;
+    const double scale = (fsd + depth) / g.sid;
+    const double area = g.fieldLong * g.fieldShort * scale * scale;
+    return 0.5 * (area / kSkinAreaAM + area / kSkinAreaAF);
+}
+
+}  // namespace
+
+const char* ProjectionName(Projection p) {
+    switch (p) {
+        case Projection::AP:
+            return "AP";
+        case Projection::PA:
+            return "PA";
+        case Projection::RLAT:
+            return "RLAT";
+    }
+    return "?";
+}
+
+std::vector<TissueRecord> BuildRecords(const ExamGeometry& g, const Method& m) {
+    std::vector<TissueRecord> out;
+    const Combined marrow = EvaluateMarrow(g, m);
+    out.push_back(Record("乳房", EvaluateTissue(kBreast, g, m)));
+    out.push_back(Record("骨髄(赤色)", marrow));
+    out.push_back(Record("結腸", EvaluateTissue(kColon, g, m)));
+    out.push_back(Record("肺", EvaluateTissue(kLung, g, m)));
+    out.push_back(Record("胃", EvaluateTissue(kStomach, g, m)));
+    out.push_back(Record("生殖腺", EvaluateTissue(kGonads, g, m)));
+    out.push_back(Record("甲状腺", EvaluateTissue(kThyroid, g, m)));
+    out.push_back(Record("食道", EvaluateTissue(kOesophagus, g, m)));
+    out.push_back(Record("肝臓", EvaluateTissue(kLiver, g, m)));
+    out.push_back(Record("膀胱", EvaluateTissue(kBladder, g, m)));
+    Combined bone = marrow;
+    bone.inField *= m.boneSurfaceAxialShare;
+    out.push_back(Record("骨表面", bone));
+    TissueRecord entrance{"入射皮膚面", 0, 0, 0, 0, Round(100 * SkinShare(g, m, 0), 0.01)};
+    TissueRecord exit{"射出皮膚面", 2, 0, 2, 0, Round(100 * SkinShare(g, m, g.thickness), 0.01)};
+    out.push_back(entrance);
+    out.push_back(exit);
+    out.push_back(Record("脳", EvaluateTissue(kBrain, g, m)));
+    out.push_back(Record("唾液腺", EvaluateTissue(kSalivary, g, m)));
+    out.push_back(Record("残りの組織", EvaluateRemainder(g, m)));
+    return out;
+}
+
+const std::vector<ExamGeometry>& StandardExams() {
+    // z: field centre below the vertex (AM, AF) from the landmarks of table A.3; t: lateral
+    // centre (AP/PA) or AP position as a fraction of the AP thickness (RLAT).
+    static const std::vector<ExamGeometry> exams = {
+        {"胸部正面", Projection::PA, 35, 35, 200, 20, 40.0, 36.75, 0, 0, 20.8, 18.3, 120, 3.2,
+         "PA, field 35 x 35 centred on the lungs; 120 kV 3.2 mAs (J-RIME/Canon at SID 200)"},
+        {"胸部側面", Projection::RLAT, 43, 35, 200, 30, 40.0, 36.75, 0.5, 0.5, 20.8, 18.3, 120, 8,
+         "right lateral entrance (left side to the receptor), 43 x 35 centred on the lungs"},
+        {"腹部正面", Projection::AP, 43, 35, 120, 20, 64.8, 60.0, 0, 0, 22.0, 18.4, 76, 32,
+         "AP, 43 x 35 centred on L3; 76 kV 32 mAs SID 120 (J-RIME/Canon)"},
+        {"頭部正面", Projection::AP, 25, 20, 100, 19, 8.4, 8.7, 0, 0, 19.1, 17.8, 78, 32,
+         "AP, 25 x 20 centred on the cranium; 78 kV 32 mAs SID 100 (J-RIME/Canon)"},
+        {"頭部側面", Projection::RLAT, 25, 20, 100, 16, 8.4, 8.7, 0.5, 0.5, 19.1, 17.8, 74, 25,
+         "right lateral entrance, 25 x 20; 74 kV 25 mAs SID 100 (J-RIME/Canon)"},
+        {"頸椎正面", Projection::AP, 15, 8, 150, 12, 21.2, 19.35, 0, 0, 17.0, 15.0, 74, 14,
+         "AP, 15 x 8 centred on C4; 74 kV 14 mAs SID 150 (J-RIME/Canon)"},
+        {"頸椎側面", Projection::RLAT, 15, 8, 150, 12, 21.2, 19.35, 0.6, 0.63, 17.0, 15.0, 74, 22.4,
+         "right lateral entrance, 15 x 8 on the cervical spine; 74 kV 22.4 mAs SID 150"},
+        {"胸椎正面", Projection::AP, 35, 10, 100, 20, 42.0, 38.2, 0, 0, 20.8, 18.3, 74, 35.2,
+         "AP, 35 x 10 centred on T6-T7; 74 kV 35.2 mAs SID 100 (J-RIME/Canon)"},
+        {"胸椎側面", Projection::RLAT, 30, 10, 100, 30, 42.0, 38.2, 0.70, 0.66, 20.8, 18.3, 78,
+         51.2, "right lateral entrance, 30 x 10 on the thoracic spine; 78 kV 51.2 mAs SID 100"},
+        {"腰椎正面", Projection::AP, 30, 10, 100, 20, 64.8, 60.0, 0, 0, 20.1, 17.9, 74, 50,
+         "AP, 30 x 10 centred on L3; 74 kV 50 mAs SID 100 (J-RIME/Canon)"},
+        {"腰椎側面", Projection::RLAT, 30, 15, 100, 30, 64.8, 60.0, 0.665, 0.59, 20.1, 17.9, 84, 80,
+         "right lateral entrance, 30 x 15 centred on L3; 84 kV 80 mAs SID 100"},
+        {"骨盤正面", Projection::AP, 35, 43, 120, 20, 80.8, 75.5, 0, 0, 17.7, 18.3, 70, 56,
+         "AP, 35 (craniocaudal) x 43 centred on the pelvis; 70 kV 56 mAs SID 120"},
+        {"股関節正面", Projection::AP, 30, 24, 100, 18, 88.6, 82.7, -9.0, -9.5, 17.7, 18.3, 70, 32,
+         "AP of the right hip, 30 x 24 centred on the femoral neck; 70 kV 32 mAs SID 100 "
+         "(assumed)"},
+    };
+    return exams;
+}
+
+std::vector<std::string> RecordLines(const std::vector<TissueRecord>& records) {
+    if (records.size() != 16) throw std::runtime_error("an organ data file has 16 records");
+    std::vector<std::string> lines;
+    for (const TissueRecord& r : records) {
+        lines.push_back(r.label + ",1," + std::to_string(r.startMode) + "," +
+                        PlainNumber(r.startValue) + "," + std::to_string(r.endMode) + "," +
+                        PlainNumber(r.endValue) + "," + PlainNumber(r.percentage));
+    }
+    return lines;
+}
+
+std::vector<std::string> ExamPartLines() {
+    std::vector<std::string> lines;
+    for (const ExamGeometry& g : StandardExams()) lines.push_back(g.name);
+    lines.push_back("その他");
+    return lines;
+}
+
+}  // namespace dovex::organdata

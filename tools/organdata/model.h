@@ -1,0 +1,81 @@
+#pragma once
+// Geometric model of the adult reference patient and of the standard field of each exam part,
+// from which the organ data files of the effective-dose estimate are derived: for every tissue
+// row a depth range (as fractions of the body thickness, so that it scales with the patient) and
+// the share of the tissue that lies inside the field.
+//
+// Anatomy: ICRP Publication 110 adult reference computational phantoms (AM and AF), figures as
+// tabulated in ../shared/reference/organ-geometry.md (depth percentiles along AP, PA and lateral
+// rays, craniocaudal percentiles, red bone marrow by site, body thickness at organ levels). The
+// lateral extents of the organs, which those tables do not give, are taken from the same
+// phantoms' anatomy as described in ICRP Publication 89 and standard anatomy texts; they are
+// marked "assumed" in model.cpp. Every estimate is made for AM and AF separately and averaged,
+// as the effective dose of ICRP Publication 103 averages the two sexes.
+//
+// Standard fields and thicknesses: the Japanese standard patient of the diagnostic reference
+// levels 2015 (J-RIME), as tabulated by Canon Medical Systems
+// (https://jp.medical.canon/products/xray/conditions), and common radiographic practice for the
+// projections that table does not list.
+#include <string>
+#include <vector>
+
+namespace dovex::organdata {
+
+enum class Projection { AP, PA, RLAT };  // RLAT: the beam enters the patient's right side
+
+struct ExamGeometry {
+    std::string name;       // exam part, "胸部正面"
+    Projection projection;  // entrance side
+    double fieldLong;       // cm at the receptor, craniocaudal
+    double fieldShort;      // cm at the receptor, across the body (lateral for AP/PA, AP for RLAT)
+    double sid;             // focus to receptor, cm
+    double thickness;       // standard body thickness on the axis, cm
+    // Field centre per phantom: craniocaudal (cm below the vertex) and transverse (lateral cm
+    // from the midline, patient's right negative, for AP/PA; for RLAT the fraction of the AP
+    // thickness measured from the front).
+    double zAM, zAF;
+    double tAM, tAF;
+    // Body thickness front to back at the field centre (cm), used for RLAT fields.
+    double apThicknessAM, apThicknessAF;
+    // Standard exposure for the effective-dose table (kV, mAs) as published or assumed.
+    double kv, mas;
+    std::string note;  // source of the geometry and conditions
+};
+
+// Method parameters, the same for every exam part.
+struct Method {
+    // Scatter margin (cm) added to each field edge at the organ's depth when the share of a
+    // tissue inside the field is computed: tissue just outside the geometric edge receives
+    // scatter dose that the central-axis depth dose alone would not give it.
+    double edgeMargin = 0.0;
+    // Distance (cm) from the exit surface to the image receptor.
+    double receptorGap = 3.0;
+    // Share of the bone surface (endosteum) in the trunk and skull, distributed like the red
+    // marrow; the rest lies in the long bones of the limbs, outside every trunk field.
+    double boneSurfaceAxialShare = 0.5;
+};
+
+struct TissueRecord {
+    std::string label;  // tissue name
+    int startMode = 1;
+    double startValue = 0;
+    int endMode = 1;
+    double endValue = 0;
+    double percentage = 0;  // per cent inside the field
+};
+
+// The 16 records of one exam part, in the order of the tissue rows.
+std::vector<TissueRecord> BuildRecords(const ExamGeometry& exam, const Method& method);
+
+// The exam parts of the list file, in its order (without "その他").
+const std::vector<ExamGeometry>& StandardExams();
+
+// Text of one organ data file (UTF-8; the caller converts to cp932): 16 lines of 7 fields.
+std::vector<std::string> RecordLines(const std::vector<TissueRecord>& records);
+
+// Lines of the exam-part list file, ending with "その他".
+std::vector<std::string> ExamPartLines();
+
+const char* ProjectionName(Projection p);
+
+}  // namespace dovex::organdata
