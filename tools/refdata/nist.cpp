@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <stdexcept>
 
@@ -17,8 +18,7 @@ NistTable NistTable::FromRows(std::vector<NistRow> rows, std::string name) {
                                      " holds a value that is not positive");
         if (i > 0 && r.energyMeV < rows[i - 1].energyMeV)
             throw std::runtime_error(name + ": energies fall at row " + std::to_string(i + 1));
-        if (i > 1 && r.energyMeV == rows[i - 1].energyMeV &&
-            r.energyMeV == rows[i - 2].energyMeV)
+        if (i > 1 && r.energyMeV == rows[i - 1].energyMeV && r.energyMeV == rows[i - 2].energyMeV)
             throw std::runtime_error(name + ": three rows of equal energy at row " +
                                      std::to_string(i + 1));
     }
@@ -54,14 +54,17 @@ NistTable NistTable::Load(const std::filesystem::path& csv) {
     return FromRows(std::move(rows), name);
 }
 
-double NistTable::Interpolate(double keV, bool muen) const {
-    if (!(keV > 0) || !std::isfinite(keV))
+double NistTable::AtMeV(double e, bool muen, bool belowEdge) const {
+    if (!(e > 0) || !std::isfinite(e))
         throw std::runtime_error(name_ + ": energy must be positive");
-    const double e = keV * 1e-3;
     // First row whose energy is above e: rows j-1 and j then bracket e within one segment,
-    // because at an edge both rows of the pair lie at or below e.
-    auto it = std::upper_bound(rows_.begin(), rows_.end(), e,
-                               [](double x, const NistRow& r) { return x < r.energyMeV; });
+    // because at an edge both rows of the pair lie at or below e. Below an edge: the first row
+    // at or above e, so that the segment ends at the lower row of the pair.
+    auto it = belowEdge
+                  ? std::lower_bound(rows_.begin(), rows_.end(), e,
+                                     [](const NistRow& r, double x) { return r.energyMeV < x; })
+                  : std::upper_bound(rows_.begin(), rows_.end(), e,
+                                     [](double x, const NistRow& r) { return x < r.energyMeV; });
     std::size_t j = static_cast<std::size_t>(it - rows_.begin());
     if (j == 0) j = 1;
     if (j == rows_.size()) j = rows_.size() - 1;
@@ -83,6 +86,33 @@ double MixtureMuRho(const std::vector<WeightedTable>& parts, double keV) {
     double sum = 0;
     for (const auto& p : parts) sum += p.massFraction * p.table->MuRho(keV);
     return sum;
+}
+
+NistTable MixtureTable(const std::vector<WeightedTable>& parts, const std::string& name) {
+    std::vector<double> energies;
+    for (const auto& p : parts)
+        for (const auto& r : p.table->rows()) energies.push_back(r.energyMeV);
+    std::sort(energies.begin(), energies.end());
+    energies.erase(std::unique(energies.begin(), energies.end()), energies.end());
+    std::vector<NistRow> rows;
+    for (double e : energies) {
+        bool edge = false;
+        for (const auto& p : parts) {
+            const auto& r = p.table->rows();
+            for (std::size_t i = 1; i < r.size(); ++i)
+                if (r[i].energyMeV == e && r[i - 1].energyMeV == e) edge = true;
+        }
+        for (bool below : {true, false}) {
+            if (below && !edge) continue;
+            NistRow row{e, 0, 0};
+            for (const auto& p : parts) {
+                row.muRho += p.massFraction * p.table->AtMeV(e, false, below);
+                row.muenRho += p.massFraction * p.table->AtMeV(e, true, below);
+            }
+            rows.push_back(row);
+        }
+    }
+    return NistTable::FromRows(std::move(rows), name);
 }
 
 }  // namespace dovex::refdata

@@ -16,7 +16,7 @@ struct NistRow {
 };
 
 class NistTable {
-public:
+  public:
     // Reads a table; throws std::runtime_error naming the file for a malformed or unordered one.
     static NistTable Load(const std::filesystem::path& csv);
     static NistTable FromRows(std::vector<NistRow> rows, std::string name);
@@ -24,14 +24,16 @@ public:
     // Log-log interpolation within the edge segment that holds the energy; at an edge energy
     // the value above the edge. Below the first or above the last row the end segment is
     // extended.
-    double MuenRho(double keV) const { return Interpolate(keV, true); }
-    double MuRho(double keV) const { return Interpolate(keV, false); }
+    double MuenRho(double keV) const { return AtMeV(keV * 1e-3, true, false); }
+    double MuRho(double keV) const { return AtMeV(keV * 1e-3, false, false); }
+    // Energy in MeV as in the table (exact comparison with the table's edge energies);
+    // belowEdge: at an edge energy the value below the edge.
+    double AtMeV(double energyMeV, bool muen, bool belowEdge) const;
 
     const std::vector<NistRow>& rows() const { return rows_; }
     const std::string& name() const { return name_; }
 
-private:
-    double Interpolate(double keV, bool muen) const;
+  private:
     std::vector<NistRow> rows_;
     std::string name_;
 };
@@ -45,5 +47,11 @@ struct WeightedTable {
 // Mixture rule: sum of mass fraction times the element's mu_en/rho.
 double MixtureMuenRho(const std::vector<WeightedTable>& parts, double keV);
 double MixtureMuRho(const std::vector<WeightedTable>& parts, double keV);
+
+// The table of a mixture built the way NIST builds its compound tables: the mixture rule at
+// every energy of the constituent tables, with a pair of rows at each constituent's edge. It
+// is then interpolated like any NIST table, so that a mixture built here and a compound table
+// of NIST are interpolated alike.
+NistTable MixtureTable(const std::vector<WeightedTable>& parts, const std::string& name);
 
 }  // namespace dovex::refdata

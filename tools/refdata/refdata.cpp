@@ -1,9 +1,9 @@
 #include "tools/refdata/refdata.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -30,9 +30,7 @@ std::string Fixed(double v, int decimals) {
     return buf;
 }
 
-double RoundSignificant(double v, int digits) {
-    return ParseLenient(Sci(v, digits - 1));
-}
+double RoundSignificant(double v, int digits) { return ParseLenient(Sci(v, digits - 1)); }
 
 // Cp932 bytes of UTF-8 lines, each ended by CR LF.
 std::string Cp932Lines(const std::vector<std::string>& lines) {
@@ -113,17 +111,17 @@ std::vector<MaterialRecord> Records(const std::vector<Node>& nodes) {
 // ---------------------------------------------------------------------------------------------
 
 Composition SoftTissueIcru44() {
-    return {{1, 0.102}, {6, 0.143}, {7, 0.034}, {8, 0.708}, {11, 0.002},
+    return {{1, 0.102},  {6, 0.143},  {7, 0.034},  {8, 0.708}, {11, 0.002},
             {15, 0.003}, {16, 0.003}, {17, 0.002}, {19, 0.003}};
 }
 
 Composition SkinIcru44() {
-    return {{1, 0.100}, {6, 0.204}, {7, 0.042}, {8, 0.645}, {11, 0.002},
+    return {{1, 0.100},  {6, 0.204},  {7, 0.042},  {8, 0.645}, {11, 0.002},
             {15, 0.001}, {16, 0.002}, {17, 0.003}, {19, 0.001}};
 }
 
 Composition CorticalBoneIcru44() {
-    return {{1, 0.034}, {6, 0.155}, {7, 0.042}, {8, 0.435}, {11, 0.001},
+    return {{1, 0.034},  {6, 0.155},  {7, 0.042},  {8, 0.435}, {11, 0.001},
             {12, 0.002}, {15, 0.103}, {16, 0.003}, {20, 0.225}};
 }
 
@@ -132,19 +130,17 @@ NistData NistData::Load(const fs::path& dir) {
     d.air = NistTable::Load(dir / "air.csv");
     d.softTissue = NistTable::Load(dir / "tissue-icru44.csv");
     static const std::map<int, const char*> files = {
-        {1, "Z01-H.csv"},   {6, "Z06-C.csv"},   {7, "Z07-N.csv"},
-        {8, "Z08-O.csv"},   {11, "Z11-Na.csv"}, {15, "Z15-P.csv"},
-        {16, "Z16-S.csv"},  {17, "Z17-Cl.csv"}, {19, "Z19-K.csv"}};
-    for (const Component& c : SkinIcru44()) d.skinElements.push_back(NistTable::Load(dir / files.at(c.z)));
-    return d;
-}
-
-double NistData::SkinMuenRho(double keV) const {
+        {1, "Z01-H.csv"},  {6, "Z06-C.csv"},   {7, "Z07-N.csv"},
+        {8, "Z08-O.csv"},  {11, "Z11-Na.csv"}, {15, "Z15-P.csv"},
+        {16, "Z16-S.csv"}, {17, "Z17-Cl.csv"}, {19, "Z19-K.csv"}};
+    for (const Component& c : SkinIcru44())
+        d.skinElements.push_back(NistTable::Load(dir / files.at(c.z)));
     const Composition skin = SkinIcru44();
     std::vector<WeightedTable> parts;
     for (std::size_t i = 0; i < skin.size(); ++i)
-        parts.push_back({&skinElements[i], skin[i].massFraction});
-    return MixtureMuenRho(parts, keV);
+        parts.push_back({&d.skinElements[i], skin[i].massFraction});
+    d.skin = MixtureTable(parts, "skin (ICRU-44)");
+    return d;
 }
 
 std::vector<MaterialSpec> MaterialList() {
@@ -155,23 +151,33 @@ std::vector<MaterialSpec> MaterialList() {
         double density;
     };
     // Densities of the elements as tabulated by NIST (SRD 126, Table 1).
-    static const El elements[] = {
-        {"Be", "ベリリウム", 4, 1.848},    {"Al", "アルミニウム", 13, 2.699},
-        {"Ti", "チタン", 22, 4.54},        {"Fe", "鉄", 26, 7.874},
-        {"Cu", "銅", 29, 8.96},            {"Y", "イットリウム", 39, 4.469},
-        {"Zr", "ジルコニウム", 40, 6.506}, {"Nb", "ニオブ", 41, 8.57},
-        {"Mo", "モリブデン", 42, 10.22},   {"Rh", "ロジウム", 45, 12.41},
-        {"Ag", "銀", 47, 10.5},            {"Sn", "スズ", 50, 7.31},
-        {"Gd", "ガドリニウム", 64, 7.9},   {"Er", "エルビウム", 68, 9.066},
-        {"Ta", "タンタル", 73, 16.654},    {"W", "タングステン", 74, 19.3},
-        {"Pb", "鉛", 82, 11.35}};
+    static const El elements[] = {{"Be", "ベリリウム", 4, 1.848},
+                                  {"Al", "アルミニウム", 13, 2.699},
+                                  {"Ti", "チタン", 22, 4.54},
+                                  {"Fe", "鉄", 26, 7.874},
+                                  {"Cu", "銅", 29, 8.96},
+                                  {"Y", "イットリウム", 39, 4.469},
+                                  {"Zr", "ジルコニウム", 40, 6.506},
+                                  {"Nb", "ニオブ", 41, 8.57},
+                                  {"Mo", "モリブデン", 42, 10.22},
+                                  {"Rh", "ロジウム", 45, 12.41},
+                                  {"Ag", "銀", 47, 10.5},
+                                  {"Sn", "スズ", 50, 7.31},
+                                  {"Gd", "ガドリニウム", 64, 7.9},
+                                  {"Er", "エルビウム", 68, 9.066},
+                                  {"Ta", "タンタル", 73, 16.654},
+                                  {"W", "タングステン", 74, 19.3},
+                                  {"Pb", "鉛", 82, 11.35}};
     std::vector<MaterialSpec> out;
     for (const El& e : elements)
         out.push_back({std::string(e.symbol) + ".ele",
-                       std::string(e.japanese) + " (" + e.symbol + ")", e.density, {{e.z, 1.0}}});
+                       std::string(e.japanese) + " (" + e.symbol + ")",
+                       e.density,
+                       {{e.z, 1.0}}});
     out.push_back({"Water.mix", "水 (H2O)", 1.0, FormulaComposition("H2O")});
     out.push_back({"PMMA.mix", "アクリル PMMA (C5H8O2)", 1.19, FormulaComposition("C5H8O2")});
-    out.push_back({"SoftTissue-ICRU44.mix", "軟組織 ICRU-44 (Soft tissue)", 1.06, SoftTissueIcru44()});
+    out.push_back(
+        {"SoftTissue-ICRU44.mix", "軟組織 ICRU-44 (Soft tissue)", 1.06, SoftTissueIcru44()});
     out.push_back(
         {"CorticalBone-ICRU44.mix", "皮質骨 ICRU-44 (Cortical bone)", 1.92, CorticalBoneIcru44()});
     out.push_back(
@@ -188,9 +194,8 @@ double MaterialLogLog(const std::vector<MaterialRecord>& r, double e) {
     const double e0 = r[j - 1].energyMeV, e1 = r[j].energyMeV;
     const double t0 = r[j - 1].mass.coherent + r[j - 1].mass.incoherent + r[j - 1].mass.photo;
     const double t1 = r[j].mass.coherent + r[j].mass.incoherent + r[j].mass.photo;
-    return std::exp(std::log(t0) +
-                    (std::log(e) - std::log(e0)) / (std::log(e1) - std::log(e0)) *
-                        (std::log(t1) - std::log(t0)));
+    return std::exp(std::log(t0) + (std::log(e) - std::log(e0)) / (std::log(e1) - std::log(e0)) *
+                                       (std::log(t1) - std::log(t0)));
 }
 
 MaterialGrid BuildMaterialGrid(const Composition& c) {
@@ -209,10 +214,9 @@ MaterialGrid BuildMaterialGrid(const Composition& c) {
         const double written = ParseLenient(Sci(j.aboveKeV * 1e-3, 7));
         for (double k : {std::floor(j.aboveKeV), std::ceil(j.aboveKeV)})
             if ((0.001 * k >= written) != (k >= j.aboveKeV) || std::abs(k - j.aboveKeV) < 1e-6)
-                throw std::runtime_error("absorption edge of Z=" + std::to_string(j.z) +
-                                         " shell " + std::to_string(j.shell) +
-                                         " cannot be placed apart from " + std::to_string(k) +
-                                         " keV");
+                throw std::runtime_error("absorption edge of Z=" + std::to_string(j.z) + " shell " +
+                                         std::to_string(j.shell) + " cannot be placed apart from " +
+                                         std::to_string(k) + " keV");
         nodes.push_back({MakeRecord(j.aboveKeV * 1e-3, j.below), true});
         nodes.push_back({MakeRecord(j.aboveKeV * 1e-3, j.above), false});
     }
@@ -238,7 +242,8 @@ MaterialGrid BuildMaterialGrid(const Composition& c) {
         const double g = std::sqrt(a * b);
         double e = RoundSignificant(g, 3);
         if (!(e > a * 1.0001 && e < b / 1.0001)) e = RoundSignificant(g, 6);
-        recs.insert(recs.begin() + static_cast<long>(i) + 1, MakeRecord(e * 1e-3, MassPartials(c, e)));
+        recs.insert(recs.begin() + static_cast<long>(i) + 1,
+                    MakeRecord(e * 1e-3, MassPartials(c, e)));
         score.insert(score.begin() + static_cast<long>(i) + 1, 0);
         score[i] = SegmentScore(recs, i, c, nullptr, nullptr, nullptr);
         score[i + 1] = SegmentScore(recs, i + 1, c, nullptr, nullptr, nullptr);
@@ -275,9 +280,7 @@ IcruRow MakeIcruRow(double keV) {
     return r;
 }
 
-double IcruReference(double keV) {
-    return MassTotal(SoftTissueIcru44(), keV) * kSoftTissueDensity;
-}
+double IcruReference(double keV) { return MassTotal(SoftTissueIcru44(), keV) * kSoftTissueDensity; }
 
 }  // namespace
 
@@ -341,14 +344,14 @@ const std::vector<TubeOutputPoint>& ReferenceTubeOutput() {
     // potential, 12 degree target, 2.5 mm Al total filtration: SpekPy 2.0.6, model "casim"
     // (Poludniowski, Omar, Bujila, Andreo, Med. Phys. 48 (2021) 3630-3637).
     static const std::vector<TubeOutputPoint> t = {
-        {40, 17.67},  {50, 31.54},   {60, 46.48},   {70, 61.91},   {80, 78.44},   {90, 95.99},
+        {40, 17.67},   {50, 31.54},   {60, 46.48},   {70, 61.91},   {80, 78.44},   {90, 95.99},
         {100, 114.32}, {110, 133.65}, {120, 153.13}, {130, 173.35}, {140, 194.36}, {150, 215.81}};
     return t;
 }
 
 namespace {
 
-constexpr double kAirWOverE = 33.97;      // Gy per C/kg
+constexpr double kAirWOverE = 33.97;  // Gy per C/kg
 constexpr double kRefAlMm = 2.5, kRefCuMm = 0;
 constexpr double kTargetAngle = 12;
 
@@ -363,12 +366,10 @@ AttText BuildAttenuation(const NistData& nist) {
     std::vector<std::string> lines;
     for (long i = 1; i <= 300; ++i) {
         const double keV = FineEnergy(i);
-        const std::string f[6] = {Sci(MassTotal(w, keV) * 19.3, 6),
-                                  Sci(MassTotal(al, keV) * 2.699, 6),
-                                  Sci(MassTotal(cu, keV) * 8.96, 6),
-                                  Sci(nist.air.MuenRho(keV), 6),
-                                  Sci(nist.softTissue.MuenRho(keV), 6),
-                                  Sci(nist.SkinMuenRho(keV), 6)};
+        const std::string f[6] = {
+            Sci(MassTotal(w, keV) * 19.3, 6),     Sci(MassTotal(al, keV) * 2.699, 6),
+            Sci(MassTotal(cu, keV) * 8.96, 6),    Sci(nist.air.MuenRho(keV), 6),
+            Sci(nist.softTissue.MuenRho(keV), 6), Sci(nist.SkinMuenRho(keV), 6)};
         out.table.muW[i] = ParseLenient(f[0]);
         out.table.muAl[i] = ParseLenient(f[1]);
         out.table.muCu[i] = ParseLenient(f[2]);
@@ -391,9 +392,9 @@ std::string BuildPrimary(const NistData& nist, std::string* report) {
         lines.push_back(Fixed(keV, 0) + "," + Sci(p, 6));
     }
     lines.push_back(
-        "1～29行: 光子エネルギー(keV), 一次線量係数 P = E×μen/ρ (ICRU-44 軟組織, NIST SRD 126) "
+        "一次線量係数 (1～29行): 光子エネルギー(keV), P = E×μen/ρ (ICRU-44 軟組織, NIST SRD 126) "
         "単位 aGy・cm2 (光子フルエンス 1 個/cm2 あたりの吸収線量)");
-    lines.push_back("32行目: ユーザー名 (ユーザー名の登録・変更でプログラムが書き込みます)");
+    lines.push_back("ユーザー名 (32行目): ユーザー名の登録・変更のときにプログラムが書き込みます");
     if (report != nullptr)
         *report += "Primary.dat: 29 factors, P(10 keV) = " + lines[0].substr(3) +
                    " aGy cm2, P(150 keV) = " + lines[28].substr(4) + " aGy cm2\n";
@@ -419,8 +420,9 @@ std::string BuildDefaultOutput(const AttenuationTable& att, std::string* report)
     std::string kvLine, cols[3];
     char buf[160];
     if (report != nullptr)
-        *report += "default-output.op: air kerma per mAs relative to constant potential "
-                   "(2.5 mm Al)\n   kV  three-phase  single-phase\n";
+        *report +=
+            "default-output.op: air kerma per mAs relative to constant potential "
+            "(2.5 mm Al)\n   kV  three-phase  single-phase\n";
     for (std::size_t j = 0; j < ref.size(); ++j) {
         const double kv = ref[j].kv;
         const double cp = ref[j].microGrayPerMas * 1e-6 / kAirWOverE;
@@ -521,15 +523,17 @@ Generated GenerateAll(const fs::path& nistDir) {
 
     g.files.push_back({files::kPrimary, BuildPrimary(nist, &g.report)});
 
-    g.report += "Material files: records, edges, largest error at whole keV 5..150 (keV), "
-                "largest error at other energies 1 keV..10 MeV\n";
+    g.report +=
+        "Material files: records, edges, largest error at whole keV 5..150 (keV), "
+        "largest error at other energies 1 keV..10 MeV\n";
     for (const MaterialSpec& m : MaterialList()) {
         const MaterialGrid grid = BuildMaterialGrid(m.composition);
         if (grid.maxErrorDiagnostic > 0.01)
             throw std::runtime_error(m.fileName + ": interpolation error above 1 % at " +
                                      std::to_string(grid.worstKeV) + " keV");
         g.files.push_back({m.fileName, MaterialText(m, grid)});
-        std::snprintf(buf, sizeof buf, "  %-24s %3zu records %2d edges  %.4f %% at %3.0f keV  %.3f %%\n",
+        std::snprintf(buf, sizeof buf,
+                      "  %-24s %3zu records %2d edges  %.4f %% at %3.0f keV  %.3f %%\n",
                       m.fileName.c_str(), grid.records.size(), grid.edges,
                       grid.maxErrorDiagnostic * 100, grid.worstKeV, grid.maxErrorElsewhere * 100);
         g.report += buf;

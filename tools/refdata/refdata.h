@@ -13,8 +13,8 @@
 namespace dovex::refdata {
 
 // Tissue compositions by mass fraction (ICRU Report 44).
-Composition SoftTissueIcru44();  // density 1.06 g/cm3
-Composition SkinIcru44();        // density 1.09 g/cm3
+Composition SoftTissueIcru44();    // density 1.06 g/cm3
+Composition SkinIcru44();          // density 1.09 g/cm3
 Composition CorticalBoneIcru44();  // density 1.92 g/cm3
 inline constexpr double kSoftTissueDensity = 1.06;
 
@@ -25,8 +25,9 @@ inline constexpr double kAttoGrayPerKeVCm2PerG = 1.602176634e5;
 struct NistData {
     NistTable air, softTissue;
     std::vector<NistTable> skinElements;  // in the order of SkinIcru44()
+    NistTable skin;                       // mixture table of skinElements
     static NistData Load(const std::filesystem::path& dir);
-    double SkinMuenRho(double keV) const;
+    double SkinMuenRho(double keV) const { return skin.MuenRho(keV); }
 };
 
 // One record of a material file as written (the values are those read back from the text).
@@ -48,7 +49,7 @@ struct MaterialGrid {
     int edges = 0;
     double maxErrorDiagnostic = 0;  // whole keV 5..150, |engine interpolation / xraylib - 1|
     double worstKeV = 0;
-    double maxErrorElsewhere = 0;   // test energies outside 5..150 keV
+    double maxErrorElsewhere = 0;  // test energies outside 5..150 keV
 };
 
 std::vector<MaterialSpec> MaterialList();

@@ -41,7 +41,8 @@ double KleinNishina(double keV) {
 // 800 keV.
 double Extend(double (*f)(int, double, xrl_error**), const char* what, int z, double keV) {
     const double y0 = Call(f, what, z, 600), y1 = Call(f, what, z, kXrlTopKeV);
-    return y1 * std::exp(std::log(y1 / y0) / std::log(kXrlTopKeV / 600) * std::log(keV / kXrlTopKeV));
+    return y1 *
+           std::exp(std::log(y1 / y0) / std::log(kXrlTopKeV / 600) * std::log(keV / kXrlTopKeV));
 }
 
 Partials ElementPartials(int z, double keV) {
@@ -54,8 +55,8 @@ Partials ElementPartials(int z, double keV) {
         // Above xraylib's data: free-electron Compton scattering (Klein-Nishina) scaled to
         // xraylib's value at the top, coherent and photoelectric extended log-log.
         p.coherent = Extend(CS_Rayl, "CS_Rayl", z, keV);
-        p.incoherent =
-            Call(CS_Compt, "CS_Compt", z, kXrlTopKeV) * KleinNishina(keV) / KleinNishina(kXrlTopKeV);
+        p.incoherent = Call(CS_Compt, "CS_Compt", z, kXrlTopKeV) * KleinNishina(keV) /
+                       KleinNishina(kXrlTopKeV);
         p.photo = Extend(CS_Photo, "CS_Photo", z, keV);
     }
     return p;

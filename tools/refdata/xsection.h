@@ -39,10 +39,10 @@ double MassTotal(const Composition& c, double keV);
 // the mixture just below and just above the jump.
 struct EdgeJump {
     int z = 0;
-    int shell = 0;          // xraylib shell code (0 = K, 1..3 = L1..L3, 4..8 = M1..M5)
+    int shell = 0;  // xraylib shell code (0 = K, 1..3 = L1..L3, 4..8 = M1..M5)
     double tabulatedKeV = 0;
-    double belowKeV = 0;    // last energy found with the value below the edge
-    double aboveKeV = 0;    // first energy found with the value above it
+    double belowKeV = 0;  // last energy found with the value below the edge
+    double aboveKeV = 0;  // first energy found with the value above it
     Partials below, above;
 };
 

@@ -1,0 +1,33 @@
+#pragma once
+// Helpers of the data-file tests: the committed data folder and the tables loaded from it.
+#include <filesystem>
+#include <string>
+
+#include "engine/tables.h"
+
+namespace dovex::datatest {
+
+std::filesystem::path DataDir();
+
+// Raw bytes of a file of the data folder.
+std::string DataBytes(const std::string& name);
+
+// The physics tables as the engine loads them from the data folder. When the backscatter files
+// (produced by the Monte Carlo generator) are not there yet, the other files are loaded from a
+// temporary copy of the folder beside placeholder backscatter files of zeros.
+const PhysicsTables& Tables();
+
+// A fresh temporary folder, removed when the object goes.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+}  // namespace dovex::datatest
