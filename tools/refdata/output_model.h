@@ -6,21 +6,19 @@
 
 namespace dovex::refdata {
 
-// The unfiltered spectrum summed over the phase angles of a rectification, each phase weighted by
-// its tube current: thick-target bremsstrahlung with self-absorption in the target and the K
-// lines, exactly as the engine's spectrum synthesis builds it before filtration. `chargeWeight`
-// receives the sum of the tube-current weights (the tube charge in the same relative unit).
-FineArray UnfilteredPhaseSum(double kv, int rectification, double targetAngleDeg,
-                             const AttenuationTable& att, double* chargeWeight);
+// Tube charge of one pass over the phase angles of a rectification, in the unit of the
+// tube-current weights: the sum of the weights (the mean tube current times the time, as a mAs
+// meter reads it, up to a common factor).
+double TubeCharge(int rectification);
 
-// Air kerma of that spectrum behind alCm of aluminium and cuCm of copper (sum over bins 2..2kV of
-// fluence x attenuation x muen_air), divided by the tube charge.
+// Air kerma of the engine's unfiltered spectrum (UnfilteredSpectrum) behind alCm of aluminium and
+// cuCm of copper, summed over bins 2..2kV with muen_air, divided by the tube charge.
 double AirKermaPerCharge(double kv, int rectification, double targetAngleDeg, double alCm,
-                         double cuCm, const AttenuationTable& att);
+                         double cuCm, const PhysicsTables& t);
 
 // Air kerma per mAs of a rectification relative to constant potential at the same peak voltage
 // and filtration.
 double RectificationOutputRatio(double kv, int rectification, double targetAngleDeg, double alCm,
-                                double cuCm, const AttenuationTable& att);
+                                double cuCm, const PhysicsTables& t);
 
 }  // namespace dovex::refdata

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -357,12 +358,14 @@ constexpr double kTargetAngle = 12;
 
 struct AttText {
     std::string bytes;
-    AttenuationTable table;  // the values as the engine reads them back
+    std::unique_ptr<PhysicsTables> tables;  // att: the values as the engine reads them back
 };
 
 AttText BuildAttenuation(const NistData& nist) {
     const Composition w = {{74, 1.0}}, al = {{13, 1.0}}, cu = {{29, 1.0}};
     AttText out;
+    out.tables = std::make_unique<PhysicsTables>();
+    AttenuationTable& t = out.tables->att;
     std::vector<std::string> lines;
     for (long i = 1; i <= 300; ++i) {
         const double keV = FineEnergy(i);
@@ -370,12 +373,12 @@ AttText BuildAttenuation(const NistData& nist) {
             Sci(MassTotal(w, keV) * 19.3, 6),     Sci(MassTotal(al, keV) * 2.699, 6),
             Sci(MassTotal(cu, keV) * 8.96, 6),    Sci(nist.air.MuenRho(keV), 6),
             Sci(nist.softTissue.MuenRho(keV), 6), Sci(nist.SkinMuenRho(keV), 6)};
-        out.table.muW[i] = ParseLenient(f[0]);
-        out.table.muAl[i] = ParseLenient(f[1]);
-        out.table.muCu[i] = ParseLenient(f[2]);
-        out.table.muenAir[i] = ParseLenient(f[3]);
-        out.table.muenSoft[i] = ParseLenient(f[4]);
-        out.table.muenSkin[i] = ParseLenient(f[5]);
+        t.muW[i] = ParseLenient(f[0]);
+        t.muAl[i] = ParseLenient(f[1]);
+        t.muCu[i] = ParseLenient(f[2]);
+        t.muenAir[i] = ParseLenient(f[3]);
+        t.muenSoft[i] = ParseLenient(f[4]);
+        t.muenSkin[i] = ParseLenient(f[5]);
         std::string line = Fixed(keV, 1);
         for (const auto& s : f) line += "," + s;
         lines.push_back(line);
@@ -409,7 +412,7 @@ std::string BuildIcru(const IcruGrid& g) {
     return Cp932Lines(lines);
 }
 
-std::string BuildDefaultOutput(const AttenuationTable& att, std::string* report) {
+std::string BuildDefaultOutput(const PhysicsTables& att, std::string* report) {
     const auto& ref = ReferenceTubeOutput();
     const double refAl = kRefAlMm * 0.1, refCu = kRefCuMm * 0.1;  // as the engine reads them
     std::vector<std::string> lines;
@@ -510,7 +513,7 @@ Generated GenerateAll(const fs::path& nistDir) {
     g.files.push_back({files::kAttenuation, att.bytes});
     g.report += "Att_coeff2020.dat: 300 bins of 0.5 keV (0.5..150 keV)\n";
 
-    g.files.push_back({files::kDefaultOutput, BuildDefaultOutput(att.table, &g.report)});
+    g.files.push_back({files::kDefaultOutput, BuildDefaultOutput(*att.tables, &g.report)});
 
     const IcruGrid icru = BuildIcruGrid();
     g.files.push_back({files::kIcruSoft, BuildIcru(icru)});
