@@ -1,0 +1,48 @@
+#pragma once
+// The program-wide single instances of one run: the physical data tables, the current
+// conditions, arbitrary filter, spectrum and results, the entrance surface, the results table,
+// the tissue rows of the effective dose estimate and the user's display name. The windows bind
+// to this state; nothing else holds a copy.
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/estimate.h"
+#include "engine/conditions.h"
+#include "engine/dose.h"
+#include "engine/spectrum.h"
+#include "engine/tables.h"
+#include "results/model.h"
+
+namespace dovex::app {
+
+struct AppState {
+    explicit AppState(std::filesystem::path dir);
+
+    std::filesystem::path dataDir;
+    PhysicsTables tables;
+    ExposureConditions conditions;
+    ArbitraryFilter filter;
+    XraySpectrum spectrum;
+    DoseResult dose;
+    CurrentSurface surface;
+    ResultsTable table;
+    Estimator estimator;
+    std::vector<std::string> examParts;  // the lines of the exam-part list file
+    std::string userName;                // empty in the unnamed state
+    bool named = false;                  // a name was read, accepted or the guest name chosen
+
+    std::filesystem::path primaryFile() const { return dataDir / files::kPrimary; }
+};
+
+// The start-up loading, in its fixed order: every physical data table, the exam-part list and
+// the display name (line 32 of "Primary.dat"). Throws DataFileError naming a missing or faulty
+// data file; the state must then not be used.
+void LoadStartupData(AppState& s);
+
+// The lines of the exam-part list file "撮影部位.txt" (UTF-8), an empty line giving an empty
+// entry. Throws DataFileError when the file is missing or not valid cp932.
+std::vector<std::string> ReadExamParts(const std::filesystem::path& file);
+
+}  // namespace dovex::app

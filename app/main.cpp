@@ -1,0 +1,47 @@
+// dovex: the desktop dose calculator. Its data folder becomes the current directory; the folder
+// is the one built in, or DOVEX_DATA_DIR, or "--data-dir DIR".
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/application.h"
+#include "app/common/messenger.h"
+
+#ifndef DOVEX_DATA_DIR
+#define DOVEX_DATA_DIR "data"
+#endif
+
+int main(int argc, char** argv) {
+    QElapsedTimer clock;
+    clock.start();
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("dovex"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Dovex_SE"));
+
+    const QString dir = dovex::app::ResolveDataDir(QApplication::arguments(),
+                                                   qEnvironmentVariable("DOVEX_DATA_DIR"),
+                                                   QString::fromUtf8(DOVEX_DATA_DIR));
+    const QString absolute = QDir(dir).absolutePath();
+    if (!QDir(absolute).exists() || !QDir::setCurrent(absolute)) {
+        dovex::ui::messenger().show(
+            nullptr,
+            dovex::app::DataFileMessage(absolute, QStringLiteral("データフォルダがありません")),
+            dovex::ui::Icon::Exclamation);
+        return 1;
+    }
+    const QByteArray local = QFile::encodeName(absolute);
+    dovex::app::Application app{std::filesystem::path(local.toStdString())};
+    QObject::connect(&app, &dovex::app::Application::quitRequested, &qapp, &QApplication::quit,
+                     Qt::QueuedConnection);
+    if (!app.start()) return 1;
+    if (qEnvironmentVariableIsSet("DOVEX_STARTUP_TIMING")) {
+        QTimer::singleShot(0, &qapp, [&clock] {
+            std::fprintf(stderr, "dovex: main window ready after %lld ms\n",
+                         static_cast<long long>(clock.elapsed()));
+        });
+    }
+    return qapp.exec();
+}

@@ -1,0 +1,781 @@
+#include "app/mainwindow.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "app/common/fonts.h"
+#include "app/common/messenger.h"
+#include "app/username.h"
+#include "dialogs/arbitraryfilterdialog.h"
+#include "dialogs/dialogbase.h"
+#include "dialogs/fluoroscopydialog.h"
+#include "dialogs/mascot.h"
+#include "dialogs/measuredexposuredialog.h"
+#include "dialogs/usernamedialog.h"
+#include "engine/dose.h"
+#include "engine/numtext.h"
+#include "engine/presets.h"
+#include "engine/spectrum.h"
+#include "engine/textio.h"
+#include "results/gui/resultswindow.h"
+
+namespace dovex::app {
+namespace {
+
+using ui::kFontMeiryo;
+using ui::MappedFont;
+
+const QString kOther = QStringLiteral("その他");
+const QString kLongCaption = QStringLiteral("　長軸方向サイズ");
+const QString kDiameterCaption = QStringLiteral("  照射野サイズ（直径）");
+const QString kCalcFailed = QStringLiteral("　???  正しく計算できませんでした  ???   ");
+const QString kGeometryWarning = QStringLiteral("  被写体厚が (FFD-FSD) より大きくなっています  ");
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Fmt(double v, const char* pattern) { return Q(FormatPattern(v, pattern)); }
+
+QLabel* Caption(QWidget* parent, const QString& text) { return new QLabel(text, parent); }
+
+QLineEdit* Entry(QWidget* parent, const char* name, double points) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setFont(MappedFont(kFontMeiryo, points));
+    e->setAlignment(Qt::AlignRight);
+    e->setFixedWidth(86);
+    return e;
+}
+
+QLabel* ResultField(QWidget* parent, const char* name) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setFont(MappedFont(kFontMeiryo, 14.25));
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setMinimumWidth(120);
+    l->setAutoFillBackground(true);
+    QPalette p = l->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    l->setPalette(p);
+    return l;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QRadioButton* Option(QWidget* parent, const char* name, const QString& caption) {
+    auto* r = new QRadioButton(caption, parent);
+    r->setObjectName(name);
+    return r;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppState& state, ui::ResultsWindow& results, QWidget* parent)
+    : QWidget(parent), state_(state), results_(results) {
+    setObjectName("MainWindow");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(kTitleUnnamed);
+    setFont(MappedFont(kFontMeiryo, 10));
+    buildUi();
+    wireEntryChain();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildUi() {
+    // Heading line: title, edition, greeting and the mascot at the right end.
+    auto* title = Caption(this, QStringLiteral("診断X線の入射表面線量計算"));
+    title->setFont(MappedFont(kFontMeiryo, 18));
+    auto* edition = Caption(this, QStringLiteral("Dovex-SE   Simple Edition"));
+    edition->setFont(MappedFont(ui::kFontTimes, 14));
+    greeting_ = Caption(this, QString());
+    greeting_->setObjectName("Label84");
+    auto* updated = Caption(this, QStringLiteral("最終更新日 : 2026-12-08"));
+    updated->setObjectName("Label85");
+    updated->setFont(MappedFont(kFontMeiryo, 8));
+    picture1_ = new ui::MascotLabel(76, this);
+    picture1_->setObjectName("Picture1");
+    picture1_->setToolTip(QStringLiteral(" ダブルクリック "));
+    auto* titles = new QVBoxLayout;
+    titles->addWidget(title);
+    titles->addWidget(edition);
+    auto* greet = new QVBoxLayout;
+    greet->addStretch();
+    greet->addWidget(greeting_, 0, Qt::AlignRight);
+    greet->addWidget(updated, 0, Qt::AlignRight);
+    auto* head = new QHBoxLayout;
+    head->addLayout(titles);
+    head->addStretch();
+    head->addLayout(greet);
+    head->addWidget(picture1_);
+
+    command8_ =
+        Button(this, "Command8",
+               QStringLiteral("ようこそ Dovex_SE へ ： はじめにユーザー名を登録して下さい"));
+    command8_->setFont(MappedFont(kFontMeiryo, 12));
+    command8_->setStyleSheet("color: #b00000;");
+
+    // Conditions, left column: tube, filters and the option groups.
+    auto* cond = new QGroupBox(QStringLiteral("照射 (撮影) 条件"), this);
+    text1_ = Entry(cond, "Text1", 11.25);
+    text2_ = Entry(cond, "Text2", 11.25);
+    text3_ = Entry(cond, "Text3", 11.25);
+    text4_ = Entry(cond, "Text4", 11.25);
+    auto* left = new QGridLayout;
+    int r = 0;
+    auto addEntry = [&](QGridLayout* g, int& row, const QString& caption, QWidget* box,
+                        const QString& unit) {
+        g->addWidget(Caption(cond, caption), row, 0);
+        g->addWidget(box, row, 1);
+        g->addWidget(Caption(cond, unit), row, 2);
+        ++row;
+    };
+    addEntry(left, r, QStringLiteral(" Ｘ線管ターゲット角度"), text1_, QStringLiteral("　度"));
+    addEntry(left, r, QStringLiteral(" 固有フィルタ (Al 当量)"), text2_, QStringLiteral("mm"));
+    addEntry(left, r, QStringLiteral(" 付加フィルタ (アルミ)"), text3_, QStringLiteral("mm"));
+    addEntry(left, r, QStringLiteral(" 付加フィルタ（ 銅 ）"), text4_, QStringLiteral("mm"));
+
+    command9_ = Button(cond, "Command9", QStringLiteral("任意フィルタ"));
+    command9_->setToolTip(QStringLiteral("アルミ・銅以外のフィルター設定"));
+    filterName_ = Caption(cond, QString());
+    filterName_->setObjectName("Label86");
+    filterName_->setFrameShape(QFrame::Panel);
+    filterName_->setFrameShadow(QFrame::Sunken);
+    filterName_->setMinimumWidth(110);
+    filterThickness_ = Caption(cond, QString());
+    filterThickness_->setObjectName("Label87");
+    filterThickness_->setFrameShape(QFrame::Panel);
+    filterThickness_->setFrameShadow(QFrame::Sunken);
+    filterThickness_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    filterThickness_->setFixedWidth(86);
+    left->addWidget(command9_, r, 0);
+    left->addWidget(filterThickness_, r, 1);
+    left->addWidget(Caption(cond, QStringLiteral("mm")), r, 2);
+    ++r;
+    left->addWidget(filterName_, r, 0, 1, 3);
+    ++r;
+
+    auto* rectBox = new QGroupBox(QStringLiteral("  高電圧整流方式  "), cond);
+    rect_[0] = Option(rectBox, "Option1", QStringLiteral("定電圧・インバータ"));
+    rect_[1] = Option(rectBox, "Option2", QStringLiteral("三相12ピーク"));
+    rect_[2] = Option(rectBox, "Option3", QStringLiteral("単相全波"));
+    auto* rectLayout = new QVBoxLayout(rectBox);
+    for (auto* o : rect_) rectLayout->addWidget(o);
+    left->addWidget(rectBox, r++, 0, 1, 3);
+
+    auto* phantomBox = new QGroupBox(QStringLiteral("後方散乱係数"), cond);
+    phantom_[0] = Option(phantomBox, "Option6", QStringLiteral("頭部以外の部位（軟部組織のみ）"));
+    phantom_[1] = Option(phantomBox, "Option7", QStringLiteral("頭部（皮下5mmに頭蓋骨有）"));
+    auto* phantomLayout = new QVBoxLayout(phantomBox);
+    phantomLayout->addWidget(phantom_[0]);
+    phantomLayout->addWidget(phantom_[1]);
+    auto* note = Caption(phantomBox, QStringLiteral("（微分後方散乱係数を用いて計算）"));
+    note->setFont(MappedFont(kFontMeiryo, 9));
+    phantomLayout->addWidget(note);
+    left->addWidget(phantomBox, r++, 0, 1, 3);
+    left->setRowStretch(r, 1);
+
+    // Conditions, middle column: exam part, tube, distances, field, exposure at 1 m.
+    combo2_ = new QComboBox(cond);
+    combo2_->setObjectName("Combo2");
+    combo2_->setEditable(true);
+    combo2_->setInsertPolicy(QComboBox::NoInsert);
+    combo2_->setFont(MappedFont(kFontMeiryo, 12));
+    combo2_->setMinimumWidth(180);
+    text5_ = Entry(cond, "Text5", 12);
+    text6_ = Entry(cond, "Text6", 12);
+    text7_ = Entry(cond, "Text7", 12);
+    text8_ = Entry(cond, "Text8", 12);
+    text23_ = Entry(cond, "Text23", 12);
+    text9_ = Entry(cond, "Text9", 12);
+    combo1_ = new QComboBox(cond);
+    combo1_->setObjectName("Combo1");
+    combo1_->setFont(MappedFont(kFontMeiryo, 11));
+    for (const FieldPreset& p : FieldPresets()) combo1_->addItem(QString::fromUtf8(p.name));
+    text10_ = Entry(cond, "Text10", 12);
+    text11_ = Entry(cond, "Text11", 12);
+    command4_ = Button(cond, "Command4", QStringLiteral("透視"));
+
+    auto* mid = new QGridLayout;
+    int m = 0;
+    auto* partCaption = Caption(cond, QStringLiteral("照射 (撮影) 部位"));
+    mid->addWidget(partCaption, m, 0);
+    mid->addWidget(combo2_, m++, 1, 1, 3);
+    addEntry(mid, m, QStringLiteral("　Ｘ線管電圧"), text5_, QStringLiteral("kV"));
+    mid->addWidget(Caption(cond, QStringLiteral("　Ｘ線管電流")), m, 0);
+    mid->addWidget(text6_, m, 1);
+    mid->addWidget(Caption(cond, QStringLiteral("mA")), m, 2);
+    mid->addWidget(command4_, m++, 3);
+    addEntry(mid, m, QStringLiteral("　照射時間"), text7_, QStringLiteral("sec"));
+    addEntry(mid, m, QStringLiteral("　焦点-受像器間距離"), text8_, QStringLiteral("cm"));
+    addEntry(mid, m, QStringLiteral("　被写体厚"), text23_, QStringLiteral("cm"));
+    addEntry(mid, m, QStringLiteral("　焦点-入射表面間距離"), text9_, QStringLiteral("cm"));
+    mid->addWidget(Caption(cond, QStringLiteral("受像面での照射野サイズ")), m, 0);
+    mid->addWidget(combo1_, m++, 1, 1, 3);
+    longCaption_ = Caption(cond, kLongCaption);
+    longCaption_->setObjectName("Label10");
+    mid->addWidget(longCaption_, m, 0);
+    mid->addWidget(text10_, m, 1);
+    mid->addWidget(Caption(cond, QStringLiteral("cm")), m++, 2);
+    addEntry(mid, m, QStringLiteral("　単軸方向サイズ"), text11_, QStringLiteral("cm"));
+
+    auto* expoBox = new QGroupBox(QStringLiteral("焦点から１ｍの距離の照射線量  "), cond);
+    optDefault_ = Option(expoBox, "Option4", QStringLiteral("デフォルト出力データを利用"));
+    optMeasured_ = Option(expoBox, "Option5", QStringLiteral("実測値を直接入力"));
+    auto* recommended = Caption(expoBox, QStringLiteral("( 推奨)"));
+    recommended->setStyleSheet("color: #0050a0;");
+    label78_ = ResultField(expoBox, "Label78");
+    label78_->setFont(MappedFont(kFontMeiryo, 12));
+    auto* expoLayout = new QGridLayout(expoBox);
+    expoLayout->addWidget(optDefault_, 0, 0);
+    expoLayout->addWidget(recommended, 0, 1);
+    expoLayout->addWidget(optMeasured_, 1, 0, 1, 2);
+    expoLayout->addWidget(Caption(expoBox, QStringLiteral("照射線量 at １ｍ")), 2, 0);
+    auto* expoValue = new QHBoxLayout;
+    expoValue->addWidget(label78_);
+    expoValue->addWidget(Caption(expoBox, QStringLiteral("C/kg")));
+    expoLayout->addLayout(expoValue, 3, 0, 1, 2);
+    mid->addWidget(expoBox, m++, 0, 1, 4);
+    mid->setRowStretch(m, 1);
+
+    auto* condLayout = new QHBoxLayout(cond);
+    condLayout->addLayout(left);
+    condLayout->addSpacing(14);
+    condLayout->addLayout(mid);
+
+    // Results column.
+    auto* res = new QGroupBox(QStringLiteral("計 算 結 果"), this);
+    res->setFont(MappedFont(kFontMeiryo, 11));
+    label68_ = ResultField(res, "Label68");
+    label69_ = ResultField(res, "Label69");
+    label70_ = ResultField(res, "Label70");
+    label71_ = ResultField(res, "Label71");
+    label72_ = ResultField(res, "Label72");
+    label73_ = ResultField(res, "Label73");
+    label74_ = ResultField(res, "Label74");
+    label75_ = ResultField(res, "Label75");
+    label81_ = ResultField(res, "Label81");
+    command5_ = Button(res, "Command5", QStringLiteral("詳細表示"));
+    auto* rg = new QGridLayout(res);
+    rg->setVerticalSpacing(3);
+    int q = 0;
+    auto heading = [&](const QString& text) {
+        auto* h = Caption(res, text);
+        h->setFont(MappedFont(kFontMeiryo, 11));
+        h->setStyleSheet("color: #003c78;");
+        rg->addWidget(h, q++, 0, 1, 3);
+    };
+    auto resultRow = [&](const QString& caption, QLabel* field, const QString& unit) {
+        rg->addWidget(Caption(res, caption), q, 0);
+        rg->addWidget(field, q, 1);
+        if (!unit.isEmpty()) rg->addWidget(Caption(res, unit), q, 2);
+        ++q;
+    };
+    heading(QStringLiteral("後方散乱係数"));
+    resultRow(QStringLiteral("軟部組織吸収線量に基づく"), label68_, QString());
+    resultRow(QStringLiteral("皮膚組織吸収線量に基づく"), label69_, QString());
+    resultRow(QStringLiteral("空気カーマに基づく"), label70_, QString());
+    heading(QStringLiteral("照射線量 - 吸収線量 変換係数"));
+    resultRow(QStringLiteral("軟部組織"), label71_, QStringLiteral("Gy/C/kg"));
+    resultRow(QStringLiteral("皮膚組織"), label72_, QStringLiteral("Gy/C/kg"));
+    heading(QStringLiteral("入射表面線量"));
+    resultRow(QStringLiteral("軟部組織吸収線量"), label73_, QStringLiteral("mGy"));
+    resultRow(QStringLiteral("皮膚組織吸収線量"), label74_, QStringLiteral("mGy"));
+    resultRow(QStringLiteral("空気カーマ"), label75_, QStringLiteral("mGy"));
+    rg->addItem(new QSpacerItem(1, 8), q++, 0);
+    resultRow(QStringLiteral("実効線量"), label81_, QStringLiteral("mSv"));
+    rg->addWidget(command5_, q++, 1);
+    auto* wNote = new QHBoxLayout;
+    for (const QString& t :
+         {QStringLiteral("W値 ="), QStringLiteral("33.97 eV"), QStringLiteral("とする")})
+        wNote->addWidget(Caption(res, t));
+    wNote->addStretch();
+    rg->addLayout(wNote, q++, 0, 1, 3);
+    rg->setRowStretch(q, 1);
+
+    command2_ = Button(this, "Command2", QStringLiteral("この条件で計算する"));
+    command2_->setToolTip(QStringLiteral(" Go ! "));
+    command2_->setFont(MappedFont(kFontMeiryo, 13));
+    command2_->setMinimumHeight(44);
+    command3_ = Button(this, "Command3", QStringLiteral("結果を表に追加する"));
+    command6_ = Button(this, "Command6", QStringLiteral("計算結果をクリアする"));
+    command1_ = Button(this, "Command1", QStringLiteral("終了する"));
+    for (auto* b : {command3_, command6_, command1_}) b->setMinimumHeight(34);
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(command2_, 2);
+    commands->addSpacing(16);
+    commands->addWidget(command3_, 1);
+    commands->addWidget(command6_, 1);
+    commands->addSpacing(16);
+    commands->addWidget(command1_, 1);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(cond, 3);
+    body->addWidget(res, 2);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(head);
+    outer->addWidget(command8_);
+    outer->addLayout(body, 1);
+    outer->addLayout(commands);
+
+    // Tab order: the target angle first, then down the conditions as the Enter chain goes.
+    QWidget* order[] = {text1_, text2_,  text3_, text4_,  combo2_, text5_,  text6_,   text7_,
+                        text8_, text23_, text9_, combo1_, text10_, text11_, command2_};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+
+    // Fields whose text is stored on losing the focus.
+    fields_ = {
+        {text1_, &ExposureConditions::targetAngle, 1},
+        {text2_, &ExposureConditions::inherentFilter, 0.1},
+        {text3_, &ExposureConditions::addedAl, 0.1},
+        {text4_, &ExposureConditions::addedCu, 0.1},
+        {text5_, &ExposureConditions::tubeVoltage, 1},
+        {text6_, &ExposureConditions::tubeCurrent, 1},
+        {text7_, &ExposureConditions::exposureTime, 1},
+        {text8_, &ExposureConditions::ffd, 1},
+        {text23_, &ExposureConditions::subjectThickness, 1},
+        {text9_, &ExposureConditions::fsd, 1},
+        {text10_, &ExposureConditions::fieldLong, 1},
+        {text11_, &ExposureConditions::fieldShort, 1},
+    };
+
+    // Commands.
+    connect(command2_, &QPushButton::clicked, this, [this] { runCalculation(); });
+    connect(command3_, &QPushButton::clicked, this, [this] { addToTable(); });
+    connect(command6_, &QPushButton::clicked, this, [this] { clearResults(); });
+    connect(command1_, &QPushButton::clicked, this, [this] { emit exitRequested(false); });
+    connect(command5_, &QPushButton::clicked, this, [this] { showDetails(); });
+    connect(command4_, &QPushButton::clicked, this, [this] { openFluoroscopy(); });
+    connect(command9_, &QPushButton::clicked, this, [this] { openArbitraryFilter(); });
+    connect(command8_, &QPushButton::clicked, this, [this] { openRegistration(); });
+    connect(picture1_, &ui::MascotLabel::doubleClicked, this, [this] { openNameChange(); });
+    // Enter on a focused command presses it, as the Enter chain ends on the calculate button.
+    for (QPushButton* b :
+         {command1_, command2_, command3_, command4_, command5_, command6_, command8_, command9_})
+        ui::OnEnterKey(b, [b] {
+            if (b->isEnabled()) b->click();
+        });
+
+    // Option groups.
+    for (int i = 0; i < 3; ++i)
+        connect(rect_[i], &QRadioButton::clicked, this,
+                [this, i] { state_.conditions.rectification = i + 1; });
+    for (int i = 0; i < 2; ++i)
+        connect(phantom_[i], &QRadioButton::clicked, this,
+                [this, i] { state_.conditions.phantom = i; });
+    connect(optDefault_, &QRadioButton::clicked, this, [this] { selectDefaultOutput(); });
+    connect(optMeasured_, &QRadioButton::clicked, this, [this] { openMeasuredExposure(); });
+}
+
+void MainWindow::wireEntryChain() {
+    const std::pair<QWidget*, QWidget*> chain[] = {
+        {text1_, text2_},  {text2_, text3_},  {text3_, text4_},   {text4_, combo2_},
+        {text5_, text6_},  {text6_, text7_},  {text7_, text8_},   {text8_, text23_},
+        {text23_, text9_}, {text9_, combo1_}, {text10_, text11_}, {text11_, command2_},
+    };
+    for (const auto& [from, to] : chain) {
+        QWidget* target = to;
+        ui::OnEnterKey(from, [target] { target->setFocus(Qt::OtherFocusReason); });
+    }
+    // The exam-part list: Enter in its text or choosing an entry goes on to the tube voltage.
+    ui::OnEnterKey(combo2_->lineEdit(), [this] { text5_->setFocus(Qt::OtherFocusReason); });
+    connect(combo2_, &QComboBox::activated, this,
+            [this] { text5_->setFocus(Qt::OtherFocusReason); });
+    // The preset list is chosen with the mouse; any key only moves on to the long axis.
+    ui::OnAnyKey(combo1_, [this] { text10_->setFocus(Qt::OtherFocusReason); });
+    connect(combo1_, &QComboBox::activated, this, [this] { applyFieldPreset(); });
+    for (const Field& f : fields_) {
+        const Field field = f;
+        ui::OnFocusOut(f.edit, [this, field] { storeField(field); });
+    }
+}
+
+QString MainWindow::fieldText(QLineEdit* e) const { return e->text(); }
+
+void MainWindow::storeField(const Field& f) {
+    const QByteArray t = f.edit->text().toUtf8();
+    state_.conditions.*(f.member) =
+        ParseLenient(std::string_view(t.constData(), t.size())) * f.scale;
+}
+
+void MainWindow::readAllFields() {
+    for (const Field& f : fields_) storeField(f);
+    const QByteArray t = filterThickness_->text().toUtf8();
+    state_.conditions.arbitraryFilterThickness =
+        ParseLenient(std::string_view(t.constData(), t.size())) * 0.1;
+}
+
+void MainWindow::startup() {
+    AppState& s = state_;
+    greeting_->setText(QStringLiteral("今日は ") +
+                       QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy")) +
+                       QStringLiteral(" です"));
+
+    combo2_->clear();
+    for (const std::string& part : s.examParts) combo2_->addItem(Q(part));
+    combo2_->setEditText(QStringLiteral("腹部正面"));
+
+    // Default conditions: the texts into the fields, the numbers into the conditions.
+    s.conditions = ExposureConditions{};
+    text1_->setText("12");
+    text2_->setText("2.5");
+    text3_->setText("1.0");
+    text4_->setText("0");
+    filterThickness_->setText("0");
+    filterName_->setText(QStringLiteral("―"));
+    text5_->setText("75");
+    text6_->setText("200");
+    text7_->setText("0.05");
+    text8_->setText("100");
+    text9_->setText("80");
+    text23_->setText("20");
+    combo1_->setCurrentText(QStringLiteral("半切サイズ 縦"));
+    text10_->setText("43.2");
+    text11_->setText("35.6");
+    longCaption_->setText(kLongCaption);
+    s.conditions.fieldShape = 1;
+    emptyResultFields(true);
+
+    s.filter.on = 0;
+    rect_[0]->setChecked(true);
+    s.conditions.rectification = 1;
+    optDefault_->setChecked(true);
+    s.conditions.exposureSource = 2;
+    phantom_[0]->setChecked(true);
+    s.conditions.phantom = 0;
+    s.surface = CurrentSurface{};
+    s.dose = DoseResult{};
+
+    command3_->setEnabled(false);
+    command5_->setEnabled(false);
+    if (s.named) {
+        command8_->hide();
+        command2_->setEnabled(true);
+        setWindowTitle(kTitleNamedPrefix + Q(s.userName));
+    } else {
+        command8_->show();
+        command2_->setEnabled(false);
+        setWindowTitle(kTitleUnnamed);
+    }
+    text1_->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::emptyResultFields(bool includingEffective) {
+    for (QLabel* l :
+         {label78_, label68_, label69_, label70_, label71_, label72_, label73_, label74_, label75_})
+        l->clear();
+    if (includingEffective) label81_->clear();
+}
+
+void MainWindow::showDoseResult(const DoseResult& d) {
+    label68_->setText(Fmt(d.bsfSoft, "#0.000"));
+    label69_->setText(Fmt(d.bsfSkin, "#0.000"));
+    label70_->setText(Fmt(d.bsfAir, "#0.000"));
+    label71_->setText(Fmt(d.convSoft, "#00.00"));
+    label72_->setText(Fmt(d.convSkin, "#00.00"));
+    label73_->setText(Fmt(d.esdSoft, "#0.00"));
+    label74_->setText(Fmt(d.esdSkin, "#0.00"));
+    label75_->setText(Fmt(d.esdAir, "#0.00"));
+    label81_->clear();
+}
+
+void MainWindow::pumpEvents() {
+    // Repaint between the steps; user input waits until the calculation has ended.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainWindow::runCalculation() {
+    if (calculating_) return;
+    AppState& s = state_;
+    ExposureConditions& c = s.conditions;
+    readAllFields();
+    if (c.ffd - c.fsd < c.subjectThickness) {
+        ui::messenger().show(this, kGeometryWarning, ui::Icon::Exclamation);
+        return;
+    }
+    calculating_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{calculating_};
+    try {
+        s.spectrum = SynthesizeSpectrum(c, s.tables, s.filter);
+        WriteFileAtomic(s.dataDir / files::kSpectrumOut, SpectrumFileText(s.spectrum));
+        pumpEvents();
+        if (c.exposureSource != 1) {
+            c.exposureAt1m = ComputeExposureAt1m(c, s.spectrum, s.tables);
+            label78_->setText(Fmt(c.exposureAt1m, "0.00E+0"));
+        }
+        pumpEvents();
+        DoseResult d = ComputeDoses(c, s.spectrum, s.tables);
+        // The beam-quality values are carried from a results file read, never computed.
+        d.hvl1 = s.dose.hvl1;
+        d.hvl2 = s.dose.hvl2;
+        d.effectiveEnergy = s.dose.effectiveEnergy;
+        d.qualityIndex = s.dose.qualityIndex;
+        d.effectiveDose = 0;
+        s.dose = d;
+        showDoseResult(d);
+        pumpEvents();
+
+        QString part = combo2_->currentText();
+        if (part.isEmpty()) part = kOther;
+        c.examPart = part.toStdString();
+        pumpEvents();
+        if (part == kOther) {
+            s.dose.effectiveDose = 0;
+            label81_->setText(QStringLiteral("---"));
+            if (!s.table.full()) {
+                command3_->setEnabled(true);
+                command3_->setFocus(Qt::OtherFocusReason);
+            }
+            return;
+        }
+
+        if (c.subjectThickness > 40) c.subjectThickness = 40;
+        if (!organ_) organ_ = s.estimator.CreateOrganWindow(this);
+        pumpEvents();
+        const EstimateOutcome o =
+            s.estimator.Run(c, s.spectrum, s.dose, s.tables, [this] { refreshOrganWindow(); });
+        pumpEvents();
+        if (o.completed) {
+            label81_->setText(Fmt(s.dose.effectiveDose, "##0.000"));
+        } else {
+            // A tissue row with unusable data: its message, and no estimate for this result.
+            if (!o.message.isEmpty()) ui::messenger().show(this, o.message, ui::Icon::Warning);
+            s.dose.effectiveDose = 0;
+            label81_->setText(QStringLiteral("---"));
+        }
+        if (!s.table.full()) command3_->setEnabled(true);
+        command5_->setEnabled(true);
+    } catch (const std::exception&) {
+        // The current values no longer belong to one complete calculation: they cannot be
+        // added to the table until a calculation succeeds.
+        s.dose.effectiveDose = 0;
+        command3_->setEnabled(false);
+        ui::messenger().beep();
+        ui::messenger().show(this, kCalcFailed, ui::Icon::Exclamation);
+    }
+}
+
+void MainWindow::refreshOrganWindow() {
+    if (organ_) Estimator::RefreshOrganWindow(organ_);
+}
+
+void MainWindow::addToTable() {
+    AppState& s = state_;
+    if (!command3_->isEnabled()) return;
+    results_.appendCurrent(s.conditions, s.dose, s.surface);
+    command3_->setEnabled(false);
+}
+
+void MainWindow::clearResults() {
+    emptyResultFields(true);
+    command3_->setEnabled(false);
+    command2_->setEnabled(true);
+}
+
+void MainWindow::applyFieldPreset() {
+    ExposureConditions& c = state_.conditions;
+    const QString text = combo1_->currentText();
+    const QByteArray name = text.toUtf8();
+    const auto preset = FindFieldPreset(std::string_view(name.constData(), name.size()));
+    if (text == kOther) {
+        text10_->clear();
+        text11_->clear();
+        c.fieldLong = 0;
+        c.fieldShort = 0;
+    } else if (preset && preset->shape == 1) {
+        text10_->setText(QString::fromUtf8(preset->longText));
+        text11_->setText(QString::fromUtf8(preset->shortText));
+        c.fieldLong = ParseLenient(preset->longText);
+        c.fieldShort = ParseLenient(preset->shortText);
+    }
+    longCaption_->setText(kLongCaption);
+    c.fieldShape = 1;
+    if (text == QString::fromUtf8(kPresetCircle)) {
+        longCaption_->setText(kDiameterCaption);
+        text10_->setText(QStringLiteral("10.0"));
+        c.fieldLong = 10;
+        text11_->setText(QStringLiteral("0"));
+        c.fieldShort = 0;
+        c.fieldShape = 2;
+    }
+    c.fieldPreset = name.toStdString();
+    text10_->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::showDetails() {
+    if (!organ_) return;
+    refreshOrganWindow();
+    organ_->show();
+    organ_->raise();
+    organ_->activateWindow();
+}
+
+void MainWindow::openFluoroscopy() {
+    if (!fluoro_) {
+        fluoro_ = new ui::FluoroscopyDialog(this);
+        connect(fluoro_, &ui::FluoroscopyDialog::tubeCurrentChosen, this, [this](double mA) {
+            state_.conditions.tubeCurrent = mA;
+            text6_->setText(Q(PlainNumber(mA)));
+        });
+    }
+    fluoro_->openFresh();
+}
+
+void MainWindow::openArbitraryFilter() {
+    if (!filterDlg_) {
+        filterDlg_ = new ui::ArbitraryFilterDialog(state_.dataDir, this);
+        filterDlg_->onSet = [this](const ui::ArbitraryFilterDialog::Choice& ch) {
+            state_.conditions.arbitraryFilterName = ch.materialName.toStdString();
+            state_.filter.mu = ch.mu;
+            state_.conditions.arbitraryFilterThickness = ch.thicknessCm;
+            filterName_->setText(ch.materialName);
+            filterThickness_->setText(ch.thicknessText);
+            state_.filter.on = 1;
+        };
+        filterDlg_->onRemove = [this] {
+            state_.conditions.arbitraryFilterName.clear();
+            state_.conditions.arbitraryFilterThickness = 0;
+            filterName_->clear();
+            filterThickness_->clear();
+            state_.filter.on = 0;
+        };
+    }
+    filterDlg_->openFresh();
+}
+
+void MainWindow::openMeasuredExposure() {
+    if (!measured_) {
+        measured_ =
+            new ui::MeasuredExposureDialog([this] { return state_.tables.airWOverE; }, this);
+        connect(measured_, &ui::MeasuredExposureDialog::measuredAccepted, this, [this](double v) {
+            state_.conditions.exposureSource = 1;
+            state_.conditions.exposureAt1m = v;
+            optMeasured_->setChecked(true);
+            label78_->setText(Fmt(v, "0.00E+0"));
+        });
+        connect(measured_, &ui::MeasuredExposureDialog::defaultOutputRequested, this,
+                [this] { selectDefaultOutput(); });
+    }
+    measured_->openForEntry();
+}
+
+void MainWindow::selectDefaultOutput() {
+    optDefault_->setChecked(true);
+    state_.conditions.exposureSource = 2;
+    label78_->clear();
+}
+
+void MainWindow::openRegistration() {
+    if (!registration_) {
+        registration_ = new ui::UserNameDialog(
+            ui::UserNameDialog::Mode::Registration,
+            [this](const QString& name) { return acceptName(name, true); }, this);
+        connect(registration_, &ui::UserNameDialog::guestChosen, this, [this] { chooseGuest(); });
+    }
+    registration_->present();
+}
+
+void MainWindow::openNameChange() {
+    if (!nameChange_) {
+        nameChange_ = new ui::UserNameDialog(
+            ui::UserNameDialog::Mode::Change,
+            [this](const QString& name) { return acceptName(name, false); }, this);
+    }
+    nameChange_->nameBox()->setText(Q(state_.userName));
+    nameChange_->present();
+}
+
+bool MainWindow::acceptName(const QString& name, bool registration) {
+    const SaveNameResult r = SaveUserName(state_.primaryFile(), name.toStdString());
+    QString problem;
+    switch (r.status) {
+        case SaveNameStatus::Saved:
+            break;
+        case SaveNameStatus::NotRepresentable:
+            problem = QStringLiteral(
+                "　この名前には保存できない文字が含まれています　\n"
+                "　別の文字で入力して下さい　");
+            break;
+        case SaveNameStatus::FileTooShort:
+            problem =
+                QStringLiteral("　Primary.dat を読み込めないため、ユーザー名を保存できません　");
+            break;
+        case SaveNameStatus::WriteFailed:
+            problem = QStringLiteral("　Primary.dat に書き込めませんでした　\n") + Q(r.detail);
+            break;
+    }
+    if (!problem.isEmpty()) {
+        ui::messenger().beep();
+        ui::messenger().show(this, problem, ui::Icon::Exclamation);
+        return false;
+    }
+    state_.userName = name.toStdString();
+    state_.named = true;
+    results_.redrawBanner(registration ? QStringLiteral("Dovex-SE") : QStringLiteral("Dovex-V"));
+    results_.setUserNameLabel(name);
+    setWindowTitle(kTitleNamedPrefix + name);
+    setNamedState();
+    return true;
+}
+
+void MainWindow::chooseGuest() {
+    state_.userName = ui::kGuestName.toStdString();
+    state_.named = true;
+    results_.redrawBanner(QStringLiteral("Dovex-SE"));
+    setWindowTitle(windowTitle() + QStringLiteral("   :   ") + ui::kGuestName);
+    setNamedState();
+}
+
+void MainWindow::setNamedState() {
+    command8_->hide();
+    command2_->setEnabled(true);
+}
+
+void MainWindow::resetAfterErase() {
+    emptyResultFields(false);
+    state_.conditions.arbitraryFilterName.clear();
+    state_.conditions.arbitraryFilterThickness = 0;
+    state_.filter.on = 0;
+    filterName_->clear();
+    filterThickness_->clear();
+    if (filterDlg_) filterDlg_->hide();
+    selectDefaultOutput();
+    command3_->setEnabled(false);
+    command2_->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::resetAfterPrint() {
+    emptyResultFields(false);
+    filterName_->clear();
+    filterThickness_->clear();
+    state_.filter.on = 0;
+    selectDefaultOutput();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+    emit exitRequested(true);
+    e->accept();
+}
+
+}  // namespace dovex::app

@@ -1,0 +1,157 @@
+#pragma once
+// The main window: the irradiation conditions with their Enter-key chain, the field-size
+// presets, the calculation run and its result fields, and the commands that open the auxiliary
+// dialogs, keep a result in the results table and end the program. The window binds its
+// controls to the program-wide state (AppState) and calls the libraries; it holds no results of
+// its own.
+#include <QPointer>
+#include <QWidget>
+#include <map>
+
+#include "app/appstate.h"
+#include "dialogs/arbitraryfilterdialog.h"
+#include "dialogs/fluoroscopydialog.h"
+#include "dialogs/measuredexposuredialog.h"
+#include "dialogs/usernamedialog.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace dovex::ui {
+class ResultsWindow;
+class MascotLabel;
+}  // namespace dovex::ui
+
+namespace dovex::app {
+
+inline const QString kTitleNamedPrefix =
+    QStringLiteral("Dovex-SE ( Halvetor, Simple Edition )  :  ");
+inline const QString kTitleUnnamed = QStringLiteral(" Dovex-SE   ( Halvetor,  Simple Edition )");
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+  public:
+    MainWindow(AppState& state, ui::ResultsWindow& results, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up of the window over state that LoadStartupData filled: greeting, exam-part
+    // list, default conditions, empty result fields, options, and the named or unnamed state.
+    void startup();
+
+    // Commands, as their buttons call them.
+    void runCalculation();        // "この条件で計算する"
+    void addToTable();            // "結果を表に追加する"
+    void clearResults();          // "計算結果をクリアする"
+    void applyFieldPreset();      // choosing an entry of the preset list
+    void showDetails();           // "詳細表示"
+    void openFluoroscopy();       // "透視"
+    void openArbitraryFilter();   // "任意フィルタ"
+    void openRegistration();      // the welcome button
+    void openNameChange();        // double click on the mascot
+    void openMeasuredExposure();  // the option "実測値を直接入力"
+    void selectDefaultOutput();   // the option "デフォルト出力データを利用"
+
+    // The main window's parts of the results table window's erase and print commands.
+    void resetAfterErase();
+    void resetAfterPrint();
+
+    // The auxiliary windows, created on first use (nullptr before).
+    ui::MeasuredExposureDialog* measuredDialog() const { return measured_; }
+    ui::FluoroscopyDialog* fluoroscopyDialog() const { return fluoro_; }
+    ui::ArbitraryFilterDialog* filterDialog() const { return filterDlg_; }
+    ui::UserNameDialog* registrationDialog() const { return registration_; }
+    ui::UserNameDialog* nameChangeDialog() const { return nameChange_; }
+    QWidget* organWindow() const { return organ_; }
+
+  signals:
+    // The exit command (false) or the close box (true): the exit confirmation is wanted.
+    void exitRequested(bool byCloseBox);
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    struct Field {
+        QLineEdit* edit;
+        double ExposureConditions::*member;
+        double scale;
+    };
+    void buildUi();
+    void wireEntryChain();
+    void storeField(const Field& f);
+    void readAllFields();
+    void emptyResultFields(bool includingEffective);
+    void showDoseResult(const DoseResult& d);
+    void pumpEvents();
+    void setNamedState();
+    bool acceptName(const QString& name, bool registration);
+    void chooseGuest();
+    void refreshOrganWindow();
+    QString fieldText(QLineEdit* e) const;
+
+    AppState& state_;
+    ui::ResultsWindow& results_;
+    std::vector<Field> fields_;
+    bool calculating_ = false;
+
+    // Entry controls.
+    QLineEdit* text1_ = nullptr;   // target angle
+    QLineEdit* text2_ = nullptr;   // inherent filtration
+    QLineEdit* text3_ = nullptr;   // added Al
+    QLineEdit* text4_ = nullptr;   // added Cu
+    QLineEdit* text5_ = nullptr;   // tube voltage
+    QLineEdit* text6_ = nullptr;   // tube current
+    QLineEdit* text7_ = nullptr;   // exposure time
+    QLineEdit* text8_ = nullptr;   // FFD
+    QLineEdit* text9_ = nullptr;   // FSD
+    QLineEdit* text10_ = nullptr;  // field long axis (or diameter)
+    QLineEdit* text11_ = nullptr;  // field short axis
+    QLineEdit* text23_ = nullptr;  // subject thickness
+    QComboBox* combo1_ = nullptr;  // field-size presets
+    QComboBox* combo2_ = nullptr;  // exam part
+    QLabel* longCaption_ = nullptr;
+    QLabel* filterName_ = nullptr;       // material display of the arbitrary filter
+    QLabel* filterThickness_ = nullptr;  // thickness display (mm)
+    QRadioButton* rect_[3] = {};
+    QRadioButton* optDefault_ = nullptr;
+    QRadioButton* optMeasured_ = nullptr;
+    QRadioButton* phantom_[2] = {};
+    QLabel* greeting_ = nullptr;
+
+    // Result fields.
+    QLabel* label78_ = nullptr;  // exposure at 1 m
+    QLabel* label68_ = nullptr;  // BSF soft
+    QLabel* label69_ = nullptr;  // BSF skin
+    QLabel* label70_ = nullptr;  // BSF air
+    QLabel* label71_ = nullptr;  // conversion soft
+    QLabel* label72_ = nullptr;  // conversion skin
+    QLabel* label73_ = nullptr;  // ESD soft
+    QLabel* label74_ = nullptr;  // ESD skin
+    QLabel* label75_ = nullptr;  // ESD air
+    QLabel* label81_ = nullptr;  // effective dose
+
+    // Commands.
+    QPushButton* command1_ = nullptr;  // exit
+    QPushButton* command2_ = nullptr;  // calculate
+    QPushButton* command3_ = nullptr;  // add to table
+    QPushButton* command4_ = nullptr;  // fluoroscopy
+    QPushButton* command5_ = nullptr;  // details
+    QPushButton* command6_ = nullptr;  // clear results
+    QPushButton* command8_ = nullptr;  // welcome
+    QPushButton* command9_ = nullptr;  // arbitrary filter
+    ui::MascotLabel* picture1_ = nullptr;
+
+    // Auxiliary windows (children of this window; dropped with it).
+    QPointer<ui::MeasuredExposureDialog> measured_;
+    QPointer<ui::FluoroscopyDialog> fluoro_;
+    QPointer<ui::ArbitraryFilterDialog> filterDlg_;
+    QPointer<ui::UserNameDialog> registration_;
+    QPointer<ui::UserNameDialog> nameChange_;
+    QPointer<QWidget> organ_;
+};
+
+}  // namespace dovex::app

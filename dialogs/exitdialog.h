@@ -1,0 +1,18 @@
+#pragma once
+// "END": the exit confirmation. "はい" ends the program at once without saving anything;
+// "いいえ" returns to the main window.
+#include "dialogs/dialogbase.h"
+
+namespace dovex::ui {
+
+class ExitDialog : public DialogWindow {
+    Q_OBJECT
+  public:
+    explicit ExitDialog(QWidget* parent = nullptr);
+
+  signals:
+    void exitConfirmed();  // "はい"
+    void exitDeclined();   // "いいえ" (the dialog hides itself first)
+};
+
+}  // namespace dovex::ui
