@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/appstate.h"
+#include "app/mainwindow.h"
 #include "results/gui/resultscontext.h"
 
 namespace dovex::ui {
@@ -17,8 +18,6 @@ class ExitDialog;
 }  // namespace dovex::ui
 
 namespace dovex::app {
-
-class MainWindow;
 
 class Application : public QObject, public ui::ResultsContext {
     Q_OBJECT
