@@ -7,7 +7,7 @@
 #
 # Usage: scripts/regen-data.sh [build folder]   (default: build-regen)
 # The Monte Carlo data (dBSF files, PDS-data) have their own command, which is run afterwards
-# when it exists and DOVEX_REGEN_MC=1 is set (it takes much longer).
+# (scripts/regen-mc*.sh) when it exists and DOVEX_REGEN_MC=1 is set (it takes much longer).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-regen}
@@ -21,7 +21,7 @@ cmake --build "$build" -j2 --target dovex-refdata
 "$build/tools/refdata/dovex-refdata" --nist "$nist" --out "$root/data"
 
 if [ "${DOVEX_REGEN_MC:-0}" = 1 ]; then
-  for s in "$root"/scripts/regen-mc-data.sh "$root"/scripts/regen-mc.sh; do
+  for s in "$root"/scripts/regen-mc*.sh; do
     if [ -x "$s" ]; then "$s"; break; fi
   done
 fi
