@@ -6,7 +6,6 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 
 #include "engine/numtext.h"
@@ -86,8 +85,7 @@ double SegmentScore(const std::vector<MaterialRecord>& recs, std::size_t i, cons
     double score = 0;
     for (double keV : points) {
         const bool whole = keV == std::floor(keV);
-        const double e = whole ? 0.001 * keV : keV * 1e-3;
-        const double err = std::abs(MaterialLogLog(recs, e) / MassTotal(c, keV) - 1);
+        const double err = std::abs(MaterialLogLog(recs, 0.001 * keV) / MassTotal(c, keV) - 1);
         const bool diag = keV >= kDiagLoKeV && keV <= kDiagHiKeV;
         const double s = err / (diag ? kTolDiagnostic : kTolElsewhere);
         if (diag && whole && worstDiag != nullptr && err > *worstDiag) {
