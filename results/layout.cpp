@@ -83,7 +83,7 @@ std::vector<PlacedText> SurfaceHeadings() {
 std::vector<PlacedText> SurfaceRowTexts(const ResultRow& r, int n) {
     const double upper = 49 + 50.0 * n, lower = 73 + 50.0 * n, middle = 63 + 50.0 * n;
     std::vector<PlacedText> t;
-    t.push_back({10, upper, r.examPart});
+    t.push_back({10, upper, r.examPart, 78});
     std::string shape;
     switch (r.surfaceShape) {
         case SurfaceShape::Plane:
@@ -102,7 +102,7 @@ std::vector<PlacedText> SurfaceRowTexts(const ResultRow& r, int n) {
             shape = "Racetrack";
             break;
     }
-    t.push_back({10, lower, shape});
+    t.push_back({10, lower, shape, 78});
     t.push_back({95, middle, FormatPattern(r.exposureAt1m, "0.00E+0")});
     t.push_back({170, middle, FormatPattern(r.tubeVoltage, "#00.0")});
     t.push_back({230, middle, FormatPattern(r.tubeCurrent, "#00.0")});
@@ -112,7 +112,7 @@ std::vector<PlacedText> SurfaceRowTexts(const ResultRow& r, int n) {
     if (r.arbitraryFilterThickness > 0) {
         std::string name = r.arbitraryFilterName;
         if (Utf8Length(name) >= 9) name = Utf8Prefix(name, 8);
-        t.push_back({440, upper, name});
+        t.push_back({440, upper, name, 59});
         t.push_back({450, lower, FormatPattern(r.arbitraryFilterThickness * 10, "0.00")});
     } else {
         t.push_back({460, middle, kDash});
@@ -198,7 +198,7 @@ std::vector<PlacedText> PrintHeadings() {
         {49, 35, "kV"},        {55, 27, "管電流"},    {58, 35, "mA"},
         {67, 27, "時間"},      {67, 35, "sec"},       {75, 25, "ﾀｰｹﾞｯﾄ"},
         {77, 29, "角度"},      {79, 35, "度"},        {100, 22, "総濾過"},
-        {87, 30, "固有"},      {87, 35, "mmAl"},      {97, 28, "ｱﾙﾐ"},
+        {87, 30, "固有"},      {87, 35, "mmAl", 7.6}, {97, 28, "ｱﾙﾐ"},
         {97, 31, "付加"},      {98, 35, "mm"},        {108, 28, "銅"},
         {107, 31, "付加"},     {108, 35, "mm"},       {117, 28, "その他"},
         {118, 31, "付加"},     {119, 35, "mm"},       {131, 24, "FFD"},
@@ -219,7 +219,7 @@ std::vector<PlacedText> PrintHeadings() {
 std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOverE) {
     const double base = 33 + 10.0 * n, upper = base - 2, lower = base + 2;
     std::vector<PlacedText> t;
-    t.push_back({3, upper, r.examPart});
+    t.push_back({3, upper, r.examPart, 17.5});
     std::string shape;
     switch (r.surfaceShape) {
         case SurfaceShape::Plane:
@@ -238,7 +238,7 @@ std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOver
             shape = "Racetrack";
             break;
     }
-    t.push_back({3, lower, shape});
+    t.push_back({3, lower, shape, 17.5});
     t.push_back({22, base,
                  r.rectification == 1   ? "定電圧"
                  : r.rectification == 2 ? "三相12"
@@ -252,7 +252,7 @@ std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOver
     t.push_back({97, base, FormatPattern(r.addedAl * 10, "0.00")});
     t.push_back({107, base, FormatPattern(r.addedCu * 10, "0.00")});
     if (r.arbitraryFilterThickness > 0) {
-        t.push_back({116, upper, r.arbitraryFilterName});
+        t.push_back({116, upper, r.arbitraryFilterName, 12.5});
         t.push_back({118, lower, FormatPattern(r.arbitraryFilterThickness * 10, "0.00")});
     } else {
         t.push_back({120, base, kDash});
@@ -261,7 +261,7 @@ std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOver
     t.push_back({130, lower, PlainNumber(r.fsd)});
     t.push_back({140, base, PlainNumber(r.subjectThickness)});
     if (r.fieldPreset == "その他")
-        t.push_back({149, base, "その他"});
+        t.push_back({149, base, "その他", 9.5});
     else
         t.push_back({151, base, Utf8Prefix(r.fieldPreset, 2)});
     t.push_back({161, base, FormatPattern(r.fieldLong, "00.0")});
@@ -285,7 +285,7 @@ std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOver
 std::vector<PlacedText> PrintTitle(std::string_view userName) {
     return {
         {50, 12, "診断Ｘ線の入射表面線量"},
-        {200, 12, std::string(userName) + "  with  Dovex-FV"},
+        {200, 12, std::string(userName) + "  with  Dovex-FV", 85},
     };
 }
 

@@ -34,8 +34,21 @@ class PageDrawer {
         em_ = f.pixelSize();
     }
     void Text(const PlacedText& t) {
-        QPointF a = At(t.x, t.y);
-        p_.drawText(QPointF(a.x(), a.y() + kBaselineEm * em_), QString::fromStdString(t.text));
+        const QPointF a = At(t.x, t.y);
+        const QPointF base(a.x(), a.y() + kBaselineEm * em_);
+        const QString s = QString::fromStdString(t.text);
+        const double room = t.maxWidth * k_;
+        const double w = p_.fontMetrics().horizontalAdvance(s);
+        if (room > 0 && w > room) {
+            // Narrower rather than over the next column's rule.
+            p_.save();
+            p_.translate(base);
+            p_.scale(room / w, 1);
+            p_.drawText(QPointF(0, 0), s);
+            p_.restore();
+        } else {
+            p_.drawText(base, s);
+        }
     }
     void Line(const PlacedLine& l) {
         QPen pen(Qt::black);

@@ -9,11 +9,14 @@
 namespace dovex::ui {
 namespace {
 
-// Points per surface unit across and down (15.3 and 9.0 twips).
+// Points per surface unit across (15.3 twips) and down. A unit is 9 twips (0.45 pt) down at the
+// surface's natural size; the fonts are sized as if it were 0.62 pt, so that the upper and lower
+// line of a row band (24 units apart) stay clear of each other with the tall CJK glyphs.
 constexpr double kPtPerUnitX = 15.3 / 20.0;
-constexpr double kPtPerUnitY = 9.0 / 20.0;
-// Where the baseline of a text line lies below its top, as a fraction of the em.
-constexpr double kBaselineEm = 1.0;
+constexpr double kPtPerUnitY = 0.62;
+// Where the baseline of a text line lies below its top, as a fraction of the em: the middle
+// line of a band is then centred between the band's rules.
+constexpr double kBaselineEm = 0.92;
 
 }  // namespace
 
@@ -39,7 +42,8 @@ void ResultsSurface::clear() {
 
 void ResultsSurface::drawText(const PlacedText& t, const QString& face, double pointSize,
                               const QColor& color) {
-    texts_.push_back({t.x, t.y, QString::fromStdString(t.text), face, pointSize, color});
+    texts_.push_back(
+        {t.x, t.y, QString::fromStdString(t.text), face, pointSize, color, t.maxWidth});
     order_.push_back({false, texts_.size() - 1});
     update();
 }
@@ -92,7 +96,19 @@ void ResultsSurface::paintEvent(QPaintEvent*) {
         p.setFont(f);
         p.setPen(t.color);
         QPointF at = toWidget(t.x, t.y);
-        p.drawText(QPointF(at.x(), at.y() + kBaselineEm * f.pixelSize()), t.text);
+        const QPointF base(at.x(), at.y() + kBaselineEm * f.pixelSize());
+        const double room = t.maxWidth * width() / kSurfaceWidth;
+        const double w = p.fontMetrics().horizontalAdvance(t.text);
+        if (room > 0 && w > room) {
+            // Narrower rather than over the next column.
+            p.save();
+            p.translate(base);
+            p.scale(room / w, 1);
+            p.drawText(QPointF(0, 0), t.text);
+            p.restore();
+        } else {
+            p.drawText(base, t.text);
+        }
     }
     // The grid lines lie over the drawing, as line controls lie over a picture box.
     if (frame_) {

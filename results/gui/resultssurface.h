@@ -22,6 +22,7 @@ class ResultsSurface : public QWidget {
         QString face;
         double pointSize = 12;
         QColor color;
+        double maxWidth = 0;  // surface units, 0 = no limit
     };
     struct BoxItem {
         double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
@@ -61,8 +62,7 @@ class ResultsSurface : public QWidget {
     bool frame_ = false;
 };
 
-// Font size in pixels for a point size on a surface of the given widget size: the surface's
-// units are about 0.765 pt across and 0.45 pt down at its natural size.
+// Font size in pixels for a point size on a surface of the given widget size.
 double SurfaceFontPixels(double pointSize, const QSizeF& widgetSize);
 
 }  // namespace dovex::ui

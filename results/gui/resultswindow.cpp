@@ -92,7 +92,7 @@ ResultsWindow::ResultsWindow(ResultsContext& ctx, QWidget* parent)
     v->setContentsMargins(8, 8, 8, 8);
     v->addWidget(surface_, 1);
     v->addLayout(bottom);
-    resize(1200, 620);
+    resize(1200, 720);
 
     connect(totals_, &QPushButton::clicked, this, &ResultsWindow::totalsCommand);
     connect(save, &QPushButton::clicked, this, &ResultsWindow::saveCommand);
