@@ -163,8 +163,14 @@ int main(int argc, char** argv) {
     try {
         for (int i = 1; i < argc; ++i) {
             const std::string a = argv[i];
-            if (a == "--margin" && i + 1 < argc) {
-                m.edgeMargin = std::stod(argv[++i]);
+            if (a == "--edge" && i + 3 < argc) {
+                m.edgeValue = std::stod(argv[++i]);
+                m.insideLength = std::stod(argv[++i]);
+                m.outsideLength = std::stod(argv[++i]);
+            } else if (a == "--spongiosa" && i + 1 < argc) {
+                m.spongiosaFactor = std::stod(argv[++i]);
+            } else if (a == "--lung" && i + 1 < argc) {
+                m.lungScatterFactor = std::stod(argv[++i]);
             } else if (a == "--out" && i + 1 < argc) {
                 WriteAll(argv[++i], m);
             } else if (a == "--print") {
@@ -172,7 +178,7 @@ int main(int argc, char** argv) {
             } else if (a == "--check" && i + 1 < argc) {
                 Check(argv[++i]);
             } else {
-                std::cerr << "usage: dovex-organdata [--margin CM] [--out DIR] [--print] "
+                std::cerr << "usage: dovex-organdata [--edge VALUE IN OUT] [--out DIR] [--print] "
                              "[--check DATADIR]\n";
                 return 2;
             }

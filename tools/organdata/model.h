@@ -44,15 +44,30 @@ struct ExamGeometry {
 
 // Method parameters, the same for every exam part.
 struct Method {
-    // Scatter margin (cm) added to each field edge at the organ's depth when the share of a
-    // tissue inside the field is computed: tissue just outside the geometric edge receives
-    // scatter dose that the central-axis depth dose alone would not give it.
-    double edgeMargin = 0.0;
+    // Off-axis dose profile across each field edge, relative to the central axis at the same
+    // depth: inside the field the dose falls towards the edge (less scatter from the side where
+    // the field ends; half the primary at the geometric edge), outside it decays with the
+    // distance from the edge (scatter only). At a distance u inside the edge the relative dose
+    // is 1 - (1 - edgeValue) exp(-u / insideLength); at u outside it is
+    // edgeValue exp(-u / outsideLength). The share written for a tissue is its mass-weighted
+    // relative dose over this profile in both directions across the beam, so that tissue near
+    // or beyond the edge counts with the dose it actually receives.
+    double edgeValue = 0.5;
+    double insideLength = 2.0;   // cm
+    double outsideLength = 4.0;  // cm
     // Distance (cm) from the exit surface to the image receptor.
     double receptorGap = 3.0;
     // Share of the bone surface (endosteum) in the trunk and skull, distributed like the red
     // marrow; the rest lies in the long bones of the limbs, outside every trunk field.
     double boneSurfaceAxialShare = 0.5;
+    // Dose to the marrow spaces of spongiosa per dose to soft tissue in the same beam: the bone
+    // mineral of spongiosa absorbs more energy per unit mass than soft tissue at diagnostic
+    // energies (red bone marrow and bone surface doses as spongiosa kerma).
+    double spongiosaFactor = 1.25;
+    // Lung dose relative to the depth dose of a homogeneous body at the lung's water-equivalent
+    // depth: most of the dose at these depths is scatter, and the lung and its surroundings
+    // scatter less than soft tissue of the same volume would.
+    double lungScatterFactor = 0.6;
 };
 
 struct TissueRecord {
