@@ -396,6 +396,7 @@ void MainWindow::wireEntryChain() {
         ui::OnEnterKey(from, [target] { target->setFocus(Qt::OtherFocusReason); });
     }
     // The exam-part list: Enter in its text or choosing an entry goes on to the tube voltage.
+    ui::OnEnterKey(combo2_, [this] { text5_->setFocus(Qt::OtherFocusReason); });
     ui::OnEnterKey(combo2_->lineEdit(), [this] { text5_->setFocus(Qt::OtherFocusReason); });
     connect(combo2_, &QComboBox::activated, this,
             [this] { text5_->setFocus(Qt::OtherFocusReason); });

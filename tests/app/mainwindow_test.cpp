@@ -1,0 +1,864 @@
+// The program driven as a user drives it: entry fields and the Enter chain, presets, the
+// calculation run and its result fields, the command states, the results table, the auxiliary
+// dialogs, the user name and the exit confirmation.
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "app/application.h"
+#include "dialogs/exitdialog.h"
+#include "dialogs/mascot.h"
+#include "engine/numtext.h"
+#include "engine/textio.h"
+#include "results/gui/resultswindow.h"
+#include "tests/app/appdata.h"
+#include "tests/app/recorder.h"
+
+using namespace dovex;
+using namespace dovex::app;
+using dovex::apptest::Recorder;
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kCalcFailed = QStringLiteral("　???  正しく計算できませんでした  ???   ");
+const QString kCapacity = QStringLiteral(
+    "　これ以上の計算結果は保存できません。現在の結果表を一旦保存し、データ消去後、新たな結果表に"
+    "保存して下さい。");
+
+// One run of the program on its own data folder.
+struct Session {
+    explicit Session(apptest::AppDataOptions opt = {}, bool shipped = false) {
+        dir = fs::path(tmp.path().toStdString());
+        if (shipped)
+            apptest::CopyShippedData(dir);
+        else
+            apptest::WriteAppTestData(dir, opt);
+        app = std::make_unique<Application>(dir);
+        started = app->start();
+        if (started) {
+            main()->activateWindow();
+            (void)QTest::qWaitForWindowActive(main());
+        }
+    }
+    MainWindow* main() const { return app->mainWindow(); }
+    AppState& state() const { return app->state(); }
+    ExposureConditions& cond() const { return app->state().conditions; }
+    ui::ResultsWindow* results() const { return app->resultsWindow(); }
+
+    // A control of the main window itself (the dialogs reuse the same names).
+    template <class T>
+    T* ctl(const char* name) const {
+        for (T* c : main()->findChildren<T*>(QString::fromLatin1(name)))
+            if (c->window() == main()) return c;
+        qFatal("main window control %s missing", name);
+        return nullptr;
+    }
+    QLineEdit* text(const char* name) const { return ctl<QLineEdit>(name); }
+    QLabel* label(const char* name) const { return ctl<QLabel>(name); }
+    QPushButton* button(const char* name) const { return ctl<QPushButton>(name); }
+
+    // Types into a field as a user does: focus, replace the text.
+    void type(const char* field, const QString& t) const {
+        QLineEdit* e = text(field);
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Delete);
+        QTest::keyClicks(e, t);
+    }
+    void setExamPart(const QString& part) const { ctl<QComboBox>("Combo2")->setEditText(part); }
+    void choosePreset(const QString& name) const {
+        auto* c = ctl<QComboBox>("Combo1");
+        const int i = c->findText(name);
+        QVERIFY2(i >= 0, qPrintable(name));
+        c->setCurrentIndex(i);
+        emit c->activated(i);
+    }
+    void calculate() const { QTest::mouseClick(button("Command2"), Qt::LeftButton); }
+    void add() const { QTest::mouseClick(button("Command3"), Qt::LeftButton); }
+    QString primaryLine(std::size_t n) const {
+        const auto lines = apptest::ReadLinesUtf8(dir / "Primary.dat");
+        return n <= lines.size() ? QString::fromStdString(lines[n - 1]) : QString("<none>");
+    }
+    std::size_t primaryLines() const { return apptest::ReadLinesUtf8(dir / "Primary.dat").size(); }
+
+    Recorder rec;
+    QTemporaryDir tmp;
+    fs::path dir;
+    std::unique_ptr<Application> app;
+    bool started = false;
+};
+
+QWidget* FocusWidget() { return QApplication::focusWidget(); }
+
+void PressEnter() { QTest::keyClick(FocusWidget(), Qt::Key_Return); }
+
+bool Matches(const QString& text, const char* re) {
+    return QRegularExpression(QString::fromUtf8(re)).match(text).hasMatch();
+}
+
+QString Fmt(double v, const char* pattern) {
+    return QString::fromStdString(FormatPattern(v, pattern));
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void startupNamed();
+    void startupUnnamed();
+    void enterChain();
+    void lostFocusStoresTheField();
+    void presetKeysOnlyMoveOn();
+    void presets();
+    void otherPresetCalculatesWithZeroSizes();
+    void geometryWarning();
+    void calculationFillsEveryResultField();
+    void calculationWithShippedData();
+    void emptyExamPartIsOther();
+    void estimateForListedPart();
+    void thicknessCappedAt40();
+    void missingOrganDataEndsInFailure();
+    void engineFailureKeepsEarlierResults();
+    void commandStates();
+    void clearInUnnamedStateEnablesCalculate();
+    void fifteenRowsAndCapacity();
+    void totalsAndErase();
+    void measuredExposure_data();
+    void measuredExposure();
+    void measuredExposureCancelAndClear();
+    void fluoroscopyAverage();
+    void arbitraryFilterSetAndRemoved();
+    void registration();
+    void guestName();
+    void nameChange();
+    void nameNotRepresentable();
+    void exitDeclinedKeepsEverything();
+    void exitByCloseBoxReloads();
+    void exitConfirmed();
+};
+
+void MainWindowTest::startupNamed() {
+    Session s;
+    QVERIFY(s.started);
+    QCOMPARE(s.main()->windowTitle(), kTitleNamedPrefix + "テスト太郎");
+    QVERIFY(!s.button("Command8")->isVisible());
+    QVERIFY(s.button("Command2")->isEnabled());
+    QVERIFY(!s.button("Command3")->isEnabled());
+    QVERIFY(!s.button("Command5")->isEnabled());
+    const std::pair<const char*, const char*> defaults[] = {
+        {"Text1", "12"}, {"Text2", "2.5"}, {"Text3", "1.0"},   {"Text4", "0"},
+        {"Text5", "75"}, {"Text6", "200"}, {"Text7", "0.05"},  {"Text8", "100"},
+        {"Text9", "80"}, {"Text23", "20"}, {"Text10", "43.2"}, {"Text11", "35.6"}};
+    for (const auto& [field, value] : defaults) QCOMPARE(s.text(field)->text(), QString(value));
+    QCOMPARE(s.cond().inherentFilter, 0.25);
+    QCOMPARE(s.cond().addedAl, 0.1);
+    QCOMPARE(s.cond().fieldShape, 1);
+    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.ctl<QComboBox>("Combo1")->currentText(), QString("半切サイズ 縦"));
+    QCOMPARE(s.ctl<QComboBox>("Combo2")->currentText(), QString("腹部正面"));
+    QVERIFY(s.ctl<QRadioButton>("Option1")->isChecked());
+    QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());
+    QVERIFY(s.ctl<QRadioButton>("Option6")->isChecked());
+    for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
+                          "Label73", "Label74", "Label75", "Label81"})
+        QCOMPARE(s.label(r)->text(), QString());
+    QVERIFY(Matches(s.label("Label84")->text(), "^今日は \\d\\d-\\d\\d-\\d{4} です$"));
+    QCOMPARE(FocusWidget(), s.text("Text1"));
+    QVERIFY(s.results()->isVisible());
+    QVERIFY(s.state().table.empty());
+}
+
+void MainWindowTest::startupUnnamed() {
+    apptest::AppDataOptions opt;
+    opt.withUserName = false;  // Primary.dat with exactly 31 lines
+    Session s(opt);
+    QVERIFY(s.started);
+    QCOMPARE(s.primaryLines(), std::size_t(31));
+    QCOMPARE(s.main()->windowTitle(), kTitleUnnamed);
+    QVERIFY(s.button("Command8")->isVisible());
+    QVERIFY(!s.button("Command2")->isEnabled());
+    QVERIFY(!s.button("Command3")->isEnabled());
+    QVERIFY(!s.button("Command5")->isEnabled());
+    QCOMPARE(QString::fromStdString(s.state().userName), QString());
+}
+
+void MainWindowTest::enterChain() {
+    Session s;
+    // Each Enter moves on along the chain, and the field left is stored.
+    s.type("Text1", "15");
+    PressEnter();
+    QCOMPARE(FocusWidget(), s.text("Text2"));
+    QCOMPARE(s.cond().targetAngle, 15.0);
+    s.type("Text2", "3.5");
+    PressEnter();
+    QCOMPARE(FocusWidget(), s.text("Text3"));
+    QCOMPARE(s.cond().inherentFilter, 0.35);
+    PressEnter();
+    QCOMPARE(FocusWidget(), s.text("Text4"));
+    PressEnter();
+    QCOMPARE(FocusWidget(), s.ctl<QComboBox>("Combo2"));
+    PressEnter();
+    QCOMPARE(FocusWidget(), s.text("Text5"));
+    const char* chain[] = {"Text5", "Text6", "Text7", "Text8", "Text23", "Text9"};
+    for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
+        PressEnter();
+        QCOMPARE(FocusWidget(), s.text(chain[i + 1]));
+    }
+    PressEnter();
+    QCOMPARE(FocusWidget(), s.ctl<QComboBox>("Combo1"));
+    PressEnter();  // any key in the preset list
+    QCOMPARE(FocusWidget(), s.text("Text10"));
+    s.type("Text10", "30");
+    PressEnter();
+    QCOMPARE(FocusWidget(), s.text("Text11"));
+    QCOMPARE(s.cond().fieldLong, 30.0);
+    PressEnter();
+    QCOMPARE(FocusWidget(), s.button("Command2"));
+    // Choosing an exam-part entry also moves on to the tube voltage.
+    auto* parts = s.ctl<QComboBox>("Combo2");
+    parts->setFocus();
+    emit parts->activated(0);
+    QCOMPARE(FocusWidget(), s.text("Text5"));
+}
+
+void MainWindowTest::lostFocusStoresTheField() {
+    Session s;
+    s.type("Text5", "abc");
+    QTest::keyClick(FocusWidget(), Qt::Key_Tab);
+    QVERIFY(FocusWidget() != s.text("Text5"));
+    QCOMPARE(s.cond().tubeVoltage, 0.0);
+    QCOMPARE(s.text("Text5")->text(), QString("abc"));
+    s.type("Text4", "1.5mm");
+    s.text("Text9")->setFocus();
+    QCOMPARE(s.cond().addedCu, 0.15);
+    s.type("Text9", "1,5");
+    s.text("Text1")->setFocus();
+    QCOMPARE(s.cond().fsd, 1.0);
+    s.type("Text7", "2.5E-2");
+    QTest::mouseClick(s.button("Command6"), Qt::LeftButton);  // clicking elsewhere
+    s.button("Command6")->setFocus();
+    QCOMPARE(s.cond().exposureTime, 0.025);
+}
+
+void MainWindowTest::presetKeysOnlyMoveOn() {
+    Session s;
+    auto* presets = s.ctl<QComboBox>("Combo1");
+    presets->setFocus();
+    QTest::keyClick(presets, Qt::Key_A);
+    QCOMPARE(FocusWidget(), s.text("Text10"));
+    QCOMPARE(presets->currentText(), QString("半切サイズ 縦"));
+    presets->setFocus();
+    QTest::keyClick(presets, Qt::Key_Down);
+    QCOMPARE(presets->currentText(), QString("半切サイズ 縦"));
+    QCOMPARE(s.text("Text10")->text(), QString("43.2"));
+}
+
+void MainWindowTest::presets() {
+    Session s;
+    s.choosePreset("大四サイズ 横");
+    QCOMPARE(s.text("Text10")->text(), QString("28.0"));
+    QCOMPARE(s.text("Text11")->text(), QString("35.6"));
+    QCOMPARE(s.cond().fieldLong, 28.0);
+    QCOMPARE(s.cond().fieldShort, 35.6);
+    QCOMPARE(QString::fromStdString(s.cond().fieldPreset), QString("大四サイズ 横"));
+    QCOMPARE(FocusWidget(), s.text("Text10"));
+    s.choosePreset("六切サイズ 縦");
+    QCOMPARE(s.cond().fieldLong, 25.4);
+    QCOMPARE(s.cond().fieldShort, 20.3);
+    s.choosePreset("円形照射野");
+    QCOMPARE(s.label("Label10")->text(), QString("  照射野サイズ（直径）"));
+    QCOMPARE(s.text("Text10")->text(), QString("10.0"));
+    QCOMPARE(s.text("Text11")->text(), QString("0"));
+    QCOMPARE(s.cond().fieldLong, 10.0);
+    QCOMPARE(s.cond().fieldShort, 0.0);
+    QCOMPARE(s.cond().fieldShape, 2);
+    s.choosePreset("半切サイズ 縦");
+    QCOMPARE(s.label("Label10")->text(), QString("　長軸方向サイズ"));
+    QCOMPARE(s.cond().fieldShape, 1);
+    QCOMPARE(s.cond().fieldLong, 43.2);
+    // Typing new sizes keeps the preset name.
+    s.type("Text10", "20");
+    PressEnter();
+    QCOMPARE(s.cond().fieldLong, 20.0);
+    QCOMPARE(QString::fromStdString(s.cond().fieldPreset), QString("半切サイズ 縦"));
+}
+
+void MainWindowTest::otherPresetCalculatesWithZeroSizes() {
+    Session s;
+    s.choosePreset("その他");
+    QCOMPARE(s.text("Text10")->text(), QString());
+    QCOMPARE(s.text("Text11")->text(), QString());
+    QCOMPARE(FocusWidget(), s.text("Text10"));
+    s.setExamPart("その他");
+    s.cond().fieldLong = 99;  // a stale number must not survive the calculation's re-reading
+    s.calculate();
+    QCOMPARE(s.cond().fieldLong, 0.0);
+    QCOMPARE(s.cond().fieldShort, 0.0);
+}
+
+void MainWindowTest::geometryWarning() {
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();  // 100 - 80 = 20: equality passes
+    QVERIFY(s.rec.messages.empty());
+    const QString esd = s.label("Label73")->text();
+    QVERIFY(!esd.isEmpty());
+    s.add();
+    QVERIFY(!s.button("Command3")->isEnabled());
+    s.type("Text9", "85");
+    s.calculate();
+    QCOMPARE(s.rec.messages.size(), std::size_t(1));
+    QCOMPARE(s.rec.last(), QString("  被写体厚が (FFD-FSD) より大きくなっています  "));
+    QCOMPARE(s.rec.messages.back().icon, ui::Icon::Exclamation);
+    QCOMPARE(s.label("Label73")->text(), esd);    // previous results stay
+    QVERIFY(!s.button("Command3")->isEnabled());  // states stay
+    QCOMPARE(s.state().table.count(), 1);
+}
+
+void MainWindowTest::calculationFillsEveryResultField() {
+    Session s;
+    s.setExamPart("その他");
+    fs::remove(s.dir / "X_SPCTL.dat");
+    s.calculate();
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    const DoseResult& d = s.state().dose;
+    QVERIFY(Matches(s.label("Label78")->text(), "^\\d\\.\\d\\dE[+-]\\d+$"));
+    QCOMPARE(s.label("Label78")->text(), Fmt(s.cond().exposureAt1m, "0.00E+0"));
+    QVERIFY(s.cond().exposureAt1m > 0);
+    const std::tuple<const char*, double, const char*, const char*> fields[] = {
+        {"Label68", d.bsfSoft, "#0.000", "^\\d+\\.\\d{3}$"},
+        {"Label69", d.bsfSkin, "#0.000", "^\\d+\\.\\d{3}$"},
+        {"Label70", d.bsfAir, "#0.000", "^\\d+\\.\\d{3}$"},
+        {"Label71", d.convSoft, "#00.00", "^\\d{2,}\\.\\d{2}$"},
+        {"Label72", d.convSkin, "#00.00", "^\\d{2,}\\.\\d{2}$"},
+        {"Label73", d.esdSoft, "#0.00", "^\\d+\\.\\d{2}$"},
+        {"Label74", d.esdSkin, "#0.00", "^\\d+\\.\\d{2}$"},
+        {"Label75", d.esdAir, "#0.00", "^\\d+\\.\\d{2}$"}};
+    for (const auto& [name, value, pattern, re] : fields) {
+        QVERIFY2(value > 0, name);
+        QCOMPARE(s.label(name)->text(), Fmt(value, pattern));
+        QVERIFY2(Matches(s.label(name)->text(), re), qPrintable(s.label(name)->text()));
+    }
+    QVERIFY(d.bsfSoft > 1.0);  // backscatter adds to the incident dose
+    QCOMPARE(s.label("Label81")->text(), QString("---"));
+    QCOMPARE(d.effectiveDose, 0.0);
+    QVERIFY(s.button("Command3")->isEnabled());
+    QCOMPARE(FocusWidget(), s.button("Command3"));
+    QVERIFY(!s.button("Command5")->isEnabled());
+    // The spectrum file: 300 lines.
+    QCOMPARE(apptest::ReadLinesUtf8(s.dir / "X_SPCTL.dat").size(), std::size_t(300));
+}
+
+void MainWindowTest::calculationWithShippedData() {
+    if (!apptest::ShippedDataComplete()) QSKIP("the shipped data folder is not complete yet");
+    Session s({}, true);
+    QVERIFY(s.started);
+    if (!s.button("Command2")->isEnabled()) {
+        QTest::mouseClick(s.button("Command8"), Qt::LeftButton);
+        QTest::mouseClick(s.main()->registrationDialog()->findChild<QPushButton*>("Command2"),
+                          Qt::LeftButton);  // guest
+    }
+    s.calculate();  // 腹部正面, the defaults
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
+                          "Label73", "Label74", "Label75", "Label81"})
+        QVERIFY2(!s.label(r)->text().isEmpty(), r);
+    const DoseResult& d = s.state().dose;
+    // Plausible magnitudes for 75 kV, 10 mAs at 80 cm.
+    QVERIFY(d.bsfSoft > 1.1 && d.bsfSoft < 1.7);
+    QVERIFY(d.esdAir > 0.3 && d.esdAir < 3.0);
+    QVERIFY(d.effectiveDose > 0 && d.effectiveDose < d.esdSoft);
+    QCOMPARE(s.label("Label81")->text(), Fmt(d.effectiveDose, "##0.000"));
+}
+
+void MainWindowTest::emptyExamPartIsOther() {
+    Session s;
+    s.setExamPart("");
+    s.calculate();
+    QVERIFY(s.rec.messages.empty());
+    QCOMPARE(QString::fromStdString(s.cond().examPart), QString("その他"));
+    QCOMPARE(s.label("Label81")->text(), QString("---"));
+    QVERIFY(s.button("Command3")->isEnabled());
+    QCOMPARE(FocusWidget(), s.button("Command3"));
+}
+
+void MainWindowTest::estimateForListedPart() {
+    Session s;
+    s.calculate();  // 腹部正面
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    const double e = s.state().dose.effectiveDose;
+    QVERIFY(e > 0);
+    QCOMPARE(s.label("Label81")->text(), Fmt(e, "##0.000"));
+    QVERIFY(s.button("Command3")->isEnabled());
+    QVERIFY(s.button("Command5")->isEnabled());
+    QWidget* organ = s.main()->organWindow();
+    QVERIFY(organ);
+    QVERIFY(!organ->isVisible());
+    QTest::mouseClick(s.button("Command5"), Qt::LeftButton);
+    QVERIFY(organ->isVisible());
+    QCOMPARE(organ->windowTitle(), QString("Effective Dose"));
+    QCOMPARE(organ->findChild<QLabel*>("Label71")->text(), QString("腹部正面"));
+    QCOMPARE(organ->findChild<QLabel*>("Label72")->text(), QString("被写体厚 = 20 cm"));
+    QCOMPARE(organ->findChild<QLabel*>("Label57")->text(), Fmt(e, "##0.000"));
+    // Row 2 (red bone marrow) applies: ticked, depths 3.0 to 17.0 for 20 cm.
+    QVERIFY(organ->findChild<QCheckBox*>("Check2")->isChecked());
+    QCOMPARE(organ->findChild<QLineEdit*>("Text3")->text(), QString("3.0"));
+    QCOMPARE(organ->findChild<QLineEdit*>("Text4")->text(), QString("17.0"));
+    // The unticked brain row shows "-" everywhere.
+    QVERIFY(!organ->findChild<QCheckBox*>("Check13")->isChecked());
+    QCOMPARE(organ->findChild<QLabel*>("Label53")->text(), QString("-"));
+    QCOMPARE(organ->findChild<QLineEdit*>("Text25")->text(), QString("-"));
+    // Ticking the brain row by hand with a depth range adds its dose at the next run.
+    organ->findChild<QCheckBox*>("Check13")->setChecked(true);
+    organ->findChild<QLineEdit*>("Text25")->setText("1");
+    organ->findChild<QLineEdit*>("Text26")->setText("5");
+    organ->findChild<QLineEdit*>("Text43")->setText("100");
+    s.calculate();
+    QVERIFY(s.state().dose.effectiveDose > e);
+    QVERIFY(!organ->findChild<QLabel*>("Label53")->text().isEmpty());
+    QVERIFY(organ->findChild<QLabel*>("Label53")->text() != "-");
+    // "閉じる" hides it and keeps its contents.
+    QTest::mouseClick(organ->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QVERIFY(!organ->isVisible());
+    QVERIFY(organ->findChild<QCheckBox*>("Check13")->isChecked());
+}
+
+void MainWindowTest::thicknessCappedAt40() {
+    Session s;
+    s.type("Text8", "150");
+    s.type("Text23", "45");
+    s.calculate();
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    QCOMPARE(s.cond().subjectThickness, 40.0);
+    QCOMPARE(s.text("Text23")->text(), QString("45"));
+    QCOMPARE(s.main()->organWindow()->findChild<QLabel*>("Label72")->text(),
+             QString("被写体厚 = 40 cm"));
+    s.add();
+    QCOMPARE(s.state().table.row(1).subjectThickness, 40.0);
+    // "その他" makes no estimate and no cap.
+    s.setExamPart("その他");
+    s.calculate();
+    QCOMPARE(s.cond().subjectThickness, 45.0);
+}
+
+void MainWindowTest::missingOrganDataEndsInFailure() {
+    Session s;
+    s.setExamPart("胸部側面");  // listed, without an organ data file
+    s.calculate();
+    QCOMPARE(s.rec.texts(), QStringList{kCalcFailed});
+    QCOMPARE(s.rec.beeps, 1);
+    QCOMPARE(s.rec.messages.back().icon, ui::Icon::Exclamation);
+    // The entrance surface doses stay visible; the result cannot be added.
+    QCOMPARE(s.label("Label73")->text(), Fmt(s.state().dose.esdSoft, "#0.00"));
+    QVERIFY(!s.label("Label73")->text().isEmpty());
+    QVERIFY(!s.button("Command3")->isEnabled());
+    QCOMPARE(s.state().dose.effectiveDose, 0.0);
+}
+
+void MainWindowTest::engineFailureKeepsEarlierResults() {
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();
+    const QString esd = s.label("Label73")->text();
+    QVERIFY(s.button("Command3")->isEnabled());
+    s.type("Text5", "200");  // beyond the model's 150 kV
+    s.calculate();
+    QCOMPARE(s.rec.texts(), QStringList{kCalcFailed});
+    QCOMPARE(s.label("Label73")->text(), esd);
+    // The earlier result no longer matches the conditions: it cannot be added now.
+    QVERIFY(!s.button("Command3")->isEnabled());
+    QVERIFY(s.button("Command2")->isEnabled());
+}
+
+void MainWindowTest::commandStates() {
+    Session s;
+    s.calculate();  // with an estimate
+    QVERIFY(s.button("Command3")->isEnabled());
+    QVERIFY(s.button("Command5")->isEnabled());
+    s.add();
+    QVERIFY(!s.button("Command3")->isEnabled());
+    QVERIFY(s.button("Command5")->isEnabled());
+    QCOMPARE(s.state().table.count(), 1);
+    s.add();  // a disabled command does nothing
+    QCOMPARE(s.state().table.count(), 1);
+    s.setExamPart("その他");
+    s.calculate();
+    QVERIFY(s.button("Command3")->isEnabled());
+    QVERIFY(s.button("Command5")->isEnabled());  // unchanged by "その他"
+    QTest::mouseClick(s.button("Command6"), Qt::LeftButton);
+    QVERIFY(!s.button("Command3")->isEnabled());
+    QVERIFY(s.button("Command2")->isEnabled());
+    QVERIFY(s.button("Command5")->isEnabled());
+    for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
+                          "Label73", "Label74", "Label75", "Label81"})
+        QCOMPARE(s.label(r)->text(), QString());
+    QCOMPARE(s.state().table.count(), 1);  // the table is not touched
+}
+
+void MainWindowTest::clearInUnnamedStateEnablesCalculate() {
+    apptest::AppDataOptions opt;
+    opt.withUserName = false;
+    Session s(opt);
+    QVERIFY(!s.button("Command2")->isEnabled());
+    QTest::mouseClick(s.button("Command6"), Qt::LeftButton);
+    QVERIFY(s.button("Command2")->isEnabled());
+}
+
+void MainWindowTest::fifteenRowsAndCapacity() {
+    Session s;
+    s.setExamPart("その他");
+    for (int i = 1; i <= 15; ++i) {
+        s.type("Text6", QString::number(100 + i));
+        s.calculate();
+        QVERIFY(s.button("Command3")->isEnabled());
+        s.add();
+        QCOMPARE(s.state().table.count(), i);
+        QCOMPARE(s.state().table.row(i).tubeCurrent, 100.0 + i);
+        if (i < 15) QVERIFY(s.rec.messages.empty());
+    }
+    QCOMPARE(s.rec.texts(), QStringList{kCapacity});
+    QCOMPARE(s.state().table.nextRow, 16);
+    QVERIFY(!s.button("Command3")->isEnabled());
+    // A full table still calculates, but the result cannot be added.
+    s.rec.clear();
+    s.calculate();
+    QVERIFY(s.rec.messages.empty());
+    QVERIFY(!s.label("Label73")->text().isEmpty());
+    QVERIFY(!s.button("Command3")->isEnabled());
+    QCOMPARE(s.state().table.count(), 15);
+}
+
+void MainWindowTest::totalsAndErase() {
+    Session s;
+    s.setExamPart("その他");
+    for (int i = 0; i < 3; ++i) {
+        s.calculate();
+        s.add();
+    }
+    QVERIFY(s.results()->totalsButton()->isVisibleTo(s.results()));
+    s.results()->totalsCommand();
+    QVERIFY(s.rec.messages.empty());
+    // Set a filter and a measured value, then erase the table with OK.
+    s.main()->openArbitraryFilter();
+    auto* fd = s.main()->filterDialog();
+    fd->fileList()->setCurrentRow(0);
+    fd->thicknessBox()->setText("1");
+    fd->applyCommand();
+    QCOMPARE(s.state().filter.on, 1);
+    s.main()->openArbitraryFilter();
+    s.calculate();
+    s.rec.answer = true;
+    s.results()->eraseCommand();
+    QVERIFY(s.state().table.empty());
+    QVERIFY(!s.results()->totalsButton()->isVisibleTo(s.results()));
+    for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
+                          "Label73", "Label74", "Label75"})
+        QCOMPARE(s.label(r)->text(), QString());
+    QCOMPARE(s.label("Label81")->text(),
+             QString("---"));  // the effective dose field keeps its text
+    QCOMPARE(s.state().filter.on, 0);
+    QCOMPARE(QString::fromStdString(s.cond().arbitraryFilterName), QString());
+    QCOMPARE(s.cond().arbitraryFilterThickness, 0.0);
+    QCOMPARE(s.label("Label86")->text(), QString());
+    QVERIFY(!fd->isVisible());
+    QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());
+    QCOMPARE(s.cond().exposureSource, 2);
+    QVERIFY(!s.button("Command3")->isEnabled());
+    QCOMPARE(s.main()->focusWidget(), s.button("Command2"));
+}
+
+void MainWindowTest::measuredExposure_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("cPerKg");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("C/kg") << "Option1"
+                          << "2.58E-04" << 0.000258 << "2.58E-4";
+    QTest::newRow("R") << "Option2"
+                       << "1" << 0.000258 << "2.58E-4";
+    QTest::newRow("Gy") << "Option3"
+                        << "0.001" << 0.001 / 33.97 << "2.94E-5";
+}
+
+void MainWindowTest::measuredExposure() {
+    QFETCH(QString, option);
+    QFETCH(QString, typed);
+    QFETCH(double, cPerKg);
+    QFETCH(QString, shown);
+    Session s;
+    s.ctl<QRadioButton>("Option5")->click();
+    auto* d = s.main()->measuredDialog();
+    QVERIFY(d && d->isVisible());
+    QCOMPARE(d->valueBox()->text(), QString());
+    d->findChild<QRadioButton*>(option)->setChecked(true);
+    d->valueBox()->setText(typed);
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(s.cond().exposureSource, 1);
+    QVERIFY(qAbs(s.cond().exposureAt1m - cPerKg) <= 1e-15);
+    QCOMPARE(s.label("Label78")->text(), shown);
+    QVERIFY(s.ctl<QRadioButton>("Option5")->isChecked());
+    // The calculation uses the measured value in full.
+    s.setExamPart("その他");
+    s.calculate();
+    QCOMPARE(s.cond().exposureAt1m, cPerKg);
+    QCOMPARE(s.label("Label78")->text(), shown);
+    const double esd1 = s.state().dose.esdAir;
+    QVERIFY(qAbs(esd1 / cPerKg - s.state().dose.esdAir / s.cond().exposureAt1m) < 1e-9);
+}
+
+void MainWindowTest::measuredExposureCancelAndClear() {
+    Session s;
+    s.setExamPart("その他");
+    s.ctl<QRadioButton>("Option5")->click();
+    auto* d = s.main()->measuredDialog();
+    d->valueBox()->setText("0.0005");
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(s.label("Label78")->text(), QString("5.00E-4"));
+    // The clear command empties the display; the next calculation still uses the value.
+    QTest::mouseClick(s.button("Command6"), Qt::LeftButton);
+    QCOMPARE(s.label("Label78")->text(), QString());
+    s.calculate();
+    QCOMPARE(s.cond().exposureAt1m, 0.0005);
+    QCOMPARE(s.cond().exposureSource, 1);
+    // Choosing the default output data empties the display.
+    s.label("Label78")->setText("5.00E-4");
+    s.ctl<QRadioButton>("Option4")->click();
+    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.label("Label78")->text(), QString());
+    // Cancel selects the default output data again.
+    s.ctl<QRadioButton>("Option5")->click();
+    QTest::mouseClick(d->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());
+    QCOMPARE(s.cond().exposureSource, 2);
+    s.calculate();
+    QVERIFY(s.cond().exposureAt1m != 0.0005);
+    // The close box does the same and drops the dialog.
+    s.ctl<QRadioButton>("Option5")->click();
+    d = s.main()->measuredDialog();
+    d->valueBox()->setText("1");
+    d->close();
+    QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());
+    QCOMPARE(s.cond().exposureSource, 2);
+}
+
+void MainWindowTest::fluoroscopyAverage() {
+    Session s;
+    QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
+    auto* d = s.main()->fluoroscopyDialog();
+    QVERIFY(d && d->isVisible());
+    d->pulsedOption()->click();
+    d->currentBox()->setText("10");
+    d->rateBox()->setText("15");
+    d->widthBox()->setText("4");
+    QTest::mouseClick(d->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(s.text("Text6")->text(), QString("0.6"));
+    QCOMPARE(s.cond().tubeCurrent, 0.6);
+    QCOMPARE(s.text("Text7")->text(), QString("0.05"));  // the time is not changed
+    // Reopening starts continuous with empty boxes.
+    QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
+    QVERIFY(d->continuousOption()->isChecked());
+    QCOMPARE(d->averageBox()->text(), QString());
+    QTest::mouseClick(d->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QCOMPARE(s.cond().tubeCurrent, 0.6);
+}
+
+void MainWindowTest::arbitraryFilterSetAndRemoved() {
+    Session s;
+    s.setExamPart("その他");
+    QCOMPARE(s.label("Label86")->text(), QString("―"));
+    QCOMPARE(s.label("Label87")->text(), QString("0"));
+    s.calculate();
+    const DoseResult before = s.state().dose;
+    const FineArray spectrumBefore = s.state().spectrum.airKerma;
+
+    QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
+    auto* d = s.main()->filterDialog();
+    QVERIFY(d && d->isVisible());
+    QCOMPARE(d->fileList()->count(), 3);  // Al.ele, Broken.mix, Cu.ele
+    d->fileList()->setCurrentRow(2);      // Cu
+    d->thicknessBox()->setText("0.1");
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(s.state().filter.on, 1);
+    QCOMPARE(QString::fromStdString(s.cond().arbitraryFilterName), QString("銅 (Cu)"));
+    QCOMPARE(s.cond().arbitraryFilterThickness, 0.01);
+    QCOMPARE(s.label("Label86")->text(), QString("銅 (Cu)"));
+    QCOMPARE(s.label("Label87")->text(), QString("0.1"));
+    s.calculate();
+    const DoseResult filtered = s.state().dose;
+    QVERIFY(filtered.esdAir < before.esdAir);  // copper takes out the soft photons
+    s.add();
+    QCOMPARE(QString::fromStdString(s.state().table.row(1).arbitraryFilterName),
+             QString("銅 (Cu)"));
+    QCOMPARE(s.state().table.row(1).arbitraryFilterThickness, 0.01);
+
+    // Choosing another file and cancelling does not change the filter that is set.
+    QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
+    d->fileList()->setCurrentRow(0);
+    QTest::mouseClick(d->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+    QCOMPARE(QString::fromStdString(s.cond().arbitraryFilterName), QString("銅 (Cu)"));
+
+    // "解 除": the same spectrum and doses as before the filter.
+    QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
+    QTest::mouseClick(d->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QCOMPARE(s.state().filter.on, 0);
+    QCOMPARE(s.label("Label86")->text(), QString());
+    QCOMPARE(s.label("Label87")->text(), QString());
+    s.calculate();
+    QCOMPARE(s.cond().arbitraryFilterThickness, 0.0);
+    for (long i = 1; i <= 300; ++i) QCOMPARE(s.state().spectrum.airKerma[i], spectrumBefore[i]);
+    QCOMPARE(s.state().dose.esdAir, before.esdAir);
+    QCOMPARE(s.state().dose.esdSoft, before.esdSoft);
+}
+
+void MainWindowTest::registration() {
+    apptest::AppDataOptions opt;
+    opt.withUserName = false;
+    Session s(opt);
+    QTest::mouseClick(s.button("Command8"), Qt::LeftButton);
+    auto* d = s.main()->registrationDialog();
+    QVERIFY(d && d->isVisible());
+    d->nameBox()->clear();
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(s.rec.last(), QString("名前が入力されていません"));
+    QCOMPARE(s.primaryLines(), std::size_t(31));
+    d->nameBox()->setText("ABC");
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QVERIFY(!d->isVisible());
+    QCOMPARE(s.primaryLines(), std::size_t(32));
+    QCOMPARE(s.primaryLine(32), QString("ABC"));
+    QCOMPARE(s.main()->windowTitle(), kTitleNamedPrefix + "ABC");
+    QVERIFY(!s.button("Command8")->isVisible());
+    QVERIFY(s.button("Command2")->isEnabled());
+    QCOMPARE(s.app->userName(), QString("ABC"));
+    // The engine's lines still load.
+    PhysicsTables t;
+    LoadPhysicsTables(t, s.dir);
+}
+
+void MainWindowTest::guestName() {
+    apptest::AppDataOptions opt;
+    opt.withUserName = false;
+    Session s(opt);
+    const std::string before = ReadFileBytes(s.dir / "Primary.dat");
+    QTest::mouseClick(s.button("Command8"), Qt::LeftButton);
+    QTest::mouseClick(s.main()->registrationDialog()->findChild<QPushButton*>("Command2"),
+                      Qt::LeftButton);
+    QCOMPARE(s.main()->windowTitle(), kTitleUnnamed + "   :   ゲストユーザー");
+    QVERIFY(s.button("Command2")->isEnabled());
+    QVERIFY(!s.button("Command8")->isVisible());
+    QCOMPARE(ReadFileBytes(s.dir / "Primary.dat"), before);  // never written
+    QCOMPARE(s.app->userName(), QString("ゲストユーザー"));
+}
+
+void MainWindowTest::nameChange() {
+    Session s;
+    // A 40-line file: lines 33 to 40 are dropped when the name is written.
+    auto lines = SplitLines(ReadFileBytes(s.dir / "Primary.dat"));
+    const std::vector<std::string> engine(lines.begin(), lines.begin() + 31);
+    while (lines.size() < 40) lines.push_back("extra");
+    WriteFileAtomic(s.dir / "Primary.dat", JoinCrLf(lines));
+    auto* mascot = s.main()->findChild<ui::MascotLabel*>("Picture1");
+    QCOMPARE(mascot->toolTip(), QString(" ダブルクリック "));
+    QTest::mouseDClick(mascot, Qt::LeftButton);
+    auto* d = s.main()->nameChangeDialog();
+    QVERIFY(d && d->isVisible());
+    QCOMPARE(d->nameBox()->text(), QString("テスト太郎"));
+    d->nameBox()->setText("放射線部 Ｘ線室");
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QVERIFY(!d->isVisible());
+    const auto after = SplitLines(ReadFileBytes(s.dir / "Primary.dat"));
+    QCOMPARE(after.size(), std::size_t(32));
+    for (std::size_t i = 0; i < 31; ++i) QCOMPARE(after[i], engine[i]);
+    QCOMPARE(s.primaryLine(32), QString("放射線部 Ｘ線室"));
+    QCOMPARE(s.main()->windowTitle(), kTitleNamedPrefix + "放射線部 Ｘ線室");
+    // Cancel in the change dialog changes nothing.
+    QTest::mouseDClick(mascot, Qt::LeftButton);
+    d->nameBox()->setText("other");
+    QTest::mouseClick(d->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QCOMPARE(s.primaryLine(32), QString("放射線部 Ｘ線室"));
+    QCOMPARE(s.app->userName(), QString("放射線部 Ｘ線室"));
+}
+
+void MainWindowTest::nameNotRepresentable() {
+    Session s;
+    const std::string before = ReadFileBytes(s.dir / "Primary.dat");
+    QTest::mouseDClick(s.main()->findChild<ui::MascotLabel*>("Picture1"), Qt::LeftButton);
+    auto* d = s.main()->nameChangeDialog();
+    d->nameBox()->setText(QString::fromUtf8("名前\xF0\x9F\x98\x80"));
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QVERIFY(d->isVisible());
+    QCOMPARE(s.rec.messages.size(), std::size_t(1));
+    QCOMPARE(ReadFileBytes(s.dir / "Primary.dat"), before);
+    QCOMPARE(s.app->userName(), QString("テスト太郎"));
+    QCOMPARE(s.main()->windowTitle(), kTitleNamedPrefix + "テスト太郎");
+}
+
+void MainWindowTest::exitDeclinedKeepsEverything() {
+    Session s;
+    s.setExamPart("その他");
+    s.type("Text5", "90");
+    s.calculate();
+    s.add();
+    const QString esd = s.label("Label73")->text();
+    MainWindow* before = s.main();
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QVERIFY(s.app->exitDialog()->isVisible());
+    QVERIFY(s.main()->isVisible());
+    QTest::mouseClick(s.app->exitDialog()->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QVERIFY(!s.app->exitDialog()->isVisible());
+    QCOMPARE(s.main(), before);
+    QCOMPARE(s.text("Text5")->text(), QString("90"));
+    QCOMPARE(s.label("Label73")->text(), esd);
+    QCOMPARE(s.state().table.count(), 1);
+}
+
+void MainWindowTest::exitByCloseBoxReloads() {
+    Session s;
+    s.setExamPart("その他");
+    s.type("Text5", "90");
+    s.calculate();
+    s.add();
+    QPointer<MainWindow> before = s.main();
+    s.main()->close();
+    QVERIFY(s.app->exitDialog()->isVisible());
+    QTest::mouseClick(s.app->exitDialog()->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QVERIFY(!before);
+    QVERIFY(s.main());
+    QVERIFY(s.main()->isVisible());
+    QCOMPARE(s.text("Text5")->text(), QString("75"));
+    QCOMPARE(s.label("Label73")->text(), QString());
+    QVERIFY(s.state().table.empty());
+    QCOMPARE(s.cond().tubeVoltage, 75.0);
+    QCOMPARE(s.main()->windowTitle(), kTitleNamedPrefix + "テスト太郎");
+}
+
+void MainWindowTest::exitConfirmed() {
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();
+    s.add();
+    QSignalSpy quit(s.app.get(), &Application::quitRequested);
+    QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+    QTest::mouseClick(s.app->exitDialog()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(quit.count(), 1);
+    QVERIFY(s.rec.messages.empty());  // no question about the unsaved rows
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "mainwindow_test.moc"
