@@ -1,0 +1,369 @@
+#include "results/batch.h"
+
+#include <memory>
+#include <ostream>
+#include <set>
+#include <sstream>
+
+#include "cli/calcargs.h"
+#include "effdose/estimate.h"
+#include "engine/error.h"
+#include "engine/numtext.h"
+#include "engine/textio.h"
+
+namespace dovex::batch {
+namespace {
+
+bool ValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t n = c < 0x80             ? 1
+                        : (c & 0xE0) == 0xC0 ? 2
+                        : (c & 0xF0) == 0xE0 ? 3
+                        : (c & 0xF8) == 0xF0 ? 4
+                                             : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        if (n == 2 && c < 0xC2) return false;  // overlong
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return std::string(s);
+}
+
+struct Record {
+    long line = 0;
+    std::vector<std::string> cells;
+};
+
+// Splits CSV text into records of cells; quoted cells may hold commas, quotes and line breaks.
+std::vector<Record> SplitRecords(const std::string& text) {
+    std::vector<Record> out;
+    Record rec;
+    rec.line = 1;
+    std::string cell;
+    bool quoted = false, wasQuoted = false;
+    long line = 1;
+    auto endCell = [&] {
+        rec.cells.push_back(wasQuoted ? cell : Trim(cell));
+        cell.clear();
+        wasQuoted = false;
+    };
+    auto endRecord = [&] {
+        endCell();
+        bool blank = true;
+        for (const auto& c : rec.cells)
+            if (!c.empty()) blank = false;
+        if (!blank || rec.cells.size() > 1) out.push_back(std::move(rec));
+        rec = Record{};
+        rec.line = line;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char ch = text[i];
+        if (quoted) {
+            if (ch == '"') {
+                if (i + 1 < text.size() && text[i + 1] == '"') {
+                    cell += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                if (ch == '\n') ++line;
+                cell += ch;
+            }
+            continue;
+        }
+        if (ch == '"' && Trim(cell).empty()) {
+            cell.clear();
+            quoted = true;
+            wasQuoted = true;
+        } else if (ch == ',') {
+            endCell();
+        } else if (ch == '\r' || ch == '\n') {
+            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            ++line;
+            endRecord();
+        } else if (!wasQuoted) {
+            cell += ch;
+        }
+    }
+    if (!cell.empty() || !rec.cells.empty() || wasQuoted) endRecord();
+    return out;
+}
+
+}  // namespace
+
+ConditionsFile ParseConditionsFile(std::string_view bytes) {
+    if (bytes.size() > kMaxResultsFileBytes) throw ResultsFileError("the file is too large");
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    std::string text;
+    if (ValidUtf8(bytes)) {
+        text = std::string(bytes);
+    } else {
+        try {
+            text = Cp932ToUtf8(bytes);
+        } catch (const std::exception&) {
+            throw ResultsFileError("the file is neither UTF-8 nor Japanese Shift-JIS text");
+        }
+    }
+    std::vector<Record> recs = SplitRecords(text);
+    // Records without any non-blank cell are blank lines.
+    std::erase_if(recs, [](const Record& r) {
+        for (const auto& c : r.cells)
+            if (!c.empty()) return false;
+        return true;
+    });
+    if (recs.empty()) throw ResultsFileError("the conditions file is empty");
+    ConditionsFile f;
+    std::set<std::string> seen;
+    for (std::string name : recs.front().cells) {
+        if (name.rfind("--", 0) == 0) name = name.substr(2);
+        if (name.empty())
+            throw ResultsFileError("line " + std::to_string(recs.front().line) +
+                                   ": a column of the header has no name");
+        if (!seen.insert(name).second)
+            throw ResultsFileError("line " + std::to_string(recs.front().line) + ": the column \"" +
+                                   name + "\" appears twice");
+        f.header.push_back(name);
+    }
+    for (std::size_t r = 1; r < recs.size(); ++r) {
+        ConditionRow row;
+        row.line = recs[r].line;
+        const auto& cells = recs[r].cells;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            if (cells[c].empty()) continue;
+            if (c >= f.header.size()) {
+                // Kept under an empty name: the row is reported as bad.
+                row.options.emplace_back("", cells[c]);
+                continue;
+            }
+            row.options.emplace_back(f.header[c], cells[c]);
+        }
+        f.rows.push_back(std::move(row));
+    }
+    return f;
+}
+
+ConditionsFile ReadConditionsFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    if (ec) throw ResultsFileError(path.string() + ": " + ec.message());
+    if (size > kMaxResultsFileBytes)
+        throw ResultsFileError(path.string() + ": the file is too large");
+    std::string bytes;
+    try {
+        bytes = ReadFileBytes(path, path.string(), kMaxResultsFileBytes);
+    } catch (const std::exception& e) {
+        throw ResultsFileError(e.what());
+    }
+    try {
+        return ParseConditionsFile(bytes);
+    } catch (const ResultsFileError& e) {
+        throw ResultsFileError(path.string() + ": " + e.what());
+    }
+}
+
+RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
+                                    const std::filesystem::path& dataDir) {
+    // One kernel reader for the whole batch: it reads the files again for every row and reuses a
+    // parsed kernel only while the file's bytes are unchanged.
+    auto kernels = std::make_shared<KernelFiles>(dataDir);
+    return [&tables, dataDir, kernels](const ConditionRow& row) {
+        cli::CalcRequest req;
+        for (const auto& [name, value] : row.options) {
+            if (name.empty())
+                throw cli::UsageError("a cell \"" + value + "\" stands beyond the header");
+            cli::ApplyConditionOption(req, name, value);
+        }
+        cli::PreparedCalc prep = cli::PrepareCalc(req, tables, dataDir);
+        ExposureConditions c = prep.cond;
+        if (!req.examPartGiven) c.examPart = kNoEstimateExamPart;
+        if (c.ffd - c.fsd < c.subjectThickness)
+            throw CalcError("the subject thickness " + PlainNumber(c.subjectThickness) +
+                            " cm is greater than FFD - FSD = " + PlainNumber(c.ffd - c.fsd) +
+                            " cm");
+        EngineOutput e = RunEngine(c, tables, prep.filter);
+        OrganRows organs;
+        EstimateResult est =
+            RunEffectiveDoseEstimate(c, e.spectrum, e.dose, tables, dataDir, *kernels, organs);
+        RowCalculation out{c, e.dose, {}};
+        if (!est.message.empty()) out.note = "no effective dose estimate: " + est.message;
+        return out;
+    };
+}
+
+std::filesystem::path BatchOutputPath(const std::filesystem::path& out, int k) {
+    if (k <= 1) return out;
+    std::filesystem::path p = out;
+    p.replace_filename(out.stem().string() + "-" + std::to_string(k) + out.extension().string());
+    return p;
+}
+
+BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report) {
+    ConditionsFile file = ReadConditionsFile(opt.conditions);
+    BatchSummary sum;
+    sum.rows = static_cast<long>(file.rows.size());
+    ResultsTable table;
+    ClearResultsTable(table);
+    auto flush = [&] {
+        if (table.empty()) return;
+        std::filesystem::path p = BatchOutputPath(opt.out, static_cast<int>(sum.files.size()) + 1);
+        try {
+            SaveResultsFile(p, table, opt.comment, opt.airWOverE);
+        } catch (const ResultsFileError& e) {
+            throw ResultsFileError(p.string() + ": " + e.what());
+        }
+        sum.files.push_back(p);
+        ClearResultsTable(table);
+    };
+    for (const ConditionRow& row : file.rows) {
+        RowCalculation r;
+        try {
+            r = calc(row);
+        } catch (const std::exception& e) {
+            report << "line " << row.line << ": " << e.what() << " (row skipped)\n";
+            ++sum.skipped;
+            continue;
+        }
+        if (!r.note.empty()) report << "line " << row.line << ": " << r.note << "\n";
+        AppendCurrentResult(table, r.cond, r.dose, CurrentSurface{});
+        ++sum.written;
+        if (table.full()) flush();
+    }
+    flush();
+    return sum;
+}
+
+int RunBatchCommand(const BatchOptions& opt, const RowCalculator& calc, std::ostream& out,
+                    std::ostream& err) {
+    BatchSummary sum;
+    try {
+        sum = RunBatch(opt, calc, err);
+    } catch (const std::exception& e) {
+        err << "dovex-calc: " << e.what() << "\n";
+        return 1;
+    }
+    for (std::size_t k = 0; k < sum.files.size(); ++k) {
+        long rowsIn = std::min<long>(ResultsTable::kCapacity,
+                                     sum.written - static_cast<long>(k) * ResultsTable::kCapacity);
+        out << sum.files[k].string() << ": " << rowsIn << " rows\n";
+    }
+    out << sum.written << " of " << sum.rows << " exposures written";
+    if (sum.skipped) out << ", " << sum.skipped << " skipped";
+    out << "\n";
+    if (sum.written == 0) err << "dovex-calc: no exposure could be calculated; nothing written\n";
+    return sum.skipped == 0 && sum.written > 0 ? 0 : 1;
+}
+
+nlohmann::ordered_json ResultsToJson(const ResultsFileContents& in) {
+    nlohmann::ordered_json j;
+    j["comment"] = in.comment;
+    if (in.airWOverE)
+        j["airWOverE"] = *in.airWOverE;
+    else
+        j["airWOverE"] = nullptr;
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (int i = 1; i <= std::min(in.table.count(), ResultsTable::kCapacity); ++i) {
+        const ResultRow& r = in.table.row(i);
+        nlohmann::ordered_json o;
+        o["examPart"] = r.examPart;
+        o["surfaceShape"] = std::string(SurfaceShapeWord(r.surfaceShape));
+        o["surfaceShapeCode"] = static_cast<int>(r.surfaceShape);
+        o["cylinderRadius"] = r.cylinderRadius;
+        o["ellipseHRadius"] = r.ellipseHRadius;
+        o["ellipseVRadius"] = r.ellipseVRadius;
+        o["racetrackA"] = r.racetrackA;
+        o["racetrackB"] = r.racetrackB;
+        o["racetrackL"] = r.racetrackL;
+        o["rectification"] = r.rectification;
+        o["exposureAt1m"] = r.exposureAt1m;
+        o["tubeVoltage"] = r.tubeVoltage;
+        o["tubeCurrent"] = r.tubeCurrent;
+        o["exposureTime"] = r.exposureTime;
+        o["targetAngle"] = r.targetAngle;
+        o["inherentFilter"] = r.inherentFilter;
+        o["addedAl"] = r.addedAl;
+        o["addedCu"] = r.addedCu;
+        o["arbitraryFilterName"] = r.arbitraryFilterName;
+        o["arbitraryFilterThickness"] = r.arbitraryFilterThickness;
+        o["ffd"] = r.ffd;
+        o["fsd"] = r.fsd;
+        o["subjectThickness"] = r.subjectThickness;
+        o["fieldPreset"] = r.fieldPreset;
+        o["fieldLong"] = r.fieldLong;
+        o["fieldShort"] = r.fieldShort;
+        o["hvl1"] = r.hvl1;
+        o["hvl2"] = r.hvl2;
+        o["effectiveEnergy"] = r.effectiveEnergy;
+        o["qualityIndex"] = r.qualityIndex;
+        o["bsfSoft"] = r.bsfSoft;
+        o["bsfSkin"] = r.bsfSkin;
+        o["bsfAir"] = r.bsfAir;
+        o["convSoft"] = r.convSoft;
+        o["convSkin"] = r.convSkin;
+        o["esdSoft"] = r.esdSoft;
+        o["esdSkin"] = r.esdSkin;
+        o["esdAir"] = r.esdAir;
+        o["effectiveDose"] = r.effectiveDose;
+        rows.push_back(std::move(o));
+    }
+    j["rows"] = std::move(rows);
+    return j;
+}
+
+std::string ResultsToText(const ResultsFileContents& in) {
+    std::ostringstream s;
+    s << "comment: " << in.comment << "\n";
+    s << "rows: " << in.table.count() << "\n";
+    s << "airWOverE: " << (in.airWOverE ? PlainNumber(*in.airWOverE) : std::string("-"))
+      << " Gy/(C/kg)\n";
+    for (int i = 1; i <= std::min(in.table.count(), ResultsTable::kCapacity); ++i) {
+        ResultsTable one;
+        one.rows[1] = in.table.row(i);
+        one.nextRow = 2;
+        std::vector<std::string> lines = ResultsFileLines(one, "", in.airWOverE.value_or(0));
+        s << "row " << i << "\n";
+        for (std::size_t k = 2; k < lines.size(); ++k) {
+            const std::string& l = lines[k];
+            std::size_t comma = l.find(',');
+            std::string value = l.substr(comma + 1);
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+                std::string unq;
+                for (std::size_t p = 1; p + 1 < value.size(); ++p) {
+                    unq += value[p];
+                    if (value[p] == '"') ++p;
+                }
+                value = unq;
+            }
+            s << "  " << l.substr(0, comma) << ": " << value << "\n";
+        }
+    }
+    return s.str();
+}
+
+int ReadResultsCommand(const std::filesystem::path& file, bool json, std::ostream& out,
+                       std::ostream& err) {
+    ResultsFileContents in;
+    try {
+        in = ReadResultsFile(file);
+    } catch (const ResultsFileError& e) {
+        err << "dovex-calc: " << file.string() << " cannot be read as a results file: " << e.what()
+            << "\n";
+        return 1;
+    }
+    if (json)
+        out << ResultsToJson(in).dump(2) << "\n";
+    else
+        out << ResultsToText(in);
+    return 0;
+}
+
+}  // namespace dovex::batch

@@ -1,0 +1,97 @@
+#pragma once
+// Batch calculation and results-file reading for the command line: a conditions file (a header
+// row of option names, one exposure per row) is calculated row by row and written as results
+// files of 15 rows each; a results file is read back and listed as text or JSON.
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/conditions.h"
+#include "engine/dose.h"
+#include "engine/tables.h"
+#include "results/csvfile.h"
+
+namespace dovex::batch {
+
+// One exposure of a conditions file: its line in the file and its (option name, value) pairs in
+// column order. Empty cells are left out, so the option keeps its default.
+struct ConditionRow {
+    long line = 0;
+    std::vector<std::pair<std::string, std::string>> options;
+};
+
+struct ConditionsFile {
+    std::vector<std::string> header;
+    std::vector<ConditionRow> rows;
+};
+
+// Parses a conditions file: comma-separated, double-quoted cells may hold commas and doubled
+// quotes, CR LF or LF line ends, blank lines skipped, blanks around cells dropped, a leading
+// "--" of a header name dropped. The text is UTF-8 (a byte-order mark is dropped) or, when it is
+// not valid UTF-8, cp932. Throws ResultsFileError for an empty file, an empty or repeated header
+// name, a row with more cells than the header and files above kMaxResultsFileBytes.
+ConditionsFile ParseConditionsFile(std::string_view bytes);
+ConditionsFile ReadConditionsFile(const std::filesystem::path& path);
+
+// Conditions and results of one exposure, as the add command would store them.
+struct RowCalculation {
+    ExposureConditions cond;
+    DoseResult dose;
+    std::string note;  // a remark for the report (for example why no estimate was made)
+};
+// Calculates one row; throws (any std::exception) when the row is bad or its calculation fails.
+using RowCalculator = std::function<RowCalculation(const ConditionRow&)>;
+
+// The calculation run of the program for one row of dovex-calc option names: the options are
+// applied over the start-up defaults, the arbitrary filter and a measured exposure resolved, the
+// thickness checked against FFD - FSD, the engine run, and, for an exam part with organ data,
+// the effective dose estimated (a row without "exam-part" gets no estimate, as dovex-calc).
+// The kernel files are read again for every row, as every calculation of the program does.
+RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
+                                    const std::filesystem::path& dataDir);
+
+struct BatchOptions {
+    std::filesystem::path conditions;
+    std::filesystem::path out;  // RESULTS.csv; further files RESULTS-2.csv, RESULTS-3.csv, ...
+    std::string comment;        // line 1 of every results file
+    double airWOverE = 33.97;   // written in line 37
+};
+
+struct BatchSummary {
+    long rows = 0;     // data rows in the conditions file
+    long written = 0;  // rows written to results files
+    long skipped = 0;  // bad rows, reported and left out
+    std::vector<std::filesystem::path> files;
+};
+
+// The k-th results file (k = 1, 2, ...): RESULTS.csv, RESULTS-2.csv, ...
+std::filesystem::path BatchOutputPath(const std::filesystem::path& out, int k);
+
+// Calculates every row and writes the results files (each through a temporary file). A bad row
+// is reported on `report` as "line N: reason" and skipped. Throws ResultsFileError when the
+// conditions file cannot be read or a results file cannot be written.
+BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report);
+
+// dovex-calc --batch: runs the batch, prints a summary line per file on `out` and the row
+// reports on `err`. Exit status 0 when every row was written, 1 when a row was skipped, no row
+// could be calculated or a file could not be read or written.
+int RunBatchCommand(const BatchOptions& opt, const RowCalculator& calc, std::ostream& out,
+                    std::ostream& err);
+
+// A results file as JSON: {"comment", "airWOverE" (null for a file of 0 rows), "rows": [...]},
+// one object per row with the ResultRow fields (lengths and filters in cm, the surface shape as
+// its word and code).
+nlohmann::ordered_json ResultsToJson(const ResultsFileContents& contents);
+// The same as readable text: the comment, the constant and one block per row.
+std::string ResultsToText(const ResultsFileContents& contents);
+
+// dovex-calc --read: reads the file with the results-file reader and prints it. Exit status 0,
+// or 1 with the reason on `err` when the file cannot be read.
+int ReadResultsCommand(const std::filesystem::path& file, bool json, std::ostream& out,
+                       std::ostream& err);
+
+}  // namespace dovex::batch

@@ -1,0 +1,190 @@
+#include "results/batch.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+
+#include "engine/error.h"
+#include "engine/textio.h"
+#include "tests/support/synthdata.h"
+
+namespace dovex::batch {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+using testing::WriteBytes;
+
+TEST(ConditionsFileTest, HeaderRowsQuotesAndBlankCells) {
+    ConditionsFile f = ParseConditionsFile(
+        "\xEF\xBB\xBFkv, --ma ,exam-part,field-preset\r\n"
+        "80,200,胸部正面,\"半切サイズ 縦\"\r\n"
+        "\r\n"
+        " 90 ,,\"a,\"\"b\"\"\",\n"
+        "100");
+    ASSERT_EQ(f.header, (std::vector<std::string>{"kv", "ma", "exam-part", "field-preset"}));
+    ASSERT_EQ(f.rows.size(), 3u);
+    EXPECT_EQ(f.rows[0].line, 2);
+    EXPECT_EQ(f.rows[0].options.size(), 4u);
+    EXPECT_EQ(f.rows[0].options[3].second, "半切サイズ 縦");
+    EXPECT_EQ(f.rows[1].line, 4);
+    ASSERT_EQ(f.rows[1].options.size(), 2u);  // the empty ma cell keeps its default
+    EXPECT_EQ(f.rows[1].options[0], (std::pair<std::string, std::string>{"kv", "90"}));
+    EXPECT_EQ(f.rows[1].options[1].second, "a,\"b\"");
+    EXPECT_EQ(f.rows[2].line, 5);
+}
+
+TEST(ConditionsFileTest, Cp932TextAndBadHeaders) {
+    ConditionsFile f = ParseConditionsFile(Utf8ToCp932OrThrow("exam-part,kv\r\n腰椎側面,85\r\n"));
+    EXPECT_EQ(f.rows[0].options[0].second, "腰椎側面");
+    EXPECT_THROW(ParseConditionsFile(""), ResultsFileError);
+    EXPECT_THROW(ParseConditionsFile("\r\n  \r\n"), ResultsFileError);
+    EXPECT_THROW(ParseConditionsFile("kv,,ma\n1,2,3"), ResultsFileError);
+    EXPECT_THROW(ParseConditionsFile("kv,kv\n1,2"), ResultsFileError);
+    EXPECT_THROW(ParseConditionsFile("kv\n\x81\x0a"), ResultsFileError);
+    // A cell beyond the header stays with the row, under no name, for the row to be refused.
+    ConditionsFile g = ParseConditionsFile("kv\n80,5\n");
+    ASSERT_EQ(g.rows[0].options.size(), 2u);
+    EXPECT_EQ(g.rows[0].options[1].first, "");
+}
+
+TEST(BatchOutputPathTest, NumberedFiles) {
+    EXPECT_EQ(BatchOutputPath("out/RESULTS.csv", 1), fs::path("out/RESULTS.csv"));
+    EXPECT_EQ(BatchOutputPath("out/RESULTS.csv", 3), fs::path("out/RESULTS-3.csv"));
+    EXPECT_EQ(BatchOutputPath("r", 2), fs::path("r-2"));
+}
+
+// A calculator that stores the option values so that the files can be checked.
+RowCalculation EchoRow(const ConditionRow& row) {
+    RowCalculation r;
+    for (const auto& [k, v] : row.options) {
+        if (k == "kv") r.cond.tubeVoltage = std::stod(v);
+        if (k == "exam-part") r.cond.examPart = v;
+        if (k == "bad") throw CalcError("cannot be calculated");
+    }
+    r.dose.esdSoft = r.cond.tubeVoltage / 100;
+    return r;
+}
+
+TEST(BatchTest, FifteenRowsPerFileAndBadRowsSkipped) {
+    TempDir dir;
+    std::string csv = "kv,exam-part,bad\r\n";
+    for (int i = 1; i <= 33; ++i) {
+        csv +=
+            std::to_string(40 + i) + ",部位" + std::to_string(i) + (i == 7 ? ",x" : ",") + "\r\n";
+    }
+    WriteBytes(dir.path() / "cond.csv", csv);
+    BatchOptions opt{dir.path() / "cond.csv", dir.path() / "RESULTS.csv", "batch, run 1", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err), 1);  // one row was skipped
+    EXPECT_NE(err.str().find("line 8: cannot be calculated"), std::string::npos) << err.str();
+    EXPECT_NE(out.str().find("32 of 33 exposures written, 1 skipped"), std::string::npos);
+
+    ResultsFileContents a = ReadResultsFile(dir.path() / "RESULTS.csv");
+    ResultsFileContents b = ReadResultsFile(dir.path() / "RESULTS-2.csv");
+    ResultsFileContents c = ReadResultsFile(dir.path() / "RESULTS-3.csv");
+    EXPECT_FALSE(fs::exists(dir.path() / "RESULTS-4.csv"));
+    EXPECT_EQ(a.comment, "batch, run 1");
+    EXPECT_EQ(a.table.count(), 15);
+    EXPECT_EQ(b.table.count(), 15);
+    EXPECT_EQ(c.table.count(), 2);
+    EXPECT_EQ(a.table.row(6).examPart, "部位6");
+    EXPECT_EQ(a.table.row(7).examPart, "部位8");  // row 7 of the file was skipped
+    EXPECT_EQ(c.table.row(2).tubeVoltage, 73);
+    EXPECT_EQ(c.table.row(2).esdSoft, 0.73);
+}
+
+TEST(BatchTest, NothingWrittenWhenNoRowWorks) {
+    TempDir dir;
+    WriteBytes(dir.path() / "c.csv", "kv,bad\n80,x\n");
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err), 1);
+    EXPECT_FALSE(fs::exists(dir.path() / "R.csv"));
+    opt.conditions = dir.path() / "missing.csv";
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err), 1);
+    // An output folder that does not exist: reported, exit status 1.
+    WriteBytes(dir.path() / "ok.csv", "kv\n80\n");
+    opt.conditions = dir.path() / "ok.csv";
+    opt.out = dir.path() / "no" / "R.csv";
+    std::ostringstream err2;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err2), 1);
+    EXPECT_NE(err2.str().find("R.csv"), std::string::npos);
+}
+
+TEST(BatchTest, ProgramCalculatorOnSyntheticData) {
+    TempDir dir;
+    testing::WriteSyntheticData(dir.path());
+    PhysicsTables tables = LoadAllTables(dir.path());
+    RowCalculator calc = MakeProgramCalculator(tables, dir.path());
+
+    ConditionsFile f = ParseConditionsFile(
+        "kv,ma,time,ffd,fsd,thickness,field-preset,added-al,exposure,exposure-unit\n"
+        "75,200,0.05,100,80,20,四切サイズ 縦,1,,\n"
+        "75,200,0.05,100,85,20,,,,\n"          // thickness above FFD - FSD
+        "75,200,0.05,100,80,20,,,1e-4,C/kg\n"  // measured exposure
+        "75,abc,0.05,100,80,20,,,,\n"          // not a number
+        "75,200,0.05,100,80,20,,,,,extra\n");
+    RowCalculation r = calc(f.rows[0]);
+    EXPECT_EQ(r.cond.examPart, "その他");  // no exam part: no estimate
+    EXPECT_EQ(r.cond.fieldPreset, "四切サイズ 縦");
+    EXPECT_DOUBLE_EQ(r.cond.addedAl, 0.1);
+    EXPECT_GT(r.cond.exposureAt1m, 0);
+    EXPECT_GT(r.dose.esdSoft, 0);
+    EXPECT_TRUE(std::isfinite(r.dose.esdAir));
+    EXPECT_EQ(r.dose.effectiveDose, 0);
+    EXPECT_THROW(calc(f.rows[1]), CalcError);
+    RowCalculation m = calc(f.rows[2]);
+    EXPECT_EQ(m.cond.exposureAt1m, 1e-4);
+    EXPECT_EQ(m.cond.exposureSource, 1);
+    EXPECT_THROW(calc(f.rows[3]), std::exception);
+    EXPECT_THROW(calc(f.rows[4]), std::exception);
+    // An exam part without organ data fails as the calculation run does.
+    ConditionsFile g = ParseConditionsFile("exam-part\n存在しない部位\n");
+    EXPECT_THROW(calc(g.rows[0]), std::exception);
+}
+
+TEST(ReadCommandTest, TextAndJson) {
+    TempDir dir;
+    ResultsTable t;
+    ClearResultsTable(t);
+    ExposureConditions c;
+    c.examPart = "胸部,正面";
+    c.inherentFilter = 0.25;
+    DoseResult d;
+    d.esdSoft = 1.5;
+    d.effectiveDose = 0.25;
+    CurrentSurface s;
+    s.shape = SurfaceShape::Cylinder;
+    s.cylinderRadius = 12;
+    AppendCurrentResult(t, c, d, s);
+    SaveResultsFile(dir.path() / "r.csv", t, "コメント", 34);
+
+    std::ostringstream js, err;
+    ASSERT_EQ(ReadResultsCommand(dir.path() / "r.csv", true, js, err), 0);
+    auto j = nlohmann::json::parse(js.str());
+    EXPECT_EQ(j["comment"], "コメント");
+    EXPECT_EQ(j["airWOverE"], 34.0);
+    ASSERT_EQ(j["rows"].size(), 1u);
+    EXPECT_EQ(j["rows"][0]["examPart"], "胸部,正面");
+    EXPECT_EQ(j["rows"][0]["surfaceShape"], "円柱面");
+    EXPECT_EQ(j["rows"][0]["cylinderRadius"], 12.0);
+    EXPECT_NEAR(j["rows"][0]["inherentFilter"].get<double>(), 0.25, 1e-12);  // cm
+    EXPECT_EQ(j["rows"][0]["effectiveDose"], 0.25);
+
+    std::ostringstream text;
+    ASSERT_EQ(ReadResultsCommand(dir.path() / "r.csv", false, text, err), 0);
+    EXPECT_NE(text.str().find("照射部位: 胸部,正面"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("固有濾過(mmAL): 2.5"), std::string::npos);
+
+    WriteBytes(dir.path() / "bad.csv", "c\r\n 16 \r\n");
+    std::ostringstream out2, err2;
+    EXPECT_EQ(ReadResultsCommand(dir.path() / "bad.csv", true, out2, err2), 1);
+    EXPECT_TRUE(out2.str().empty());
+    EXPECT_NE(err2.str().find("row count"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dovex::batch
