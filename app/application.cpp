@@ -1,6 +1,9 @@
 #include "app/application.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStringList>
+#include <algorithm>
 #include <exception>
 
 #include "app/common/messenger.h"
@@ -59,6 +62,18 @@ void Application::openMainWindow() {
     main_->startup();
     results_->resetForStartup();
     results_->setUserNameLabel(QString::fromStdString(state_->userName));
+    if (!results_->isVisible() && !resultsPlaced_) {
+        // Beside the main window: the results table at the lower right of the screen, the main
+        // window at the upper left, so that both stay in reach.
+        resultsPlaced_ = true;
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            const QSize size = results_->sizeHint().expandedTo(results_->size());
+            results_->move(std::max(area.left(), area.right() - size.width() - 20),
+                           std::max(area.top(), area.bottom() - size.height() - 40));
+            main_->move(area.topLeft() + QPoint(10, 10));
+        }
+    }
     results_->show();
     main_->show();
     main_->raise();

@@ -59,6 +59,7 @@ class Application : public QObject, public ui::ResultsContext {
     std::unique_ptr<ui::ExitDialog> exit_;
     QPointer<MainWindow> main_;
     bool mainClosed_ = false;
+    bool resultsPlaced_ = false;
 };
 
 // The data folder: the value of "--data-dir DIR" or "--data-dir=DIR" among the arguments, else

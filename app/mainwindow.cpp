@@ -303,6 +303,7 @@ void MainWindow::buildUi() {
     resultRow(QStringLiteral("実効線量"), label81_, QStringLiteral("mSv"));
     rg->addWidget(command5_, q++, 1);
     auto* wNote = new QHBoxLayout;
+    wNote->setSpacing(10);
     for (const QString& t :
          {QStringLiteral("W値 ="), QStringLiteral("33.97 eV"), QStringLiteral("とする")})
         wNote->addWidget(Caption(res, t));

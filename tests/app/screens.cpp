@@ -1,0 +1,102 @@
+// Draws the program's windows after a few calculations into PNG files, for looking at the layout
+// (clipped texts, overlaps) without a person at the screen. Not a test.
+//   app_screens DATA_DIR OUT_DIR     (QT_QPA_PLATFORM=offscreen or under xvfb-run)
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "dialogs/exitdialog.h"
+#include "results/gui/resultswindow.h"
+#include "tests/app/recorder.h"
+
+using namespace dovex;
+
+namespace {
+
+void Save(QWidget* w, const QString& out, const QString& name) {
+    QApplication::processEvents();
+    w->grab().save(out + "/" + name + ".png");
+    std::printf("%s/%s.png %dx%d\n", qPrintable(out), qPrintable(name), w->width(), w->height());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: app_screens DATA_DIR OUT_DIR\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+    apptest::Recorder rec;
+    app::Application app{std::filesystem::path(argv[1])};
+    if (!app.start()) {
+        std::fprintf(stderr, "start-up failed: %s\n", qPrintable(rec.last()));
+        return 1;
+    }
+    app::MainWindow* m = app.mainWindow();
+    auto button = [m](const char* name) {
+        for (auto* b : m->findChildren<QPushButton*>(name))
+            if (b->window() == m) return b;
+        return static_cast<QPushButton*>(nullptr);
+    };
+    auto line = [m](const char* name) {
+        for (auto* b : m->findChildren<QLineEdit*>(name))
+            if (b->window() == m) return b;
+        return static_cast<QLineEdit*>(nullptr);
+    };
+    Save(m, out, "main-startup");
+    if (!app.state().named) {
+        m->openRegistration();
+        Save(m->registrationDialog(), out, "dialog-registration");
+        m->registrationDialog()->findChild<QPushButton*>("Command2")->click();
+    }
+    auto* part = m->findChild<QComboBox*>("Combo2");
+    part->setEditText("腹部正面");
+    button("Command2")->click();
+    Save(m, out, "main-after-calculation");
+    button("Command3")->click();
+    m->showDetails();
+    Save(m->organWindow(), out, "organ-window");
+    part->setEditText("胸部正面");
+    line("Text5")->setText("120");
+    line("Text6")->setText("320");
+    line("Text7")->setText("0.01");
+    line("Text8")->setText("200");
+    line("Text9")->setText("180");
+    button("Command2")->click();
+    button("Command3")->click();
+    m->openArbitraryFilter();
+    m->filterDialog()->fileList()->setCurrentRow(1);
+    m->filterDialog()->thicknessBox()->setText("0.5");
+    Save(m->filterDialog(), out, "dialog-filter");
+    m->filterDialog()->applyCommand();
+    part->setEditText("その他");
+    line("Text5")->setText("60");
+    line("Text8")->setText("100");
+    line("Text9")->setText("80");
+    button("Command2")->click();
+    button("Command3")->click();
+    app.resultsWindow()->totalsCommand();
+    Save(app.resultsWindow(), out, "results-window");
+    app.resultsWindow()->resize(1500, 1000);
+    Save(app.resultsWindow(), out, "results-window-large");
+    Save(m, out, "main-after-filter");
+    m->openMeasuredExposure();
+    Save(m->measuredDialog(), out, "dialog-measured");
+    m->openFluoroscopy();
+    Save(m->fluoroscopyDialog(), out, "dialog-fluoroscopy");
+    m->openNameChange();
+    Save(m->nameChangeDialog(), out, "dialog-change");
+    app.exitDialog()->present();
+    Save(app.exitDialog(), out, "dialog-exit");
+    return 0;
+}
