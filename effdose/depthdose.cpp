@@ -1,8 +1,10 @@
 #include "effdose/depthdose.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/error.h"
@@ -82,9 +84,43 @@ std::string KernelEnergyLabel(long bin) {
     return std::to_string(bin / 2);
 }
 
+namespace {
+
+// Reads the kernel values when the file is in the plain layout the generator writes: decimal
+// numbers separated by single commas or line ends. Returns false at the first thing outside
+// that layout (blanks, empty items, other number forms), for the general reader to take over.
+bool ParsePlainKernel(std::string_view bytes, ScatterKernel& kernel) {
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    for (long k = 1; k <= kDepthLayers; ++k) {
+        for (long j = 1; j <= kKernelRings; ++j) {
+            double v = 0;
+            const auto [next, ec] = std::from_chars(p, end, v, std::chars_format::general);
+            if (ec != std::errc() || next == p || !std::isfinite(v)) return false;
+            kernel[k][j] = v;
+            p = next;
+            const bool last = k == kDepthLayers && j == kKernelRings;
+            if (last) break;  // anything after the last value is not read
+            if (p < end && *p == ',') {
+                ++p;
+            } else if (p < end && *p == '\n') {
+                ++p;
+            } else if (end - p >= 2 && p[0] == '\r' && p[1] == '\n') {
+                p += 2;
+            } else {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::unique_ptr<ScatterKernel> ParseKernel(const std::string& bytes, const std::string& fileName) {
     constexpr std::size_t kValues = kDepthLayers * kKernelRings;
     auto kernel = std::make_unique<ScatterKernel>();
+    if (ParsePlainKernel(bytes, *kernel)) return kernel;
     FieldReader reader(bytes, fileName);
     for (long k = 1; k <= kDepthLayers; ++k) {
         for (long j = 1; j <= kKernelRings; ++j) {

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "engine/error.h"
+#include "engine/textio.h"
 #include "testdata.h"
 
 namespace dovex {
@@ -262,6 +266,54 @@ TEST(KernelFiles, ReadsAndRereadsChangedFiles) {
     std::filesystem::remove(dir / "PDS-data" / "50.dat");
     EXPECT_THROW(files.Kernel(100), DataFileError);
     std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace dovex
+
+namespace dovex {
+namespace {
+
+// The plain layout is read by a fast path; every value must equal what the general field reader
+// gives, and any other layout must still be read by the general reader.
+TEST(ParseKernel, PlainAndGeneralLayoutsGiveTheSameValues) {
+    std::vector<double> values;
+    unsigned x = 12345;
+    for (int i = 0; i < 6400; ++i) {
+        x = x * 1103515245u + 12345u;
+        values.push_back(std::ldexp(static_cast<double>(x % 1000003u) + 0.123456789, -(i % 40)));
+    }
+    auto text = [&](const char* sep, const char* fmt) {
+        std::string s;
+        char buf[64];
+        for (int i = 0; i < 6400; ++i) {
+            std::snprintf(buf, sizeof buf, fmt, values[i]);
+            s += buf;
+            s += (i % 20 == 19) ? "\r\n" : sep;
+        }
+        return s;
+    };
+    const std::string plain = text(",", "%.6E");
+    const std::string blanks = text(" , ", "%.6E");
+    const auto a = ParseKernel(plain, "plain");
+    const auto b = ParseKernel(blanks, "blanks");
+    FieldReader reader(plain, "plain");
+    for (long k = 1; k <= kDepthLayers; ++k) {
+        for (long j = 1; j <= kKernelRings; ++j) {
+            const double expected = reader.NextNumber(6400);
+            ASSERT_EQ((*a)[k][j], expected) << k << " " << j;
+            ASSERT_EQ((*b)[k][j], expected) << k << " " << j;
+        }
+    }
+    // A Fortran-style exponent is not plain: the general reader takes it.
+    std::string fortran = plain;
+    const auto pos = fortran.find('E');
+    fortran[pos] = 'D';
+    const auto c = ParseKernel(fortran, "fortran");
+    EXPECT_EQ((*c)[1][1], (*a)[1][1]);
+    EXPECT_EQ((*c)[80][80], (*a)[80][80]);
+    // Short files fail either way.
+    EXPECT_THROW(ParseKernel(plain.substr(0, plain.size() / 2), "short"), DataFileError);
 }
 
 }  // namespace
