@@ -76,6 +76,9 @@ void FolderBrowser::setFolder(const QString& path) {
     QDir d(path);
     if (!d.exists() || !d.isReadable()) return;
     folder_ = QDir::cleanPath(d.absolutePath());
+    // The drive list shows the volume that holds the folder.
+    const int drive = drives_->findText(QStorageInfo(folder_).rootPath());
+    if (drive >= 0) drives_->setCurrentIndex(drive);
     refresh();
 }
 
@@ -151,6 +154,11 @@ void DataSaveDialog::accept() {
     if (comment_->text().isEmpty() || name_->text().isEmpty()) {
         m.beep();
         m.show(this, QStringLiteral("　コメントおよびファイル名を入力して下さい　"), Icon::Warning);
+        return;
+    }
+    // The table may have been erased while the dialog stood open.
+    if (ctx_.table().empty()) {
+        m.show(this, QStringLiteral("保存するデータがありません"), Icon::Warning);
         return;
     }
     const QString stem = name_->text();

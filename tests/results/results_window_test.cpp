@@ -286,6 +286,17 @@ class ResultsWindowTest : public QObject {
         QCOMPARE(found.size(), 1);
         emit d->browser()->files()->itemClicked(found[0]);
         QCOMPARE(d->nameBox()->text(), QStringLiteral("結果"));
+        // A table erased while the dialog stands open is not saved as an empty file.
+        {
+            ResultsTable kept = ctx->table_;
+            ClearResultsTable(ctx->table_);
+            d->commentBox()->setText(QStringLiteral("c"));
+            d->nameBox()->setText(QStringLiteral("empty"));
+            d->accept();
+            QCOMPARE(LastText(), QStringLiteral("保存するデータがありません"));
+            QVERIFY(!QFile::exists(tmp.filePath(QStringLiteral("empty.csv"))));
+            ctx->table_ = kept;
+        }
         d->cancel();
 
         // Read it back over a different table.
