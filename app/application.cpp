@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
@@ -48,7 +49,7 @@ bool Application::start() {
     if (!results_) results_ = std::make_unique<ui::ResultsWindow>(*this);
     if (!exit_) {
         exit_ = std::make_unique<ui::ExitDialog>();
-        connect(exit_.get(), &ui::ExitDialog::exitConfirmed, this, &Application::quitRequested);
+        connect(exit_.get(), &ui::ExitDialog::exitConfirmed, this, [this] { confirmExit(); });
         connect(exit_.get(), &ui::ExitDialog::exitDeclined, this, [this] { exitDeclined(); });
     }
     openMainWindow();
@@ -81,7 +82,17 @@ void Application::openMainWindow() {
     mainClosed_ = false;
 }
 
+void Application::confirmExit() {
+    // Ending the program closes every window; the main window's close box must not ask again.
+    // All windows close at once; none may veto or ask again (a window that ignores its close
+    // event would otherwise stop the application's quit).
+    quitting_ = true;
+    for (QWidget* w : QApplication::topLevelWidgets()) w->hide();
+    emit quitRequested();
+}
+
 void Application::showExitConfirmation(bool byCloseBox) {
+    if (quitting_) return;
     if (byCloseBox) mainClosed_ = true;
     exit_->present();
 }

@@ -51,6 +51,7 @@ class Application : public QObject, public ui::ResultsContext {
     bool loadState();
     void openMainWindow();
     void showExitConfirmation(bool byCloseBox);
+    void confirmExit();
     void exitDeclined();
 
     std::filesystem::path dataDir_;
@@ -60,6 +61,7 @@ class Application : public QObject, public ui::ResultsContext {
     QPointer<MainWindow> main_;
     bool mainClosed_ = false;
     bool resultsPlaced_ = false;
+    bool quitting_ = false;
 };
 
 // The data folder: the value of "--data-dir DIR" or "--data-dir=DIR" among the arguments, else

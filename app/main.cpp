@@ -34,8 +34,9 @@ int main(int argc, char** argv) {
     }
     const QByteArray local = QFile::encodeName(absolute);
     dovex::app::Application app{std::filesystem::path(local.toStdString())};
-    QObject::connect(&app, &dovex::app::Application::quitRequested, &qapp, &QApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &app, &dovex::app::Application::quitRequested, &qapp, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
     if (!app.start()) return 1;
     if (qEnvironmentVariableIsSet("DOVEX_STARTUP_TIMING")) {
         QTimer::singleShot(0, &qapp, [&clock] {

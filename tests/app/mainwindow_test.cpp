@@ -150,6 +150,7 @@ class MainWindowTest : public QObject {
     void exitDeclinedKeepsEverything();
     void exitByCloseBoxReloads();
     void exitConfirmed();
+    void exitConfirmedEndsTheEventLoop();
 };
 
 void MainWindowTest::startupNamed() {
@@ -858,6 +859,33 @@ void MainWindowTest::exitConfirmed() {
     QTest::mouseClick(s.app->exitDialog()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QCOMPARE(quit.count(), 1);
     QVERIFY(s.rec.messages.empty());  // no question about the unsaved rows
+}
+
+void MainWindowTest::exitConfirmedEndsTheEventLoop() {
+    // As the program runs it: "はい" quits the application's event loop, which closes every
+    // window; the main window's close must not bring the confirmation back and stop the quit.
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();
+    s.add();
+    QObject::connect(s.app.get(), &Application::quitRequested, qApp, &QApplication::quit,
+                     Qt::QueuedConnection);
+    bool timedOut = false;
+    QTimer::singleShot(0, [&] {
+        QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+        QTest::mouseClick(s.app->exitDialog()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    });
+    QTimer::singleShot(5000, [&] {
+        timedOut = true;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible()) qWarning() << "still visible:" << w << w->windowTitle();
+        QCoreApplication::exit(3);
+    });
+    const int rc = QApplication::exec();
+    QVERIFY(!timedOut);
+    QCOMPARE(rc, 0);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        QVERIFY2(!w->isVisible(), qPrintable(w->windowTitle()));
 }
 
 QTEST_MAIN(MainWindowTest)
