@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -686,6 +687,30 @@ void MainWindow::selectDefaultOutput() {
     optDefault_->setChecked(true);
     state_.conditions.exposureSource = 2;
     label78_->clear();
+}
+
+void MainWindow::openEffectiveDosePrompt() {
+    if (!prompt_) {
+        prompt_ = new ui::EffectiveDosePrompt(this);
+        connect(prompt_, &ui::EffectiveDosePrompt::calculateChosen, this, [this] {
+            command5_->setEnabled(true);
+            command5_->setFocus(Qt::OtherFocusReason);
+            if (!QProcess::startDetached(QStringLiteral("Dovex_SE_sub.exe"), {})) {
+                ui::messenger().beep();
+                ui::messenger().show(this, QStringLiteral("　Dovex_SE_sub.exe を起動できません　"),
+                                     ui::Icon::Exclamation);
+            }
+        });
+        connect(prompt_, &ui::EffectiveDosePrompt::notCalculatedChosen, this, [this] {
+            state_.dose.effectiveDose = 0;
+            label81_->setText(QStringLiteral("---"));
+            if (!state_.table.full()) {
+                command3_->setEnabled(true);
+                command3_->setFocus(Qt::OtherFocusReason);
+            }
+        });
+    }
+    prompt_->present();
 }
 
 void MainWindow::openRegistration() {

@@ -10,6 +10,7 @@
 
 #include "app/appstate.h"
 #include "dialogs/arbitraryfilterdialog.h"
+#include "dialogs/effdoseprompt.h"
 #include "dialogs/fluoroscopydialog.h"
 #include "dialogs/measuredexposuredialog.h"
 #include "dialogs/usernamedialog.h"
@@ -54,6 +55,9 @@ class MainWindow : public QWidget {
     void openNameChange();        // double click on the mascot
     void openMeasuredExposure();  // the option "実測値を直接入力"
     void selectDefaultOutput();   // the option "デフォルト出力データを利用"
+    // The effective-dose prompt " 実効線量". No step of the calculation opens it; it offers the
+    // estimate as a separate program for a flow that wants one.
+    void openEffectiveDosePrompt();
 
     // The main window's parts of the results table window's erase and print commands.
     void resetAfterErase();
@@ -66,6 +70,7 @@ class MainWindow : public QWidget {
     ui::UserNameDialog* registrationDialog() const { return registration_; }
     ui::UserNameDialog* nameChangeDialog() const { return nameChange_; }
     QWidget* organWindow() const { return organ_; }
+    ui::EffectiveDosePrompt* effectiveDosePrompt() const { return prompt_; }
 
   signals:
     // The exit command (false) or the close box (true): the exit confirmation is wanted.
@@ -152,6 +157,7 @@ class MainWindow : public QWidget {
     QPointer<ui::UserNameDialog> registration_;
     QPointer<ui::UserNameDialog> nameChange_;
     QPointer<QWidget> organ_;
+    QPointer<ui::EffectiveDosePrompt> prompt_;
 };
 
 }  // namespace dovex::app

@@ -150,6 +150,7 @@ class MainWindowTest : public QObject {
     void exitDeclinedKeepsEverything();
     void exitByCloseBoxReloads();
     void exitConfirmed();
+    void effectiveDosePrompt();
     void exitConfirmedEndsTheEventLoop();
 };
 
@@ -886,6 +887,38 @@ void MainWindowTest::exitConfirmedEndsTheEventLoop() {
     QCOMPARE(rc, 0);
     for (QWidget* w : QApplication::topLevelWidgets())
         QVERIFY2(!w->isVisible(), qPrintable(w->windowTitle()));
+}
+
+void MainWindowTest::effectiveDosePrompt() {
+    Session s;
+    s.calculate();  // an estimate
+    QVERIFY(s.state().dose.effectiveDose > 0);
+    s.add();
+    s.main()->openEffectiveDosePrompt();
+    auto* p = s.main()->effectiveDosePrompt();
+    QVERIFY(p && p->isVisible());
+    QCOMPARE(p->windowTitle(), QString(" 実効線量"));
+    // "計算しない": no estimate for the row about to be added.
+    QTest::mouseClick(p->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QVERIFY(!p->isVisible());
+    QCOMPARE(s.state().dose.effectiveDose, 0.0);
+    QCOMPARE(s.label("Label81")->text(), QString("---"));
+    QVERIFY(s.button("Command3")->isEnabled());
+    s.add();
+    QCOMPARE(s.state().table.row(2).effectiveDose, 0.0);
+    // "計算する": details enabled; the separate program is not part of this system, and a
+    // failure to start it is reported.
+    QTest::mouseClick(s.button("Command6"), Qt::LeftButton);
+    s.main()->openEffectiveDosePrompt();
+    QTest::mouseClick(p->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QVERIFY(!p->isVisible());
+    QVERIFY(s.button("Command5")->isEnabled());
+    QCOMPARE(s.rec.last(), QString("　Dovex_SE_sub.exe を起動できません　"));
+    // The close box does what "計算しない" does.
+    s.main()->openEffectiveDosePrompt();
+    s.label("Label81")->setText("x");
+    p->close();
+    QCOMPARE(s.label("Label81")->text(), QString("---"));
 }
 
 QTEST_MAIN(MainWindowTest)
