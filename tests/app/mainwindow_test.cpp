@@ -23,6 +23,7 @@
 #include "dialogs/mascot.h"
 #include "engine/numtext.h"
 #include "engine/textio.h"
+#include "results/gui/resultssurface.h"
 #include "results/gui/resultswindow.h"
 #include "tests/app/appdata.h"
 #include "tests/app/recorder.h"
@@ -110,6 +111,19 @@ bool Matches(const QString& text, const char* re) {
     return QRegularExpression(QString::fromUtf8(re)).match(text).hasMatch();
 }
 
+bool SurfaceShows(ui::ResultsWindow* w, const QString& text) {
+    for (const auto& t : w->surface()->texts())
+        if (t.text == text) return true;
+    return false;
+}
+
+// Whether some label of the results window (its name label) shows the text.
+bool ResultsLabelShows(ui::ResultsWindow* w, const QString& text) {
+    for (const QLabel* l : w->findChildren<QLabel*>())
+        if (l->text() == text) return true;
+    return false;
+}
+
 QString Fmt(double v, const char* pattern) {
     return QString::fromStdString(FormatPattern(v, pattern));
 }
@@ -183,6 +197,9 @@ void MainWindowTest::startupNamed() {
     QCOMPARE(FocusWidget(), s.text("Text1"));
     QVERIFY(s.results()->isVisible());
     QVERIFY(s.state().table.empty());
+    QVERIFY(SurfaceShows(s.results(), "Dovex-SE"));
+    QVERIFY(SurfaceShows(s.results(), "テスト太郎"));
+    QVERIFY(ResultsLabelShows(s.results(), "テスト太郎"));
 }
 
 void MainWindowTest::startupUnnamed() {
@@ -531,6 +548,7 @@ void MainWindowTest::fifteenRowsAndCapacity() {
         s.add();
         QCOMPARE(s.state().table.count(), i);
         QCOMPARE(s.state().table.row(i).tubeCurrent, 100.0 + i);
+        QCOMPARE(s.results()->surface()->textAt(10, 49 + 50 * i), QString("その他"));
         if (i < 15) QVERIFY(s.rec.messages.empty());
     }
     QCOMPARE(s.rec.texts(), QStringList{kCapacity});
@@ -567,6 +585,8 @@ void MainWindowTest::totalsAndErase() {
     s.rec.answer = true;
     s.results()->eraseCommand();
     QVERIFY(s.state().table.empty());
+    QVERIFY(SurfaceShows(s.results(), "Dovex-FV"));
+    QVERIFY(SurfaceShows(s.results(), "テスト太郎"));
     QVERIFY(!s.results()->totalsButton()->isVisibleTo(s.results()));
     for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
                           "Label73", "Label74", "Label75"})
@@ -748,6 +768,9 @@ void MainWindowTest::registration() {
     QVERIFY(!s.button("Command8")->isVisible());
     QVERIFY(s.button("Command2")->isEnabled());
     QCOMPARE(s.app->userName(), QString("ABC"));
+    QVERIFY(SurfaceShows(s.results(), "Dovex-SE"));
+    QVERIFY(SurfaceShows(s.results(), "ABC"));
+    QVERIFY(ResultsLabelShows(s.results(), "ABC"));
     // The engine's lines still load.
     PhysicsTables t;
     LoadPhysicsTables(t, s.dir);
@@ -766,6 +789,8 @@ void MainWindowTest::guestName() {
     QVERIFY(!s.button("Command8")->isVisible());
     QCOMPARE(ReadFileBytes(s.dir / "Primary.dat"), before);  // never written
     QCOMPARE(s.app->userName(), QString("ゲストユーザー"));
+    QVERIFY(SurfaceShows(s.results(), "ゲストユーザー"));
+    QVERIFY(!ResultsLabelShows(s.results(), "ゲストユーザー"));  // the name label stays
 }
 
 void MainWindowTest::nameChange() {
@@ -789,6 +814,9 @@ void MainWindowTest::nameChange() {
     for (std::size_t i = 0; i < 31; ++i) QCOMPARE(after[i], engine[i]);
     QCOMPARE(s.primaryLine(32), QString("放射線部 Ｘ線室"));
     QCOMPARE(s.main()->windowTitle(), kTitleNamedPrefix + "放射線部 Ｘ線室");
+    QVERIFY(SurfaceShows(s.results(), "Dovex-V"));
+    QVERIFY(SurfaceShows(s.results(), "放射線部 Ｘ線室"));
+    QVERIFY(ResultsLabelShows(s.results(), "放射線部 Ｘ線室"));
     // Cancel in the change dialog changes nothing.
     QTest::mouseDClick(mascot, Qt::LeftButton);
     d->nameBox()->setText("other");
