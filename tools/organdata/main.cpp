@@ -167,6 +167,8 @@ int main(int argc, char** argv) {
                 m.edgeValue = std::stod(argv[++i]);
                 m.insideLength = std::stod(argv[++i]);
                 m.outsideLength = std::stod(argv[++i]);
+            } else if (a == "--surface-tail" && i + 1 < argc) {
+                m.surfaceOutsideLength = std::stod(argv[++i]);
             } else if (a == "--spongiosa" && i + 1 < argc) {
                 m.spongiosaFactor = std::stod(argv[++i]);
             } else if (a == "--lung" && i + 1 < argc) {

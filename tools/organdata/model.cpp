@@ -192,21 +192,26 @@ double ScatterShare(double depth) { return 0.9 - 0.5 * std::exp(-depth / 3.0); }
 // half-width h at a depth where scatter carries the share s of the dose (see Method): the
 // primary part ends at the geometric edge, the scatter part falls towards the edge inside and
 // decays outside.
-double Profile(const Method& m, double x, double c, double h, double s) {
+double Profile(const Method& m, double x, double c, double h, double s, double depth) {
     const double u = h - std::abs(x - c);
     if (u >= 0) return (1.0 - s) + s * (1.0 - (1.0 - m.edgeValue) * std::exp(-u / m.insideLength));
-    return s * m.edgeValue * std::exp(u / m.outsideLength);
+    // Scatter spreads further sideways with depth: near the surface the dose outside the field
+    // falls within about a centimetre.
+    const double outside = m.surfaceOutsideLength + (m.outsideLength - m.surfaceOutsideLength) *
+                                                        (1.0 - std::exp(-depth / 3.0));
+    return s * m.edgeValue * std::exp(u / outside);
 }
 
 constexpr double kStep = 0.05;  // cm, integration step across the field
 
 // Mean relative dose of a uniform distribution on [lo, hi].
-double UniformDose(const Method& m, double lo, double hi, double c, double h, double s) {
-    if (hi <= lo) return Profile(m, lo, c, h, s);
+double UniformDose(const Method& m, double lo, double hi, double c, double h, double s,
+                   double depth) {
+    if (hi <= lo) return Profile(m, lo, c, h, s, depth);
     const int n = std::max(1, static_cast<int>(std::ceil((hi - lo) / kStep)));
     const double dx = (hi - lo) / n;
     double sum = 0;
-    for (int i = 0; i < n; ++i) sum += Profile(m, lo + (i + 0.5) * dx, c, h, s);
+    for (int i = 0; i < n; ++i) sum += Profile(m, lo + (i + 0.5) * dx, c, h, s, depth);
     return sum / n;
 }
 
@@ -284,7 +289,8 @@ PartResult Evaluate(const Part& p, const ExamGeometry& g, const Method& m, bool 
         const double dz = (hi - lo) / n;
         for (int i = 0; i < n; ++i) {
             const double z0 = lo + i * dz;
-            pz += (CdfZ(p, z0 + dz) - CdfZ(p, z0)) * Profile(m, z0 + 0.5 * dz, zc, halfLong, sc);
+            pz +=
+                (CdfZ(p, z0 + dz) - CdfZ(p, z0)) * Profile(m, z0 + 0.5 * dz, zc, halfLong, sc, mid);
         }
     }
     double pt = 0;
@@ -292,12 +298,12 @@ PartResult Evaluate(const Part& p, const ExamGeometry& g, const Method& m, bool 
         // Across the field is front to back: the organ's extent from its AP-entrance depths.
         const double apT = male ? g.apThicknessAM : g.apThicknessAF;
         const double w = p.ap.p90 - p.ap.p10;
-        pt = UniformDose(m, p.ap.p10 - w / 8, p.ap.p90 + w / 8, tc * apT, halfShort, sc);
+        pt = UniformDose(m, p.ap.p10 - w / 8, p.ap.p90 + w / 8, tc * apT, halfShort, sc, mid);
     } else if (p.bilateral) {
-        pt = 0.5 * (UniformDose(m, p.xlo, p.xhi, tc, halfShort, sc) +
-                    UniformDose(m, -p.xhi, -p.xlo, tc, halfShort, sc));
+        pt = 0.5 * (UniformDose(m, p.xlo, p.xhi, tc, halfShort, sc, mid) +
+                    UniformDose(m, -p.xhi, -p.xlo, tc, halfShort, sc, mid));
     } else {
-        pt = UniformDose(m, p.xlo, p.xhi, tc, halfShort, sc);
+        pt = UniformDose(m, p.xlo, p.xhi, tc, halfShort, sc, mid);
     }
     // Lung tissue, and tissue behind the lungs, receive less scatter than the homogeneous
     // body of the depth-dose curve would give them.

@@ -49,12 +49,14 @@ struct Method {
     // the field ends; half the primary at the geometric edge), outside it decays with the
     // distance from the edge (scatter only). At a distance u inside the edge the relative dose
     // is 1 - (1 - edgeValue) exp(-u / insideLength); at u outside it is
-    // edgeValue exp(-u / outsideLength). The share written for a tissue is its mass-weighted
+    // edgeValue exp(-u / L), L rising from surfaceOutsideLength at the surface to outsideLength
+    // at depth. The share written for a tissue is its mass-weighted
     // relative dose over this profile in both directions across the beam, so that tissue near
     // or beyond the edge counts with the dose it actually receives.
     double edgeValue = 0.5;
-    double insideLength = 2.0;   // cm
-    double outsideLength = 4.0;  // cm
+    double insideLength = 2.0;          // cm
+    double outsideLength = 4.0;         // cm, at depth
+    double surfaceOutsideLength = 1.0;  // cm, at the surface
     // Distance (cm) from the exit surface to the image receptor.
     double receptorGap = 3.0;
     // Share of the bone surface (endosteum) in the trunk and skull, distributed like the red
