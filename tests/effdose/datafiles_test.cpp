@@ -69,6 +69,49 @@ TEST(ShippedData, GeneratorReproducesTheFiles) {
             << g.name << ": run dovex-organdata --out data";
     }
 }
+
+TEST(OrganModel, RecordsAreUsableForEveryExamAndMethod) {
+    using namespace organdata;
+    Method wide;
+    wide.outsideLength = 8;
+    wide.edgeValue = 0.9;
+    for (const Method& m : {Method{}, wide}) {
+        for (const ExamGeometry& g : StandardExams()) {
+            const auto recs = BuildRecords(g, m);
+            ASSERT_EQ(recs.size(), 16u);
+            for (const TissueRecord& r : recs) {
+                EXPECT_GE(r.percentage, 0) << g.name << " " << r.label;
+                EXPECT_LE(r.percentage, 100) << g.name << " " << r.label;
+                if (r.startMode == 1) {
+                    EXPECT_GE(r.startValue, 0) << g.name << " " << r.label;
+                    EXPECT_LE(r.startValue, r.endValue) << g.name << " " << r.label;
+                    EXPECT_LE(r.endValue, 1) << g.name << " " << r.label;
+                }
+            }
+        }
+    }
+}
+
+TEST(OrganModel, FieldCoverageFollowsTheAnatomy) {
+    using namespace organdata;
+    auto pct = [](const char* exam, long row) {
+        for (const ExamGeometry& g : StandardExams()) {
+            if (g.name == exam) return BuildRecords(g, Method{})[row - 1].percentage;
+        }
+        return -1.0;
+    };
+    // The lungs lie in the chest field and outside the pelvis field; the bladder the reverse.
+    EXPECT_GT(pct("胸部正面", 4), 40);
+    EXPECT_LT(pct("骨盤正面", 4), 1);
+    EXPECT_GT(pct("骨盤正面", 10), 90);
+    EXPECT_LT(pct("胸部正面", 10), 1);
+    // The brain only in head views, the thyroid more in the cervical AP than the lumbar AP.
+    EXPECT_GT(pct("頭部正面", 14), 80);
+    EXPECT_LT(pct("腹部正面", 14), 1);
+    EXPECT_GT(pct("頸椎正面", 7), pct("腰椎正面", 7) + 20);
+    // A wider field holds more of a large organ: abdomen AP against lumbar AP for the colon.
+    EXPECT_GT(pct("腹部正面", 3), pct("腰椎正面", 3));
+}
 #endif
 
 }  // namespace
