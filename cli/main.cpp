@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     }
 
     fs::path data = dataDir.empty() ? DefaultDataDir(argv[0]) : fs::path(dataDir);
-    if (int rc = RunExtraModes(data); rc >= 0) return rc;
+    if (int rc = RunExtraModes(data, json); rc >= 0) return rc;
 
     cli::CalcRequest req;
     try {

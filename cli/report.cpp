@@ -1,9 +1,11 @@
 #include "cli/report.h"
 
+#include <iostream>
 #include <nlohmann/json.hpp>
 
 #include "effdose/estimate.h"
 #include "engine/numtext.h"
+#include "results/batch.h"
 
 namespace dovex {
 
@@ -149,7 +151,46 @@ std::string FormatJson(const CalcOutcome& o) {
     return j.dump(2) + "\n";
 }
 
-void AddExtraModes(CLI::App&) {}
-int RunExtraModes(const std::filesystem::path&) { return -1; }
+namespace {
+
+struct ExtraModes {
+    std::string batch, out, comment, read;
+} g_modes;
+
+}  // namespace
+
+void AddExtraModes(CLI::App& app) {
+    auto* batch =
+        app.add_option("--batch", g_modes.batch,
+                       "calculate every row of a conditions CSV file (header row of the condition "
+                       "option names, e.g. kv,ma,time,ffd,fsd,exam-part) into results CSV files");
+    auto* out = app.add_option(
+        "--out", g_modes.out,
+        "with --batch: the results file; each further 15 rows go to -2, -3, ... files");
+    app.add_option("--comment", g_modes.comment,
+                   "with --batch: the comment line of the results files")
+        ->needs(batch);
+    batch->needs(out);
+    out->needs(batch);
+    app.add_option("--read", g_modes.read,
+                   "read a results CSV file and print its rows (as JSON with --json)")
+        ->excludes(batch);
+}
+
+int RunExtraModes(const std::filesystem::path& dataDir, bool json) {
+    if (!g_modes.read.empty())
+        return batch::ReadResultsCommand(g_modes.read, json, std::cout, std::cerr);
+    if (g_modes.batch.empty()) return -1;
+    PhysicsTables tables;
+    try {
+        LoadPhysicsTables(tables, dataDir);
+    } catch (const std::exception& e) {
+        std::cerr << "dovex-calc: data file " << e.what() << "\n";
+        return 1;
+    }
+    batch::BatchOptions opt{g_modes.batch, g_modes.out, g_modes.comment, tables.airWOverE};
+    return batch::RunBatchCommand(opt, batch::MakeProgramCalculator(tables, dataDir), std::cout,
+                                  std::cerr);
+}
 
 }  // namespace dovex

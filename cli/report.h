@@ -29,6 +29,6 @@ std::string FormatJson(const CalcOutcome& o);
 // Further modes of dovex-calc (batch calculation, reading a results file).
 void AddExtraModes(CLI::App& app);
 // Runs a further mode when one was asked for and returns its exit status, else -1.
-int RunExtraModes(const std::filesystem::path& dataDir);
+int RunExtraModes(const std::filesystem::path& dataDir, bool json);
 
 }  // namespace dovex

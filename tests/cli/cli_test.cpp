@@ -141,3 +141,26 @@ TEST_F(CliTest, ArbitraryFilterFromAMaterialFile) {
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("Bad.ele"), std::string::npos);
 }
+
+TEST_F(CliTest, BatchWritesResultsFilesThatReadBack) {
+    TempDir work;
+    std::string cond = "kv,ma,time,ffd,fsd,field\r\n";
+    for (int i = 0; i < 17; ++i) cond += std::to_string(60 + i) + ",100,0.1,100,80,30x24\r\n";
+    cond += "abc,100,0.1,100,80,30x24\r\n";
+    dovex::testing::WriteBytes(work.path() / "cond.csv", cond);
+    auto out = work.path() / "res.csv";
+    CalcRun b = Calc(data() + " --batch " + (work.path() / "cond.csv").string() + " --out " +
+                     out.string() + " --comment 'kV series, 17 rows'");
+    EXPECT_EQ(b.status, 1) << b.out;  // one row skipped
+    EXPECT_NE(b.out.find("line 19"), std::string::npos) << b.out;
+    ASSERT_TRUE(std::filesystem::exists(work.path() / "res-2.csv"));
+    CalcRun first = Calc("--read " + out.string() + " --json");
+    ASSERT_EQ(first.status, 0) << first.out;
+    auto j = nlohmann::json::parse(first.out);
+    EXPECT_EQ(j["comment"], "kV series, 17 rows");
+    ASSERT_EQ(j["rows"].size(), 15u);
+    CalcRun second = Calc("--read " + (work.path() / "res-2.csv").string() + " --json");
+    EXPECT_EQ(nlohmann::json::parse(second.out)["rows"].size(), 2u);
+    EXPECT_EQ(Calc("--read " + (work.path() / "missing.csv").string()).status, 1);
+    EXPECT_EQ(Calc("--out x.csv").status, 2);
+}
