@@ -37,10 +37,17 @@ int main(int argc, char** argv) {
     QObject::connect(
         &app, &dovex::app::Application::quitRequested, &qapp, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
+    const qint64 beforeStart = clock.elapsed();
     if (!app.start()) return 1;
     if (qEnvironmentVariableIsSet("DOVEX_STARTUP_TIMING")) {
-        QTimer::singleShot(0, &qapp, [&clock] {
-            std::fprintf(stderr, "dovex: main window ready after %lld ms\n",
+        // Printed once the event loop has shown the windows.
+        const qint64 started = clock.elapsed();
+        QTimer::singleShot(0, &qapp, [&clock, beforeStart, started] {
+            std::fprintf(stderr,
+                         "dovex: toolkit %lld ms, data and windows %lld ms, main window ready "
+                         "after %lld ms\n",
+                         static_cast<long long>(beforeStart),
+                         static_cast<long long>(started - beforeStart),
                          static_cast<long long>(clock.elapsed()));
         });
     }

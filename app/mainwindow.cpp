@@ -569,7 +569,7 @@ void MainWindow::runCalculation() {
         }
         if (!s.table.full()) command3_->setEnabled(true);
         command5_->setEnabled(true);
-    } catch (const std::exception&) {
+    } catch (...) {
         // The current values no longer belong to one complete calculation: they cannot be
         // added to the table until a calculation succeeds.
         s.dose.effectiveDose = 0;

@@ -89,6 +89,8 @@ struct Session {
         emit c->activated(i);
     }
     void calculate() const { QTest::mouseClick(button("Command2"), Qt::LeftButton); }
+    // Back to the defaults of start-up (the results table is kept).
+    void startup() const { main()->startup(); }
     void add() const { QTest::mouseClick(button("Command3"), Qt::LeftButton); }
     QString primaryLine(std::size_t n) const {
         const auto lines = apptest::ReadLinesUtf8(dir / "Primary.dat");
@@ -132,7 +134,10 @@ QString Fmt(double v, const char* pattern) {
 
 class MainWindowTest : public QObject {
     Q_OBJECT
+    std::unique_ptr<Session> oddSession_;
+
   private slots:
+    void cleanupTestCase() { oddSession_.reset(); }
     void startupNamed();
     void startupUnnamed();
     void enterChain();
@@ -148,6 +153,8 @@ class MainWindowTest : public QObject {
     void thicknessCappedAt40();
     void missingOrganDataEndsInFailure();
     void engineFailureKeepsEarlierResults();
+    void oddInputsNeverCrash_data();
+    void oddInputsNeverCrash();
     void commandStates();
     void clearInUnnamedStateEnablesCalculate();
     void fifteenRowsAndCapacity();
@@ -502,6 +509,45 @@ void MainWindowTest::engineFailureKeepsEarlierResults() {
     // The earlier result no longer matches the conditions: it cannot be added now.
     QVERIFY(!s.button("Command3")->isEnabled());
     QVERIFY(s.button("Command2")->isEnabled());
+}
+
+void MainWindowTest::oddInputsNeverCrash_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("part");
+    const char* fields[] = {"Text1", "Text2", "Text5",  "Text6",  "Text7",
+                            "Text8", "Text9", "Text23", "Text10", "Text11"};
+    const char* values[] = {"0", "-5", "1e308", "abc", "&H20", "90", "1e-300", "150.0001"};
+    for (const char* f : fields)
+        for (const char* v : values)
+            for (const char* part : {"その他", "腹部正面"})
+                QTest::newRow(qPrintable(QString("%1=%2 %3").arg(f, v, QString::fromUtf8(part))))
+                    << f << v << QString::fromUtf8(part);
+}
+
+void MainWindowTest::oddInputsNeverCrash() {
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(QString, part);
+    std::unique_ptr<Session>& s = oddSession_;  // one program for all rows
+    if (!s) s = std::make_unique<Session>();
+    s->rec.clear();
+    s->startup();
+    s->setExamPart(part);
+    s->type(field.toLatin1().constData(), value);
+    s->calculate();
+    // Either a result, or one of the program's own messages; never a crash or a hang.
+    for (const auto& m : s->rec.messages) {
+        const bool known =
+            m.text == kCalcFailed ||
+            m.text == QStringLiteral("  被写体厚が (FFD-FSD) より大きくなっています  ") ||
+            m.text.endsWith(QStringLiteral("に入力ミスがあります"));
+        QVERIFY2(known, qPrintable(m.text));
+    }
+    if (s->rec.messages.empty()) {
+        QVERIFY(!s->label("Label73")->text().isEmpty());
+        QVERIFY(s->button("Command3")->isEnabled());
+    }
 }
 
 void MainWindowTest::commandStates() {
