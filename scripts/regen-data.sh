@@ -5,9 +5,11 @@
 # Sources: xraylib 4.0.0 (Debian libxrl-dev) and the NIST SRD 126 tables in
 # $DOVEX_NIST_MUEN_DIR (default: ../shared/reference/nist-muen beside the checkout).
 #
+# Also the exam-part list and the organ data files (tools/organdata).
+#
 # Usage: scripts/regen-data.sh [build folder]   (default: build-regen)
-# The Monte Carlo data (dBSF files, PDS-data) have their own command, which is run afterwards
-# (scripts/regen-mc*.sh) when it exists and DOVEX_REGEN_MC=1 is set (it takes much longer).
+# With DOVEX_REGEN_MC=1 the Monte Carlo data (dBSF files, PDS-data) are regenerated too, by
+# tools/mc/regen-mc.sh (about 10-15 minutes on 2 cores).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-regen}
@@ -17,11 +19,10 @@ if [ ! -f "$nist/air.csv" ]; then
   exit 1
 fi
 cmake -S "$root" -B "$build" -DDOVEX_WITH_QT=OFF -DDOVEX_WITH_BENCH=OFF -DDOVEX_WITH_TOOLS=ON >/dev/null
-cmake --build "$build" -j2 --target dovex-refdata
+cmake --build "$build" -j2 --target dovex-refdata dovex-organdata
 "$build/tools/refdata/dovex-refdata" --nist "$nist" --out "$root/data"
+"$build/tools/organdata/dovex-organdata" --out "$root/data"
 
 if [ "${DOVEX_REGEN_MC:-0}" = 1 ]; then
-  for s in "$root"/scripts/regen-mc*.sh; do
-    if [ -x "$s" ]; then "$s"; break; fi
-  done
+  "$root/tools/mc/regen-mc.sh" "$build"
 fi
