@@ -87,7 +87,7 @@ TEST_F(CliTest, MeasuredExposureInItsUnits) {
 
 TEST_F(CliTest, SpectrumFileIsWritten) {
     TempDir out;
-    auto file = out.path() / "spec.dat";
+    auto file = out.path() / "spectrum.dat";
     CalcRun r = Calc(data() + " --kv 60 --spectrum " + file.string());
     ASSERT_EQ(r.status, 0) << r.out;
     auto lines = dovex::SplitLines(dovex::testing::ReadBytes(file));

@@ -53,15 +53,15 @@ TEST(Generator, ReproducesTheCommittedFilesByteForByte) {
 
 TEST(Generator, MaterialFilesReproduceXraylibWithinOnePercent) {
     double worstAll = 0;
-    for (const auto& spec : refdata::MaterialList()) {
-        SCOPED_TRACE(spec.fileName);
-        const MaterialTable m = ReadMaterialFile(DataDir() / spec.fileName);
-        EXPECT_DOUBLE_EQ(m.density, spec.density);
+    for (const auto& mat : refdata::MaterialList()) {
+        SCOPED_TRACE(mat.fileName);
+        const MaterialTable m = ReadMaterialFile(DataDir() / mat.fileName);
+        EXPECT_DOUBLE_EQ(m.density, mat.density);
         const FineArray mu = BuildArbitraryFilterMu(m);
         double worst = 0;
         for (long k = 5; k <= 150; ++k) {
-            const double ref = refdata::MassTotal(spec.composition, static_cast<double>(k));
-            worst = std::max(worst, RelErr(mu[2 * k], ref * spec.density));
+            const double ref = refdata::MassTotal(mat.composition, static_cast<double>(k));
+            worst = std::max(worst, RelErr(mu[2 * k], ref * mat.density));
         }
         EXPECT_LT(worst, 0.01);
         worstAll = std::max(worstAll, worst);

@@ -92,11 +92,11 @@ TEST(McCommittedFiles, EngineDefaultConditionsGivePublishedRangeOfBackscatter) {
     const dovex::PhysicsTables t = dovex::LoadAllTables(DataDir());
     dovex::ExposureConditions c;  // 75 kV, 43.2 x 35.6 cm at 100 cm, FSD 80 cm
     const dovex::ArbitraryFilter none;
-    const auto spec = dovex::SynthesizeSpectrum(c, t, none);
+    const auto spectrum = dovex::SynthesizeSpectrum(c, t, none);
     c.phantom = 0;
-    const auto body = dovex::ComputeDoses(c, spec, t);
+    const auto body = dovex::ComputeDoses(c, spectrum, t);
     c.phantom = 1;
-    const auto head = dovex::ComputeDoses(c, spec, t);
+    const auto head = dovex::ComputeDoses(c, spectrum, t);
     EXPECT_GT(body.bsfSoft, 1.3);
     EXPECT_LT(body.bsfSoft, 1.5);
     EXPECT_GT(body.bsfAir, 1.3);

@@ -99,6 +99,6 @@ struct BroadBeamResult {
     double seconds = 0;
 };
 
-BroadBeamResult RunBroadBeam(const BroadBeamSpec& spec, const RunOptions& opt);
+BroadBeamResult RunBroadBeam(const BroadBeamSpec& beam, const RunOptions& opt);
 
 }  // namespace dovex::mc

@@ -219,16 +219,16 @@ int Superposition(const Common& c, long long histories, double kv, double scoreR
     cond.fieldShape = 1;
     cond.subjectThickness = 40;
     dovex::ArbitraryFilter none;
-    const dovex::XraySpectrum spec = dovex::SynthesizeSpectrum(cond, t, none);
+    const dovex::XraySpectrum spectrum = dovex::SynthesizeSpectrum(cond, t, none);
     dovex::KernelFiles kernels(c.data);
-    const dovex::DepthDoseCurve curve = dovex::ComputeDepthDose(cond, spec, t, kernels);
+    const dovex::DepthDoseCurve curve = dovex::ComputeDepthDose(cond, spectrum, t, kernels);
 
     mc::Phantoms ph;
     mc::BroadBeamSpec s;
     s.slab = &ph.kernelSlab;
     for (long e = 21; e <= static_cast<long>(2 * kv); ++e) {
         s.energies.push_back(0.5 * e);
-        s.weights.push_back(spec.fluence[e]);
+        s.weights.push_back(spectrum.fluence[e]);
     }
     s.fsd = 100;
     s.halfX = s.halfY = 10;
