@@ -405,11 +405,21 @@ void MainWindowTest::calculationWithShippedData() {
                           "Label73", "Label74", "Label75", "Label81"})
         QVERIFY2(!s.label(r)->text().isEmpty(), r);
     const DoseResult& d = s.state().dose;
+    QCOMPARE(s.label("Label78")->text(), Fmt(s.cond().exposureAt1m, "0.00E+0"));
+    const std::tuple<const char*, double, const char*> fields[] = {
+        {"Label68", d.bsfSoft, "#0.000"},       {"Label69", d.bsfSkin, "#0.000"},
+        {"Label70", d.bsfAir, "#0.000"},        {"Label71", d.convSoft, "#00.00"},
+        {"Label72", d.convSkin, "#00.00"},      {"Label73", d.esdSoft, "#0.00"},
+        {"Label74", d.esdSkin, "#0.00"},        {"Label75", d.esdAir, "#0.00"},
+        {"Label81", d.effectiveDose, "##0.000"}};
+    for (const auto& [name, value, pattern] : fields)
+        QCOMPARE(s.label(name)->text(), Fmt(value, pattern));
     // Plausible magnitudes for 75 kV, 10 mAs at 80 cm.
     QVERIFY(d.bsfSoft > 1.1 && d.bsfSoft < 1.7);
+    QVERIFY(d.convSoft > 30 && d.convSoft < 40);
     QVERIFY(d.esdAir > 0.3 && d.esdAir < 3.0);
     QVERIFY(d.effectiveDose > 0 && d.effectiveDose < d.esdSoft);
-    QCOMPARE(s.label("Label81")->text(), Fmt(d.effectiveDose, "##0.000"));
+    QVERIFY(s.main()->organWindow() != nullptr);
 }
 
 void MainWindowTest::emptyExamPartIsOther() {
