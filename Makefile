@@ -14,7 +14,8 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/app/dovex
+	bash scripts/prepare-rundata.sh data $(BUILD)/rundata
+	$(BUILD)/app/dovex --data-dir $(BUILD)/rundata
 
 test: test-main test-asan
 
