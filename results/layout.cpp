@@ -80,29 +80,30 @@ std::vector<PlacedText> SurfaceHeadings() {
     };
 }
 
+// The entrance surface as a row shows it: the shape word, with the radii of a cylinder or an
+// ellipse; `gap` stands before the first radius and `sep` between the two radii.
+static std::string SurfaceText(const ResultRow& r, const char* gap, const char* sep) {
+    switch (r.surfaceShape) {
+        case SurfaceShape::Plane:
+            return "平面";
+        case SurfaceShape::HeadPlane:
+            return "頭平面";
+        case SurfaceShape::Cylinder:
+            return "円柱" + std::string(gap) + PlainNumber(r.cylinderRadius);
+        case SurfaceShape::EllipticCylinder:
+            return "楕円" + std::string(gap) + PlainNumber(r.ellipseHRadius) + sep +
+                   PlainNumber(r.ellipseVRadius);
+        case SurfaceShape::Racetrack:
+            break;
+    }
+    return "Racetrack";
+}
+
 std::vector<PlacedText> SurfaceRowTexts(const ResultRow& r, int n) {
     const double upper = 49 + 50.0 * n, lower = 73 + 50.0 * n, middle = 63 + 50.0 * n;
     std::vector<PlacedText> t;
     t.push_back({10, upper, r.examPart, 78});
-    std::string shape;
-    switch (r.surfaceShape) {
-        case SurfaceShape::Plane:
-            shape = "平面";
-            break;
-        case SurfaceShape::HeadPlane:
-            shape = "頭平面";
-            break;
-        case SurfaceShape::Cylinder:
-            shape = "円柱" + PlainNumber(r.cylinderRadius);
-            break;
-        case SurfaceShape::EllipticCylinder:
-            shape = "楕円" + PlainNumber(r.ellipseHRadius) + "," + PlainNumber(r.ellipseVRadius);
-            break;
-        case SurfaceShape::Racetrack:
-            shape = "Racetrack";
-            break;
-    }
-    t.push_back({10, lower, shape, 78});
+    t.push_back({10, lower, SurfaceText(r, "", ","), 78});
     t.push_back({95, middle, FormatPattern(r.exposureAt1m, "0.00E+0")});
     t.push_back({170, middle, FormatPattern(r.tubeVoltage, "#00.0")});
     t.push_back({230, middle, FormatPattern(r.tubeCurrent, "#00.0")});
@@ -220,25 +221,7 @@ std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOver
     const double base = 33 + 10.0 * n, upper = base - 2, lower = base + 2;
     std::vector<PlacedText> t;
     t.push_back({3, upper, r.examPart, 17.5});
-    std::string shape;
-    switch (r.surfaceShape) {
-        case SurfaceShape::Plane:
-            shape = "平面";
-            break;
-        case SurfaceShape::HeadPlane:
-            shape = "頭平面";
-            break;
-        case SurfaceShape::Cylinder:
-            shape = "円柱 " + PlainNumber(r.cylinderRadius);
-            break;
-        case SurfaceShape::EllipticCylinder:
-            shape = "楕円 " + PlainNumber(r.ellipseHRadius) + ", " + PlainNumber(r.ellipseVRadius);
-            break;
-        case SurfaceShape::Racetrack:
-            shape = "Racetrack";
-            break;
-    }
-    t.push_back({3, lower, shape, 17.5});
+    t.push_back({3, lower, SurfaceText(r, " ", ", "), 17.5});
     t.push_back({22, base,
                  r.rectification == 1   ? "定電圧"
                  : r.rectification == 2 ? "三相12"

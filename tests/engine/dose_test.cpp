@@ -6,29 +6,13 @@
 
 #include "engine/error.h"
 #include "tests/support/synthdata.h"
+#include "tests/support/tablesfixture.h"
 
 using namespace dovex;
 
 namespace {
 
-class DoseTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir_ = new dovex::testing::TempDir;
-        dovex::testing::WriteSyntheticData(dir_->path());
-        tables_ = new PhysicsTables;
-        LoadPhysicsTables(*tables_, dir_->path());
-    }
-    static void TearDownTestSuite() {
-        delete tables_;
-        delete dir_;
-    }
-    static dovex::testing::TempDir* dir_;
-    static PhysicsTables* tables_;
-    ArbitraryFilter noFilter;
-};
-dovex::testing::TempDir* DoseTest::dir_ = nullptr;
-PhysicsTables* DoseTest::tables_ = nullptr;
+class DoseTest : public dovex::testing::SyntheticTablesTest {};
 
 ExposureConditions WithField(double lng, double shrt, double ffd = 100, double fsd = 80) {
     ExposureConditions c;

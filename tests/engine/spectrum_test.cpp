@@ -8,29 +8,13 @@
 #include "engine/numtext.h"
 #include "engine/textio.h"
 #include "tests/support/synthdata.h"
+#include "tests/support/tablesfixture.h"
 
 using namespace dovex;
 
 namespace {
 
-class SpectrumTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir_ = new dovex::testing::TempDir;
-        dovex::testing::WriteSyntheticData(dir_->path());
-        tables_ = new PhysicsTables;
-        LoadPhysicsTables(*tables_, dir_->path());
-    }
-    static void TearDownTestSuite() {
-        delete tables_;
-        delete dir_;
-    }
-    static dovex::testing::TempDir* dir_;
-    static PhysicsTables* tables_;
-    ArbitraryFilter noFilter;
-};
-dovex::testing::TempDir* SpectrumTest::dir_ = nullptr;
-PhysicsTables* SpectrumTest::tables_ = nullptr;
+class SpectrumTest : public dovex::testing::SyntheticTablesTest {};
 
 double Sum(const FineArray& a, long from, long to) {
     double s = 0;
