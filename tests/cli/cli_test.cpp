@@ -164,3 +164,26 @@ TEST_F(CliTest, BatchWritesResultsFilesThatReadBack) {
     EXPECT_EQ(Calc("--read " + (work.path() / "missing.csv").string()).status, 1);
     EXPECT_EQ(Calc("--out x.csv").status, 2);
 }
+
+// On the shipped data: a copper filter given as a material file attenuates as the added copper
+// of the attenuation table, and the default conditions give backscatter factors in the published
+// range with the head phantom below the body.
+TEST(CliShippedData, MaterialFileCopperMatchesAddedCopper) {
+    std::string data = std::string("--data-dir ") + DOVEX_SOURCE_DATA_DIR;
+    auto get = [&](const std::string& a) {
+        CalcRun r = Calc(data + " --json " + a);
+        EXPECT_EQ(r.status, 0) << r.out;
+        return nlohmann::json::parse(r.out);
+    };
+    auto file = get("--kv 100 --filter-file Cu.ele --filter-mm 0.1");
+    auto table = get("--kv 100 --added-cu 0.1");
+    EXPECT_NEAR(file["filtrationRatio"].get<double>(), table["filtrationRatio"].get<double>(),
+                0.005 * table["filtrationRatio"].get<double>());
+    EXPECT_NEAR(file["esdSoft"].get<double>(), table["esdSoft"].get<double>(),
+                0.005 * table["esdSoft"].get<double>());
+    auto body = get("");
+    auto head = get("--phantom head");
+    EXPECT_GT(body["bsfSoft"].get<double>(), 1.3);
+    EXPECT_LT(body["bsfSoft"].get<double>(), 1.45);
+    EXPECT_LT(head["bsfSoft"].get<double>(), body["bsfSoft"].get<double>());
+}
