@@ -2,8 +2,10 @@
 // the unit chain of the kernels and a published backscatter factor.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <thread>
 
 #include "tools/mc/mc_generate.h"
 #include "tools/mc/mc_output.h"
@@ -138,6 +140,9 @@ TEST(McRuns, ParallelForRethrowsAndStops) {
                                  [&](std::size_t i) {
                                      ++ran;
                                      if (i == 3) throw std::runtime_error("boom");
+                                     // Real work takes time: the other worker must see the
+                                     // failure long before it could run every item.
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                                  }),
                  std::runtime_error);
     EXPECT_LT(ran.load(), 1000);
