@@ -1,7 +1,5 @@
 #include "tests/data/data_support.h"
 
-#include <random>
-
 #include "engine/textio.h"
 
 namespace dovex::datatest {
@@ -10,17 +8,6 @@ namespace fs = std::filesystem;
 fs::path DataDir() { return fs::path(DOVEX_DATA_DIR); }
 
 std::string DataBytes(const std::string& name) { return ReadFileBytes(DataDir() / name, name); }
-
-TempDir::TempDir() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() / ("dovex-datatest-" + std::to_string(rd()));
-    fs::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
 
 namespace {
 

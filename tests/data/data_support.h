@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/tables.h"
+#include "tests/support/synthdata.h"
 
 namespace dovex::datatest {
 
@@ -17,17 +18,7 @@ std::string DataBytes(const std::string& name);
 // temporary copy of the folder beside placeholder backscatter files of zeros.
 const PhysicsTables& Tables();
 
-// A fresh temporary folder, removed when the object goes.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
+// Temporary folders as every test folder makes them.
+using dovex::testing::TempDir;
 
 }  // namespace dovex::datatest
