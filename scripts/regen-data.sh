@@ -3,7 +3,7 @@
 #   Att_coeff2020.dat, default-output.op, ICRUSoft.dat, Primary.dat (lines 1-31),
 #   the filter material files *.ele / *.mix and "はじめにお読み下さい.txt".
 # Sources: xraylib 4.0.0 (Debian libxrl-dev) and the NIST SRD 126 tables in
-# $DOVEX_NIST_MUEN_DIR (default: ../shared/reference/nist-muen beside the checkout).
+# $DOVEX_NIST_MUEN_DIR (default: tools/reference/nist-muen).
 #
 # Also the exam-part list and the organ data files (tools/organdata).
 #
@@ -13,7 +13,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-regen}
-nist=${DOVEX_NIST_MUEN_DIR:-$root/../shared/reference/nist-muen}
+nist=${DOVEX_NIST_MUEN_DIR:-$root/tools/reference/nist-muen}
 if [ ! -f "$nist/air.csv" ]; then
   echo "regen-data: NIST tables not found in $nist (set DOVEX_NIST_MUEN_DIR)" >&2
   exit 1

@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build-mc}
-nist=${DOVEX_NIST_MUEN_DIR:-$root/../shared/reference/nist-muen}
+nist=${DOVEX_NIST_MUEN_DIR:-$root/tools/reference/nist-muen}
 cmake -S "$root" -B "$build" -DDOVEX_WITH_QT=OFF -DDOVEX_WITH_BENCH=OFF -DDOVEX_WITH_TOOLS=ON >/dev/null
 cmake --build "$build" -j2 --target dovex-mcgen dovex-mcval
 "$build/tools/mc/dovex-mcgen" --nist "$nist" --seed 20240601 -j 2 -o "$root/data"

@@ -5,7 +5,7 @@
 // the share of the tissue that lies inside the field.
 //
 // Anatomy: ICRP Publication 110 adult reference computational phantoms (AM and AF), figures as
-// tabulated in ../shared/reference/organ-geometry.md (depth percentiles along AP, PA and lateral
+// tabulated in tools/reference/organ-geometry.md (depth percentiles along AP, PA and lateral
 // rays, craniocaudal percentiles, red bone marrow by site, body thickness at organ levels). The
 // lateral extents of the organs, which those tables do not give, are taken from the same
 // phantoms' anatomy as described in ICRP Publication 89 and standard anatomy texts; they are
