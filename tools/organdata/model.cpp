@@ -537,6 +537,13 @@ const std::vector<ExamGeometry>& StandardExams() {
     return exams;
 }
 
+const ExamGeometry& SkullPaGeometry() {
+    static const ExamGeometry g{
+        "頭部PA", Projection::PA, 25, 20, 100, 20.7, 8.4, 8.7, 0, 0, 21.2, 20.2, 75, 10,
+        "PA, 25 x 20 centred on the brain; 75 kV, 3 mm Al (voxel-phantom reference)"};
+    return g;
+}
+
 std::vector<std::string> RecordLines(const std::vector<TissueRecord>& records) {
     if (records.size() != 16) throw std::runtime_error("an organ data file has 16 records");
     std::vector<std::string> lines;

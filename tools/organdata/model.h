@@ -87,6 +87,11 @@ std::vector<TissueRecord> BuildRecords(const ExamGeometry& exam, const Method& m
 // The exam parts of the list file, in its order (without "その他").
 const std::vector<ExamGeometry>& StandardExams();
 
+// The skull PA radiograph of the voxel-phantom reference (75 kV, 25 x 20 cm at SID 100 centred
+// on the brain, 20.7 cm on the axis): not an exam part of the list, but the geometry on which the
+// head anatomy is checked.
+const ExamGeometry& SkullPaGeometry();
+
 // Text of one organ data file (UTF-8; the caller converts to cp932): 16 lines of 7 fields.
 std::vector<std::string> RecordLines(const std::vector<TissueRecord>& records);
 
