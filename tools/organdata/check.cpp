@@ -26,8 +26,8 @@ PerEsak EstimatePerEsak(ExposureConditions c, const std::vector<TissueRecord>& r
         row.endDepth = FormatPattern(DepthFromMode(r.endMode, r.endValue, t), "#0.0");
         row.percentage = PlainNumber(r.percentage);
     }
-    const OrganDoseOutcome out = ComputeOrganDoses(rows, curve, eng.dose.esdSoft, t, c.examPart,
-                                                   tables.tissueWeights);
+    const OrganDoseOutcome out =
+        ComputeOrganDoses(rows, curve, eng.dose.esdSoft, t, c.examPart, tables.tissueWeights);
     PerEsak p;
     p.esak = eng.dose.esdAir / eng.dose.bsfAir;
     for (long row = 1; row <= kTissueRows; ++row) {
@@ -93,8 +93,8 @@ const std::vector<VoxelReference>& VoxelReferences() {
 }
 
 const char* WeightedTissueName(int index) {
-    static const char* const names[15] = {"乳房", "骨髄",   "結腸", "肺",   "胃",
-                                          "生殖腺", "甲状腺", "食道", "肝臓", "膀胱",
+    static const char* const names[15] = {"乳房",   "骨髄",   "結腸", "肺",     "胃",
+                                          "生殖腺", "甲状腺", "食道", "肝臓",   "膀胱",
                                           "骨表面", "皮膚",   "脳",   "唾液腺", "残り"};
     return index >= 0 && index < 15 ? names[index] : "?";
 }

@@ -43,7 +43,9 @@ void WriteAll(const fs::path& out, const Method& m) {
 }
 
 void PrintAll(const Method& m) {
-    for (const ExamGeometry& g : StandardExams()) {
+    std::vector<ExamGeometry> all = StandardExams();
+    all.push_back(SkullPaGeometry());
+    for (const ExamGeometry& g : all) {
         std::cout << g.name << "  " << ProjectionName(g.projection) << "  " << g.note << "\n";
         for (const std::string& line : RecordLines(BuildRecords(g, m)))
             std::cout << "  " << line << "\n";
@@ -73,9 +75,33 @@ void Check(const fs::path& dataDir, const Method& m) {
             PrintComparison(ref.name + " (records of the model, not a file)",
                             EstimatePerEsak(ref.c, BuildRecords(SkullPaGeometry(), m), t, dataDir),
                             ref, w);
+            // The head part of the remainder tissue by tissue (reference: extrathoracic airways
+            // 0.0529, oral mucosa 0.0517, lymph nodes 0.0185, muscle 0.0076).
+            std::vector<TissueRecord> recs = BuildRecords(SkullPaGeometry(), m);
+            std::printf("  remainder tissues:");
+            for (const TissueRecord& r : RemainderTissueRecords(SkullPaGeometry(), m)) {
+                recs[15] = r;
+                const double d = EstimatePerEsak(ref.c, recs, t, dataDir).organ[14];
+                if (d > 0.0005) std::printf("  %s %.4f", r.label.c_str(), d);
+            }
+            std::printf("\n");
         } else {
             PrintComparison(ref.name, EstimatePerEsak(ref.c, {}, t, dataDir), ref, w);
         }
+    }
+    std::printf(
+        "\nHead views, 75 kV, 3 mm Al, SID 100, 25 x 20, FSD = SID - T - 3 cm "
+        "(records of the model)\n");
+    for (const ExamGeometry& g : StandardExams()) {
+        if (g.name.rfind("頭部", 0) != 0) continue;
+        const double thickness = g.projection == Projection::RLAT ? 15.4 : 20.7;
+        const auto c = Conditions(g.name, 75, 10, 100, 100 - thickness - 3, thickness, 25, 20, 3.0);
+        const PerEsak r = EstimatePerEsak(c, BuildRecords(g, m), t, dataDir);
+        std::printf(
+            "%-10s T %4.1f  E/ESAK %.4f  brain %.4f  salivary %.4f  marrow %.4f  "
+            "remainder %.4f  thyroid %.4f  oesophagus %.4f\n",
+            g.name.c_str(), thickness, r.e, r.organ[12], r.organ[13], r.organ[1], r.organ[14],
+            r.organ[6], r.organ[7]);
     }
     std::printf("\nStandard-patient conditions (filtration 2.6 mm Al, FSD = SID - T - 3 cm)\n");
     std::printf("%-10s %-5s %5s %6s %5s %5s %-9s %8s %8s %8s\n", "exam", "proj", "kV", "mAs", "SID",
@@ -108,6 +134,10 @@ int main(int argc, char** argv) {
                 m.surfaceOutsideLength = std::stod(argv[++i]);
             } else if (a == "--spongiosa" && i + 1 < argc) {
                 m.spongiosaFactor = std::stod(argv[++i]);
+            } else if (a == "--vault" && i + 1 < argc) {
+                m.vaultWaterEquivalent = std::stod(argv[++i]);
+            } else if (a == "--neck" && i + 1 < argc) {
+                m.neckScatterFactor = std::stod(argv[++i]);
             } else if (a == "--lung" && i + 1 < argc) {
                 m.lungScatterFactor = std::stod(argv[++i]);
             } else if (a == "--out" && i + 1 < argc) {

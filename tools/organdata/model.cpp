@@ -11,9 +11,14 @@ namespace dovex::organdata {
 namespace {
 
 // Depth of a tissue below the entrance surface along parallel rays: 10th and 90th mass
-// percentiles (cm) and the median local body thickness of those rays (cm).
+// percentiles (cm), the median local body thickness of those rays (cm) and, where given, the
+// median depth (cm). Without a median the tissue is taken as uniform between p10 and p90; with
+// it, uniform between p10 and p50 and between p50 and p90 with 40 % of the mass in each (the
+// head tissues, whose depth distributions are far from even: the marrow of the cranial vault
+// is a shell, densest just under the entrance surface).
 struct Depth {
     double p10, p90, t;
+    double p50 = -1;
 };
 
 // One tissue (or tissue part, or red-marrow site) in one phantom.
@@ -24,6 +29,15 @@ struct Part {
     bool bilateral = false;  // true: |x| in [xlo, xhi] on both sides
     double share = 1.0;      // mass share of the tissue that this part holds
     bool armsOnly = false;   // lies in the arms (raised out of lateral fields)
+    // Head tissue: in a field on the cranium its depths are referred to the head's thickness on
+    // the field axis (see HeadAxisThickness), not to the thickness of its own rays.
+    bool head = false;
+    // Bone the beam crosses before reaching the tissue, in units of the cranial vault (see
+    // Method::vaultWaterEquivalent): 1 for the brain inside the vault and for the airways and
+    // mouth behind the skull base and upper cervical spine (from behind) or the maxilla,
+    // mandible and teeth (from the front), 0.5 for the salivary glands, half of which lies
+    // behind the mandibular ramus or the mastoid process.
+    double behindBone = 0;
 };
 
 struct Tissue {
@@ -61,10 +75,22 @@ const Tissue kBladder{{P(80, 83, 85, {3.7, 10.1, 19}, {9.4, 15.5, 19}, {14.3, 21
 const Tissue kGonads{
     {P(96, 98, 100, {0.9, 5.0, 17}, {8.4, 14.9, 17}, {15.4, 17.9, 32}, -3, 3)},
     {P(78, 80, 82, {8.8, 10.5, 19}, {8.3, 10.0, 19}, {14.9, 22.3, 38}, 4, 8, true)}};
-const Tissue kBrain{{P(4, 8, 12, {4.7, 15.7, 19}, {3.7, 14.0, 19}, {3.1, 11.6, 15}, -7, 7)},
-                    {P(4, 8, 12, {3.9, 14.5, 18}, {3.4, 14.1, 18}, {2.8, 10.7, 13}, -7, 7)}};
-const Tissue kSalivary{{P(13, 17, 22, {3.1, 6.8, 10}, {2.2, 10.0, 10}, {0.9, 15.1, 15}, -6, 6)},
-                       {P(14, 16, 20, {4.2, 7.8, 12}, {3.3, 8.7, 12}, {1.3, 12.5, 13}, -6, 6)}};
+// Head tissues: depth medians from the same tables.
+Part Head(Part p, double behindBone = 0) {
+    p.head = true;
+    p.behindBone = behindBone;
+    return p;
+}
+const Tissue kBrain{
+    {Head(P(4, 8, 12, {4.7, 15.7, 19, 10.1}, {3.7, 14.0, 19, 8.1}, {3.1, 11.6, 15, 6.9}, -7, 7),
+          1.0)},
+    {Head(P(4, 8, 12, {3.9, 14.5, 18, 9.0}, {3.4, 14.1, 18, 7.7}, {2.8, 10.7, 13, 6.3}, -7, 7),
+          1.0)}};
+const Tissue kSalivary{
+    {Head(P(13, 17, 22, {3.1, 6.8, 10, 5.2}, {2.2, 10.0, 10, 4.9}, {0.9, 15.1, 15, 4.5}, -6, 6),
+          0.5)},
+    {Head(P(14, 16, 20, {4.2, 7.8, 12, 5.9}, {3.3, 8.7, 12, 5.9}, {1.3, 12.5, 13, 4.1}, -6, 6),
+          0.5)}};
 
 // ---- Red bone marrow by site: share of the total (table A.2, the same for AM and AF), site
 // depths and craniocaudal percentiles (table A.1b); lateral extents assumed.
@@ -90,8 +116,9 @@ const std::vector<Site>& MarrowSites() {
          P(73, 76, 80, {11.2, 15.4, 20}, {3.7, 8.2, 20}, {12.7, 20.5, 34}, -5, 5),
          P(68, 70, 76, {9.6, 16.2, 20}, {3.2, 9.7, 20}, {12.1, 19.9, 33}, -5, 5)},
         {0.076,  // cranium
-         P(2, 7, 15, {1.6, 17.5, 16}, {1.9, 16.5, 16}, {1.5, 11.5, 11}, -8, 8),
-         P(2, 8, 14, {1.6, 14.9, 15}, {1.7, 14.9, 15}, {1.5, 11.1, 11}, -8, 8)},
+         Head(P(2, 7, 15, {1.6, 17.5, 16, 7.0}, {1.9, 16.5, 16, 6.7}, {1.5, 11.5, 11, 4.7}, -8, 8)),
+         Head(
+             P(2, 8, 14, {1.6, 14.9, 15, 5.9}, {1.7, 14.9, 15, 6.4}, {1.5, 11.1, 11, 4.5}, -8, 8))},
         {0.067,  // upper femora
          P(84, 88, 99, {5.8, 9.0, 16}, {7.1, 11.2, 16}, {5.9, 31.9, 37}, 7, 17, true),
          P(79, 82, 86, {6.3, 8.9, 18}, {8.7, 11.8, 18}, {6.1, 31.3, 37}, 7, 17, true)},
@@ -108,8 +135,10 @@ const std::vector<Site>& MarrowSites() {
          Part{30, 37, 45, {3, 7, 10}, {3, 7, 10}, {0, 0, 1}, 16, 22, true, 1.0, true},
          Part{26, 33, 40, {3, 7, 10}, {3, 7, 10}, {0, 0, 1}, 15, 21, true, 1.0, true}},
         {0.008,  // mandible
-         P(16, 19, 22, {2.1, 6.0, 16}, {8.2, 15.9, 16}, {2.2, 11.0, 11}, -5, 5),
-         P(14, 19, 21, {1.8, 5.8, 14}, {7.1, 13.6, 14}, {2.0, 9.6, 9}, -5, 5)},
+         Head(P(16, 19, 22, {2.1, 6.0, 16, 3.7}, {8.2, 15.9, 16, 12.4}, {2.2, 11.0, 11, 3.9}, -5,
+                5)),
+         Head(
+             P(14, 19, 21, {1.8, 5.8, 14, 2.8}, {7.1, 13.6, 14, 10.7}, {2.0, 9.6, 9, 3.3}, -5, 5))},
         {0.008,  // clavicles
          P(28, 30, 32, {1.1, 3.2, 13}, {4.7, 14.0, 13}, {7.5, 31.5, 40}, 1, 17, true),
          P(22, 27, 30, {1.5, 2.9, 12}, {5.7, 12.7, 12}, {7.0, 26.5, 37}, 1, 17, true)},
@@ -119,11 +148,18 @@ const std::vector<Site>& MarrowSites() {
 
 // ---- Remainder tissues of ICRP Publication 103 (13 per sex, each 1/13 of the remainder dose).
 // Heart, kidneys, pancreas, spleen and small intestine from table A.1b; the others assumed from
-// ICRP 89 anatomy: adrenals above the kidneys, extrathoracic airways behind the nose and mouth,
-// gall bladder under the liver, oral mucosa, thymus behind the upper sternum, prostate (AM) and
-// uterus (AF) in the pelvis. Muscle and lymph nodes are spread through the body: the trunk's
-// share (muscle 40 %, lymph nodes 60 %) uniformly over the trunk, the rest in the limbs, head and
-// neck outside trunk fields.
+// ICRP 89 anatomy: adrenals above the kidneys, extrathoracic airways (nasal passages from the
+// level of the eyes down to the pharynx and larynx, most of the mass in the nasal cavity), gall
+// bladder under the liver, oral mucosa (depths on the rays through the mouth, 17 / 15 cm front to
+// back, table A.3), thymus behind the upper sternum, prostate (AM) and uterus (AF) in the
+// pelvis. Muscle and lymph nodes are spread through the body: the trunk's share (muscle 40 %,
+// lymph nodes 60 %) uniformly over the trunk, a head-and-neck share, the rest in the limbs.
+// Head and neck shares of muscle (scalp, face, jaw and the posterior neck muscles, about 1 kg of
+// the 29 kg of skeletal muscle of the reference male, 0.6 of the female's 17.5 kg) and of the
+// lymph nodes (cervical and submandibular chains); assumed.
+constexpr double kHeadMuscleShare = 0.035;
+constexpr double kHeadLymphShare = 0.12;
+
 std::vector<Part> RemainderParts(bool male) {
     std::vector<Part> r;
     if (male) {
@@ -133,15 +169,23 @@ std::vector<Part> RemainderParts(bool male) {
         r.push_back(P(48, 51, 54, {11.2, 17.2, 21}, {3.9, 8.0, 21}, {22.1, 27.1, 31}, 7, 13));
         r.push_back(P(56, 67, 79, {3.8, 11.2, 20}, {8.9, 15.4, 20}, {7.9, 24.1, 30}, -9, 9));
         r.push_back(P(52, 54, 56, {12.0, 16.0, 22}, {5.5, 9.0, 22}, {9.0, 20.0, 29}, 1, 5, true));
-        r.push_back(P(9, 12, 15, {2.0, 9.0, 19}, {10.0, 17.0, 19}, {4.0, 11.0, 15}, -2, 2));
+        r.push_back(Head(
+            P(10, 14, 21, {2.0, 10.0, 19, 6.0}, {9.0, 17.0, 19, 13.0}, {4.0, 11.0, 15, 7.5}, -2, 2),
+            1.0));
         r.push_back(P(54, 57, 60, {3.0, 8.0, 22}, {14.0, 19.0, 22}, {5.0, 10.0, 30}, -8, -3));
-        r.push_back(P(16, 17.5, 19, {1.5, 7.0, 12}, {5.0, 10.5, 12}, {3.0, 9.0, 12}, -3, 3));
+        r.push_back(Head(
+            P(16, 17.5, 19, {1.5, 8.0, 17, 4.5}, {9.0, 15.5, 17, 12.5}, {3.0, 9.0, 12, 6.0}, -3, 3),
+            1.0));
         r.push_back(P(33, 35, 38, {1.5, 4.0, 21}, {17.0, 19.5, 21}, {12.0, 22.0, 33}, -3, 3));
         r.push_back(P(85, 87, 89, {9.0, 12.0, 19}, {7.0, 10.0, 19}, {14.0, 20.0, 34}, -2, 2));
         r.push_back(
             P(28.25, 57.5, 86.75, {2, 18, 20}, {2, 18, 20}, {3, 27, 30}, -17, 17, false, 0.4));
         r.push_back(
             P(28.25, 57.5, 86.75, {2, 18, 20}, {2, 18, 20}, {3, 27, 30}, -17, 17, false, 0.6));
+        r.push_back(Head(P(10, 20, 27, {4.0, 13.0, 15, 10.0}, {1.0, 9.0, 15, 4.0},
+                           {1.0, 11.0, 12, 6.0}, -6, 6, false, kHeadMuscleShare)));
+        r.push_back(Head(P(15, 21, 27, {2.0, 11.0, 13, 6.0}, {2.0, 11.0, 13, 7.0},
+                           {1.0, 11.0, 12, 6.0}, 2, 6, true, kHeadLymphShare)));
     } else {
         r.push_back(P(34, 39, 44, {3.6, 10.2, 18}, {8.3, 14.7, 18}, {12.1, 20.9, 27}, -4, 8));
         r.push_back(P(52, 55, 59, {8.5, 13.1, 18}, {5.1, 8.5, 18}, {6.1, 20.0, 27}, 2, 8, true));
@@ -149,15 +193,23 @@ std::vector<Part> RemainderParts(bool male) {
         r.push_back(P(46, 48, 52, {8.1, 14.0, 17}, {3.9, 6.9, 17}, {17.1, 23.6, 26}, 7, 13));
         r.push_back(P(54, 67, 76, {3.6, 10.2, 19}, {7.6, 15.5, 19}, {9.3, 21.3, 28}, -9, 9));
         r.push_back(P(49, 51, 53, {9.0, 13.0, 18}, {5.0, 8.5, 18}, {8.0, 18.0, 27}, 1, 5, true));
-        r.push_back(P(9, 12, 14.5, {2.0, 8.5, 18}, {9.5, 16.0, 18}, {4.0, 10.0, 13}, -2, 2));
+        r.push_back(Head(P(10, 13.5, 20, {2.0, 9.5, 18, 5.5}, {8.5, 16.0, 18, 12.5},
+                           {4.0, 10.0, 13, 7.0}, -2, 2),
+                         1.0));
         r.push_back(P(51, 54, 57, {3.0, 7.0, 18}, {11.0, 15.0, 18}, {4.5, 9.0, 26}, -8, -3));
-        r.push_back(P(15, 16.5, 18, {1.5, 7.0, 12}, {5.0, 10.5, 12}, {3.0, 9.0, 12}, -3, 3));
+        r.push_back(Head(
+            P(15, 16.5, 18, {1.5, 7.0, 15, 4.0}, {8.0, 13.5, 15, 11.0}, {3.0, 9.0, 12, 6.0}, -3, 3),
+            1.0));
         r.push_back(P(30, 32, 35, {1.5, 3.5, 18}, {14.5, 16.5, 18}, {10.0, 18.0, 27}, -3, 3));
         r.push_back(P(73, 76, 79, {5.0, 11.0, 19}, {8.0, 14.0, 19}, {13.0, 21.0, 34}, -4, 4));
         r.push_back(
             P(26.0, 54.0, 82.0, {2, 16, 18}, {2, 16, 18}, {3, 25, 28}, -16, 16, false, 0.4));
         r.push_back(
             P(26.0, 54.0, 82.0, {2, 16, 18}, {2, 16, 18}, {3, 25, 28}, -16, 16, false, 0.6));
+        r.push_back(Head(P(10, 19, 25, {4.0, 12.0, 14, 9.0}, {1.0, 8.0, 14, 4.0},
+                           {1.0, 10.0, 11, 5.5}, -5.5, 5.5, false, kHeadMuscleShare)));
+        r.push_back(Head(P(14, 19.5, 25, {2.0, 10.0, 12, 5.5}, {2.0, 10.0, 12, 6.5},
+                           {1.0, 10.0, 11, 5.5}, 2, 5.5, true, kHeadLymphShare)));
     }
     return r;
 }
@@ -192,14 +244,19 @@ double ScatterShare(double depth) { return 0.9 - 0.5 * std::exp(-depth / 3.0); }
 // half-width h at a depth where scatter carries the share s of the dose (see Method): the
 // primary part ends at the geometric edge, the scatter part falls towards the edge inside and
 // decays outside.
-double Profile(const Method& m, double x, double c, double h, double s, double depth) {
+// `scatterScale` scales the scatter part where less tissue scatters than in a body filling the
+// field (the neck below a head field).
+double Profile(const Method& m, double x, double c, double h, double s, double depth,
+               double scatterScale = 1.0) {
     const double u = h - std::abs(x - c);
-    if (u >= 0) return (1.0 - s) + s * (1.0 - (1.0 - m.edgeValue) * std::exp(-u / m.insideLength));
+    if (u >= 0)
+        return (1.0 - s) +
+               scatterScale * s * (1.0 - (1.0 - m.edgeValue) * std::exp(-u / m.insideLength));
     // Scatter spreads further sideways with depth: near the surface the dose outside the field
     // falls within about a centimetre.
     const double outside = m.surfaceOutsideLength + (m.outsideLength - m.surfaceOutsideLength) *
                                                         (1.0 - std::exp(-depth / 3.0));
-    return s * m.edgeValue * std::exp(u / outside);
+    return scatterScale * s * m.edgeValue * std::exp(u / outside);
 }
 
 constexpr double kStep = 0.05;  // cm, integration step across the field
@@ -229,9 +286,28 @@ const Depth& DepthFor(const Part& p, Projection pr) {
 
 struct PartResult {
     double inField = 0;  // mass-weighted relative dose across the beam (share "inside the field")
-    double lo = 0, hi = 0;  // depth extent as fractions of the local thickness (uniform density)
+    double lo = 0, hi = 0;  // depth extent as fractions of the thickness
     double width = 0;       // 10th to 90th percentile width, fraction of the thickness
+    // With a median depth: 10th, 50th and 90th percentiles as fractions of the thickness (10 %
+    // of the mass in [lo, q10], 40 % in each of [q10, q50] and [q50, q90], 10 % in [q90, hi]);
+    // q50 < 0: uniform in [lo, hi].
+    double q10 = 0, q50 = -1, q90 = 0;
 };
+
+// Thickness (cm) on the axis of a field centred on the cranium, to which the depths of head
+// tissues are referred there: the face and neck, where the salivary glands, the mandible and
+// the oral cavity lie, are far thinner front to back than the cranium the thickness of a head
+// radiograph is measured on, so a depth as a fraction of its own rays' thickness would place
+// them far too deep. Front to back: the thickness on the axis of the skull PA reference (21.2 cm
+// AM, 20.2 AF, held as the exam's apThickness). Side to side: the median lateral ray thickness
+// of the head (14.7 / 13.4 cm, table A.3) scaled to the 15.4 cm of a standard lateral head view.
+// 0 for fields not centred on the cranium (there every tissue keeps its own rays' thickness).
+double HeadAxisThickness(const ExamGeometry& g, bool male) {
+    constexpr double kCraniumBottom = 15.0;  // cm below the vertex (table A.3: 15.6 / 16.2)
+    if ((male ? g.zAM : g.zAF) >= kCraniumBottom) return 0;
+    if (g.projection == Projection::RLAT) return (male ? 14.7 : 13.4) * 15.4 / 14.05;
+    return male ? g.apThicknessAM : g.apThicknessAF;
+}
 
 // Share of a uniform distribution on [lo, hi] inside [a, b].
 double Overlap(double lo, double hi, double a, double b) {
@@ -264,12 +340,26 @@ PartResult Evaluate(const Part& p, const ExamGeometry& g, const Method& m, bool 
                     bool isLung = false) {
     PartResult r;
     const Depth& d = DepthFor(p, g.projection);
-    // Depth density: uniform between the 10th and 90th percentiles, continued at the same
-    // density over the outer 10 % on each side.
+    const double axis = p.head ? HeadAxisThickness(g, male) : 0.0;
+    const double t = axis > 0 ? axis : d.t;
+    // Tissue behind bone lies deeper in water-equivalent terms by the excess attenuation of the
+    // bone the beam crosses first.
+    const double shift = p.behindBone * m.vaultWaterEquivalent;
+    auto rel = [&](double depth) { return std::clamp((depth + shift) / t, 0.0, 1.0); };
+    // Depth density: uniform between the 10th and 90th percentiles (or between them and the
+    // median), continued at the same density over the outer 10 % on each side.
     const double w = std::max(0.0, d.p90 - d.p10);
-    r.lo = std::clamp((d.p10 - w / 8) / d.t, 0.0, 1.0);
-    r.hi = std::clamp((d.p90 + w / 8) / d.t, 0.0, 1.0);
-    r.width = std::clamp(w / d.t, 0.0, 1.0);
+    if (d.p50 > 0) {
+        r.lo = rel(d.p10 - (d.p50 - d.p10) / 4);
+        r.hi = rel(d.p90 + (d.p90 - d.p50) / 4);
+        r.q10 = rel(d.p10);
+        r.q50 = rel(d.p50);
+        r.q90 = rel(d.p90);
+    } else {
+        r.lo = rel(d.p10 - w / 8);
+        r.hi = rel(d.p90 + w / 8);
+    }
+    r.width = std::clamp(w / t, 0.0, 1.0);
     if (p.armsOnly && g.projection == Projection::RLAT) return r;
     // Field at the organ's mid depth (beam divergence from the focus).
     const double fsd = g.sid - g.thickness - m.receptorGap;
@@ -280,6 +370,13 @@ PartResult Evaluate(const Part& p, const ExamGeometry& g, const Method& m, bool 
     const double halfShort = 0.5 * g.fieldShort * scale;
     const double zc = male ? g.zAM : g.zAF;
     const double tc = male ? g.tAM : g.tAF;
+    // In a field on the cranium the face and neck below it, from the base of the cranium to
+    // the lower end of the thyroid (table A.3: 15.6-30.0 cm AM, 16.2-27.3 AF), are far
+    // narrower than the field and partly air (nasal and oral cavities, pharynx): they scatter
+    // less than the body filling the field that the depth dose stands for.
+    const bool headField = HeadAxisThickness(g, male) > 0;
+    const double neckTop = male ? 15.6 : 16.2;
+    const double neckBottom = male ? 30.0 : 27.3;
     // Craniocaudal: the piecewise-constant density of the percentile model.
     double pz = 0;
     {
@@ -289,8 +386,10 @@ PartResult Evaluate(const Part& p, const ExamGeometry& g, const Method& m, bool 
         const double dz = (hi - lo) / n;
         for (int i = 0; i < n; ++i) {
             const double z0 = lo + i * dz;
-            pz +=
-                (CdfZ(p, z0 + dz) - CdfZ(p, z0)) * Profile(m, z0 + 0.5 * dz, zc, halfLong, sc, mid);
+            const double z = z0 + 0.5 * dz;
+            const double scale =
+                headField && z > neckTop && z < neckBottom ? m.neckScatterFactor : 1.0;
+            pz += (CdfZ(p, z0 + dz) - CdfZ(p, z0)) * Profile(m, z, zc, halfLong, sc, mid, scale);
         }
     }
     double pt = 0;
@@ -343,7 +442,12 @@ Combined Combine(const std::vector<std::pair<double, PartResult>>& parts, double
         // plus `compress` times the path inside it.
         const double hiEq = pr.lo + compress * (pr.hi - pr.lo);
         w += k;
-        m += k * MeanExp(mu, pr.lo, hiEq);
+        if (pr.q50 >= 0) {
+            m += k * (0.1 * MeanExp(mu, pr.lo, pr.q10) + 0.4 * MeanExp(mu, pr.q10, pr.q50) +
+                      0.4 * MeanExp(mu, pr.q50, pr.q90) + 0.1 * MeanExp(mu, pr.q90, pr.hi));
+        } else {
+            m += k * MeanExp(mu, pr.lo, hiEq);
+        }
         wd += k * pr.width;
     }
     if (w > 0) {
@@ -408,12 +512,19 @@ Combined EvaluateRemainder(const ExamGeometry& g, const Method& m, double mu) {
     std::vector<std::pair<double, PartResult>> parts;
     for (bool male : {true, false}) {
         for (const Part& p : RemainderParts(male)) {
-            // Each of the 13 remainder tissues counts 1/13 (muscle and lymph nodes with the
-            // trunk share held in Part::share).
+            // Each of the 13 remainder tissues counts 1/13 (muscle and lymph nodes as a trunk
+            // part and a head-and-neck part, each with its share held in Part::share).
             parts.push_back({0.5 / 13.0, Evaluate(p, g, m, male)});
         }
     }
     return Combine(parts, mu);
+}
+
+// Index (0..12) of the remainder tissue a part of RemainderParts belongs to.
+int RemainderTissueOf(std::size_t part) {
+    if (part == 13) return 11;  // head-and-neck muscle
+    if (part == 14) return 12;  // head-and-neck lymph nodes
+    return static_cast<int>(part);
 }
 
 double Round(double v, double unit) { return std::round(v / unit) * unit; }
@@ -464,6 +575,26 @@ double SkinShare(const ExamGeometry& g, const Method& m, double depth) {
 
 }  // namespace
 
+std::vector<TissueRecord> RemainderTissueRecords(const ExamGeometry& g, const Method& m) {
+    static const char* const names[13] = {
+        "heart",           "kidneys", "pancreas",     "spleen",      "small intestine",
+        "adrenals",        "ET",      "gall bladder", "oral mucosa", "thymus",
+        "prostate/uterus", "muscle",  "lymph nodes"};
+    const double mu = EffectiveMu(g.kv) * g.thickness;
+    std::vector<TissueRecord> out;
+    for (int tissue = 0; tissue < 13; ++tissue) {
+        std::vector<std::pair<double, PartResult>> parts;
+        for (bool male : {true, false}) {
+            const std::vector<Part> all = RemainderParts(male);
+            for (std::size_t i = 0; i < all.size(); ++i)
+                if (RemainderTissueOf(i) == tissue)
+                    parts.push_back({0.5, Evaluate(all[i], g, m, male)});
+        }
+        out.push_back(Record(names[tissue], Combine(parts, mu), mu));
+    }
+    return out;
+}
+
 const char* ProjectionName(Projection p) {
     switch (p) {
         case Projection::AP:
@@ -512,7 +643,7 @@ const std::vector<ExamGeometry>& StandardExams() {
          "right lateral entrance (left side to the receptor), 43 x 35 centred on the lungs"},
         {"腹部正面", Projection::AP, 43, 35, 120, 20, 64.8, 60.0, 0, 0, 22.0, 18.4, 76, 32,
          "AP, 43 x 35 centred on L3; 76 kV 32 mAs SID 120 (J-RIME/Canon)"},
-        {"頭部正面", Projection::AP, 25, 20, 100, 19, 8.4, 8.7, 0, 0, 19.1, 17.8, 78, 32,
+        {"頭部正面", Projection::AP, 25, 20, 100, 19, 8.4, 8.7, 0, 0, 21.2, 20.2, 78, 32,
          "AP, 25 x 20 centred on the cranium; 78 kV 32 mAs SID 100 (J-RIME/Canon)"},
         {"頭部側面", Projection::RLAT, 25, 20, 100, 16, 8.4, 8.7, 0.5, 0.5, 19.1, 17.8, 74, 25,
          "right lateral entrance, 25 x 20; 74 kV 25 mAs SID 100 (J-RIME/Canon)"},
@@ -539,7 +670,20 @@ const std::vector<ExamGeometry>& StandardExams() {
 
 const ExamGeometry& SkullPaGeometry() {
     static const ExamGeometry g{
-        "頭部PA", Projection::PA, 25, 20, 100, 20.7, 8.4, 8.7, 0, 0, 21.2, 20.2, 75, 10,
+        "頭部PA",
+        Projection::PA,
+        25,
+        20,
+        100,
+        20.7,
+        8.4,
+        8.7,
+        0,
+        0,
+        21.2,
+        20.2,
+        75,
+        10,
         "PA, 25 x 20 centred on the brain; 75 kV, 3 mm Al (voxel-phantom reference)"};
     return g;
 }

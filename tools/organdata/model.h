@@ -70,6 +70,17 @@ struct Method {
     // depth: most of the dose at these depths is scatter, and the lung and its surroundings
     // scatter less than soft tissue of the same volume would.
     double lungScatterFactor = 0.6;
+    // Extra water-equivalent depth (cm) of tissue inside the skull: the beam crosses the vault,
+    // 0.7 cm of cortical bone (as in the head backscatter phantom), before reaching it. At the
+    // 50 keV typical of a 75 kV beam behind the scalp, ICRU-44 cortical bone attenuates
+    // 0.815 cm^-1 against soft tissue's 0.240 cm^-1 (xraylib): 0.7 cm of bone stands for
+    // 2.4 cm of soft tissue, 1.7 cm more than its own thickness.
+    double vaultWaterEquivalent = 1.7;
+    // Scatter in the face and neck below a field on the cranium relative to the scatter of a
+    // body filling the field (the neck is about 11 cm wide under a 17 cm field, the face holds
+    // the nasal and oral cavities); checked against the skull PA organ doses of the voxel
+    // reference (salivary glands, oral mucosa, extrathoracic airways, thyroid).
+    double neckScatterFactor = 0.55;
 };
 
 struct TissueRecord {
@@ -83,6 +94,10 @@ struct TissueRecord {
 
 // The 16 records of one exam part, in the order of the tissue rows.
 std::vector<TissueRecord> BuildRecords(const ExamGeometry& exam, const Method& method);
+
+// Records of the 13 remainder tissues one by one (each as if it were the whole remainder), for
+// checking the remainder against organ doses given per tissue.
+std::vector<TissueRecord> RemainderTissueRecords(const ExamGeometry& exam, const Method& method);
 
 // The exam parts of the list file, in its order (without "その他").
 const std::vector<ExamGeometry>& StandardExams();
