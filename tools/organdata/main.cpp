@@ -65,6 +65,19 @@ void PrintComparison(const std::string& title, const PerEsak& ours, const VoxelR
     }
 }
 
+// The remainder's tissues one by one (dose per ESAK of each, as if it were the whole remainder).
+void PrintRemainderTissues(const ExposureConditions& c, const ExamGeometry& g, const Method& m,
+                           const PhysicsTables& t, const fs::path& dataDir) {
+    std::vector<TissueRecord> recs = BuildRecords(g, m);
+    std::printf("  remainder tissues:");
+    for (const TissueRecord& r : RemainderTissueRecords(g, m)) {
+        recs[15] = r;
+        const double d = EstimatePerEsak(c, recs, t, dataDir).organ[14];
+        if (d > 0.0005) std::printf("  %s %.4f", r.label.c_str(), d);
+    }
+    std::printf("\n");
+}
+
 void Check(const fs::path& dataDir, const Method& m) {
     const PhysicsTables t = LoadAllTables(dataDir);
     const TissueWeights w = DefaultTissueWeights();
@@ -77,14 +90,7 @@ void Check(const fs::path& dataDir, const Method& m) {
                             ref, w);
             // The head part of the remainder tissue by tissue (reference: extrathoracic airways
             // 0.0529, oral mucosa 0.0517, lymph nodes 0.0185, muscle 0.0076).
-            std::vector<TissueRecord> recs = BuildRecords(SkullPaGeometry(), m);
-            std::printf("  remainder tissues:");
-            for (const TissueRecord& r : RemainderTissueRecords(SkullPaGeometry(), m)) {
-                recs[15] = r;
-                const double d = EstimatePerEsak(ref.c, recs, t, dataDir).organ[14];
-                if (d > 0.0005) std::printf("  %s %.4f", r.label.c_str(), d);
-            }
-            std::printf("\n");
+            PrintRemainderTissues(ref.c, SkullPaGeometry(), m, t, dataDir);
         } else {
             PrintComparison(ref.name, EstimatePerEsak(ref.c, {}, t, dataDir), ref, w);
         }
@@ -102,6 +108,7 @@ void Check(const fs::path& dataDir, const Method& m) {
             "remainder %.4f  thyroid %.4f  oesophagus %.4f\n",
             g.name.c_str(), thickness, r.e, r.organ[12], r.organ[13], r.organ[1], r.organ[14],
             r.organ[6], r.organ[7]);
+        PrintRemainderTissues(c, g, m, t, dataDir);
     }
     std::printf("\nStandard-patient conditions (filtration 2.6 mm Al, FSD = SID - T - 3 cm)\n");
     std::printf("%-10s %-5s %5s %6s %5s %5s %-9s %8s %8s %8s\n", "exam", "proj", "kV", "mAs", "SID",

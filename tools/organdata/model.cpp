@@ -29,9 +29,6 @@ struct Part {
     bool bilateral = false;  // true: |x| in [xlo, xhi] on both sides
     double share = 1.0;      // mass share of the tissue that this part holds
     bool armsOnly = false;   // lies in the arms (raised out of lateral fields)
-    // Head tissue: in a field on the cranium its depths are referred to the head's thickness on
-    // the field axis (see HeadAxisThickness), not to the thickness of its own rays.
-    bool head = false;
     // Bone the beam crosses before reaching the tissue, in units of the cranial vault (see
     // Method::vaultWaterEquivalent): 1 for the brain inside the vault and for the airways and
     // mouth behind the skull base and upper cervical spine (from behind) or the maxilla,
@@ -76,8 +73,8 @@ const Tissue kGonads{
     {P(96, 98, 100, {0.9, 5.0, 17}, {8.4, 14.9, 17}, {15.4, 17.9, 32}, -3, 3)},
     {P(78, 80, 82, {8.8, 10.5, 19}, {8.3, 10.0, 19}, {14.9, 22.3, 38}, 4, 8, true)}};
 // Head tissues: depth medians from the same tables.
+// A tissue of the head with `behindBone` vaults of bone in front of it (see Part).
 Part Head(Part p, double behindBone = 0) {
-    p.head = true;
     p.behindBone = behindBone;
     return p;
 }
@@ -97,7 +94,17 @@ const Tissue kSalivary{
 struct Site {
     double share;
     Part am, af;
+    // Share of the whole bone surface (endosteum) at the site; < 0: Method::boneSurfaceAxialShare
+    // times the marrow share.
+    double boneSurface = -1;
 };
+// The cranium holds far more of the bone surface than of the red marrow: its vault and base are
+// mostly compact bone, about a sixth of the adult skeleton's mass (ICRP Publication 70), with
+// little marrow in the diploe. Its share of the endosteum is assumed as 9 % (against 3.8 % for
+// half its marrow share, the rule of the trunk sites), which the skull PA bone-surface dose of
+// the voxel reference bears out.
+constexpr double kCraniumBoneSurfaceShare = 0.09;
+
 const std::vector<Site>& MarrowSites() {
     static const std::vector<Site> sites = {
         {0.175,  // os coxae
@@ -117,8 +124,8 @@ const std::vector<Site>& MarrowSites() {
          P(68, 70, 76, {9.6, 16.2, 20}, {3.2, 9.7, 20}, {12.1, 19.9, 33}, -5, 5)},
         {0.076,  // cranium
          Head(P(2, 7, 15, {1.6, 17.5, 16, 7.0}, {1.9, 16.5, 16, 6.7}, {1.5, 11.5, 11, 4.7}, -8, 8)),
-         Head(
-             P(2, 8, 14, {1.6, 14.9, 15, 5.9}, {1.7, 14.9, 15, 6.4}, {1.5, 11.1, 11, 4.5}, -8, 8))},
+         Head(P(2, 8, 14, {1.6, 14.9, 15, 5.9}, {1.7, 14.9, 15, 6.4}, {1.5, 11.1, 11, 4.5}, -8, 8)),
+         kCraniumBoneSurfaceShare},
         {0.067,  // upper femora
          P(84, 88, 99, {5.8, 9.0, 16}, {7.1, 11.2, 16}, {5.9, 31.9, 37}, 7, 17, true),
          P(79, 82, 86, {6.3, 8.9, 18}, {8.7, 11.8, 18}, {6.1, 31.3, 37}, 7, 17, true)},
@@ -169,9 +176,9 @@ std::vector<Part> RemainderParts(bool male) {
         r.push_back(P(48, 51, 54, {11.2, 17.2, 21}, {3.9, 8.0, 21}, {22.1, 27.1, 31}, 7, 13));
         r.push_back(P(56, 67, 79, {3.8, 11.2, 20}, {8.9, 15.4, 20}, {7.9, 24.1, 30}, -9, 9));
         r.push_back(P(52, 54, 56, {12.0, 16.0, 22}, {5.5, 9.0, 22}, {9.0, 20.0, 29}, 1, 5, true));
-        r.push_back(Head(
-            P(10, 14, 21, {2.0, 10.0, 19, 6.0}, {9.0, 17.0, 19, 13.0}, {4.0, 11.0, 15, 7.5}, -2, 2),
-            1.0));
+        r.push_back(Head(P(10, 15.5, 24, {2.0, 10.0, 19, 6.0}, {9.0, 17.0, 19, 13.0},
+                           {4.0, 11.0, 15, 7.5}, -2, 2),
+                         1.0));
         r.push_back(P(54, 57, 60, {3.0, 8.0, 22}, {14.0, 19.0, 22}, {5.0, 10.0, 30}, -8, -3));
         r.push_back(Head(
             P(16, 17.5, 19, {1.5, 8.0, 17, 4.5}, {9.0, 15.5, 17, 12.5}, {3.0, 9.0, 12, 6.0}, -3, 3),
@@ -193,7 +200,7 @@ std::vector<Part> RemainderParts(bool male) {
         r.push_back(P(46, 48, 52, {8.1, 14.0, 17}, {3.9, 6.9, 17}, {17.1, 23.6, 26}, 7, 13));
         r.push_back(P(54, 67, 76, {3.6, 10.2, 19}, {7.6, 15.5, 19}, {9.3, 21.3, 28}, -9, 9));
         r.push_back(P(49, 51, 53, {9.0, 13.0, 18}, {5.0, 8.5, 18}, {8.0, 18.0, 27}, 1, 5, true));
-        r.push_back(Head(P(10, 13.5, 20, {2.0, 9.5, 18, 5.5}, {8.5, 16.0, 18, 12.5},
+        r.push_back(Head(P(10, 15, 22.5, {2.0, 9.5, 18, 5.5}, {8.5, 16.0, 18, 12.5},
                            {4.0, 10.0, 13, 7.0}, -2, 2),
                          1.0));
         r.push_back(P(51, 54, 57, {3.0, 7.0, 18}, {11.0, 15.0, 18}, {4.5, 9.0, 26}, -8, -3));
@@ -294,9 +301,9 @@ struct PartResult {
     double q10 = 0, q50 = -1, q90 = 0;
 };
 
-// Thickness (cm) on the axis of a field centred on the cranium, to which the depths of head
-// tissues are referred there: the face and neck, where the salivary glands, the mandible and
-// the oral cavity lie, are far thinner front to back than the cranium the thickness of a head
+// Thickness (cm) on the axis of a field centred on the cranium, to which every depth is referred
+// there: the face and neck, where the salivary glands, the mandible, the oral cavity and the
+// thyroid lie, are far thinner front to back than the cranium the thickness of a head
 // radiograph is measured on, so a depth as a fraction of its own rays' thickness would place
 // them far too deep. Front to back: the thickness on the axis of the skull PA reference (21.2 cm
 // AM, 20.2 AF, held as the exam's apThickness). Side to side: the median lateral ray thickness
@@ -340,7 +347,7 @@ PartResult Evaluate(const Part& p, const ExamGeometry& g, const Method& m, bool 
                     bool isLung = false) {
     PartResult r;
     const Depth& d = DepthFor(p, g.projection);
-    const double axis = p.head ? HeadAxisThickness(g, male) : 0.0;
+    const double axis = HeadAxisThickness(g, male);
     const double t = axis > 0 ? axis : d.t;
     // Tissue behind bone lies deeper in water-equivalent terms by the excess attenuation of the
     // bone the beam crosses first.
@@ -499,11 +506,16 @@ Combined EvaluateTissue(const Tissue& t, const ExamGeometry& g, const Method& m,
     return Combine(parts, mu, compress);
 }
 
-Combined EvaluateMarrow(const ExamGeometry& g, const Method& m, double mu) {
+// Red marrow (`boneSurface` false) or bone surface, site by site.
+Combined EvaluateMarrow(const ExamGeometry& g, const Method& m, double mu,
+                        bool boneSurface = false) {
     std::vector<std::pair<double, PartResult>> parts;
     for (const Site& s : MarrowSites()) {
-        parts.push_back({0.5 * s.share, Evaluate(s.am, g, m, true)});
-        parts.push_back({0.5 * s.share, Evaluate(s.af, g, m, false)});
+        double share = s.share;
+        if (boneSurface)
+            share = s.boneSurface >= 0 ? s.boneSurface : m.boneSurfaceAxialShare * share;
+        parts.push_back({0.5 * share, Evaluate(s.am, g, m, true)});
+        parts.push_back({0.5 * share, Evaluate(s.af, g, m, false)});
     }
     return Combine(parts, mu);
 }
@@ -622,7 +634,7 @@ std::vector<TissueRecord> BuildRecords(const ExamGeometry& g, const Method& m) {
     out.push_back(Record("食道", EvaluateTissue(kOesophagus, g, m, mu), mu));
     out.push_back(Record("肝臓", EvaluateTissue(kLiver, g, m, mu), mu));
     out.push_back(Record("膀胱", EvaluateTissue(kBladder, g, m, mu), mu));
-    out.push_back(Record("骨表面", marrow, mu, m.boneSurfaceAxialShare * m.spongiosaFactor));
+    out.push_back(Record("骨表面", EvaluateMarrow(g, m, mu, true), mu, m.spongiosaFactor));
     TissueRecord entrance{"入射皮膚面", 0, 0, 0, 0, Round(100 * SkinShare(g, m, 0), 0.01)};
     TissueRecord exit{"射出皮膚面", 2, 0, 2, 0, Round(100 * SkinShare(g, m, g.thickness), 0.01)};
     out.push_back(entrance);
