@@ -72,8 +72,8 @@ const Tissue kBladder{{P(80, 83, 85, {3.7, 10.1, 19}, {9.4, 15.5, 19}, {14.3, 21
 const Tissue kGonads{
     {P(96, 98, 100, {0.9, 5.0, 17}, {8.4, 14.9, 17}, {15.4, 17.9, 32}, -3, 3)},
     {P(78, 80, 82, {8.8, 10.5, 19}, {8.3, 10.0, 19}, {14.9, 22.3, 38}, 4, 8, true)}};
-// Head tissues: depth medians from the same tables.
-// A tissue of the head with `behindBone` vaults of bone in front of it (see Part).
+// A tissue of the head (depth medians from the same tables) with `behindBone` vaults of bone in
+// front of it (see Part).
 Part Head(Part p, double behindBone = 0) {
     p.behindBone = behindBone;
     return p;
