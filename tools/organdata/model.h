@@ -70,8 +70,9 @@ struct Method {
     // depth: most of the dose at these depths is scatter, and the lung and its surroundings
     // scatter less than soft tissue of the same volume would.
     double lungScatterFactor = 0.6;
-    // Extra water-equivalent depth (cm) of tissue inside the skull: the beam crosses the vault,
-    // 0.7 cm of cortical bone (as in the head backscatter phantom), before reaching it. At the
+    // Extra water-equivalent depth (cm) of tissue behind one cranial vault of bone (the brain;
+    // the airways, mouth and salivary glands behind facial bone count in vaults of it): the
+    // vault is 0.7 cm of cortical bone (as in the head backscatter phantom). At the
     // 50 keV typical of a 75 kV beam behind the scalp, ICRU-44 cortical bone attenuates
     // 0.815 cm^-1 against soft tissue's 0.240 cm^-1 (xraylib): 0.7 cm of bone stands for
     // 2.4 cm of soft tissue, 1.7 cm more than its own thickness.
