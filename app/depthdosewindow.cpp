@@ -42,38 +42,48 @@ QChart* MakeDepthDoseChart(const DepthDosePlot& p) {
         s->attachAxis(y);
     };
 
-    // Tissue depth ranges first, so that the curves are drawn over them.
-    const QColor shades[] = {QColor(90, 160, 90), QColor(150, 110, 190), QColor(200, 150, 60),
-                             QColor(70, 150, 190)};
+    // Tissue depth ranges first, so that the curves are drawn over them: one shaded strip per
+    // tissue, top to bottom in the order of the organ list, labelled above its middle.
+    const QColor shades[] = {QColor(60, 140, 60), QColor(130, 80, 180), QColor(190, 130, 30),
+                             QColor(40, 130, 180)};
     const int n = static_cast<int>(p.bands.size());
+    const double pitch = n > 0 ? std::min(12.0, 96.0 / n) : 0;
+    const double xMax = x->max();
     for (int i = 0; i < n; ++i) {
         const DepthDosePlot::Band& b = p.bands[std::size_t(i)];
         QColor c = shades[i % 4];
+        // A tissue at one depth (the skin) is drawn 0.3 cm wide so that it can be seen.
+        double from = b.fromCm, to = b.toCm;
+        if (to - from < 0.3) {
+            from = std::max(0.0, std::min(from, xMax - 0.3));
+            to = from + 0.3;
+        }
+        const double level = 104 - pitch * (i + 0.5);
         auto* upper = new QLineSeries;
         auto* lower = new QLineSeries;
-        // Each tissue has its own strip near the top of the plot, its range shaded down to 0.
-        const double top = 108 - 100.0 * i / std::max(n, 1) * 0.55;
-        upper->append(b.fromCm, top);
-        upper->append(b.toCm, top);
-        lower->append(b.fromCm, 0);
-        lower->append(b.toCm, 0);
+        upper->append(from, level + pitch * 0.2);
+        upper->append(to, level + pitch * 0.2);
+        lower->append(from, level - pitch * 0.2);
+        lower->append(to, level - pitch * 0.2);
         auto* area = new QAreaSeries(upper, lower);
         area->setName(b.name);
-        c.setAlpha(40);
+        c.setAlpha(70);
         area->setBrush(c);
-        c.setAlpha(150);
+        c.setAlpha(200);
         area->setPen(QPen(c, 1));
         attach(area);
         auto* label = new QScatterSeries;
-        label->append(b.fromCm, top);
-        label->setMarkerSize(5);
-        label->setColor(c);
-        label->setBorderColor(c);
+        // Labels near the ends of the axis move inwards so that they are not cut off.
+        const double margin = xMax * 0.06;
+        label->append(std::clamp((from + to) / 2, margin, xMax - margin), level + pitch * 0.2);
+        label->setMarkerSize(1);
+        label->setColor(Qt::transparent);
+        label->setBorderColor(Qt::transparent);
         label->setPointLabelsFormat(b.name);
         label->setPointLabelsVisible(true);
         label->setPointLabelsClipping(false);
         label->setPointLabelsFont(ui::MappedFont(ui::kFontMeiryo, 7.5));
-        label->setPointLabelsColor(c.darker(180));
+        label->setPointLabelsColor(c.darker(160));
         attach(label);
     }
 

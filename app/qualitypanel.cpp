@@ -56,6 +56,7 @@ QualityPanel::QualityPanel(QWidget* parent) : QGroupBox(QStringLiteral("線質")
 
     auto* g = new QGridLayout;
     g->setVerticalSpacing(3);
+    g->setHorizontalSpacing(6);
     int r = 0;
     auto row = [&](const QString& caption, QLabel* field, const QString& unit, int col) {
         g->addWidget(new QLabel(caption, this), r, col);
@@ -63,10 +64,10 @@ QualityPanel::QualityPanel(QWidget* parent) : QGroupBox(QStringLiteral("線質")
         g->addWidget(new QLabel(unit, this), r, col + 2);
     };
     row(QStringLiteral("第１半価層"), hvl1_, QStringLiteral("mmAl"), 0);
-    row(QStringLiteral("実効エネルギー"), effEnergy_, QStringLiteral("keV"), 3);
+    row(QStringLiteral("　実効エネルギー"), effEnergy_, QStringLiteral("keV"), 3);
     ++r;
     row(QStringLiteral("第２半価層"), hvl2_, QStringLiteral("mmAl"), 0);
-    row(QStringLiteral("線質指標 QI"), qi_, QString(), 3);
+    row(QStringLiteral("　線質指標 QI"), qi_, QString(), 3);
     ++r;
     auto* drlCaption = new QLabel(QStringLiteral("診断参考レベル"), this);
     drlCaption->setToolTip(
@@ -74,7 +75,7 @@ QualityPanel::QualityPanel(QWidget* parent) : QGroupBox(QStringLiteral("線質")
     g->addWidget(drlCaption, r, 0);
     g->addWidget(drl_, r, 1);
     g->addWidget(new QLabel(QStringLiteral("mGy"), this), r, 2);
-    g->addWidget(new QLabel(QStringLiteral("対 DRL"), this), r, 3);
+    g->addWidget(new QLabel(QStringLiteral("　対 DRL"), this), r, 3);
     g->addWidget(drlPercent_, r, 4);
     ++r;
     g->addWidget(drlItem_, r, 0, 1, 6);

@@ -15,6 +15,7 @@
 #include "app/depthdosewindow.h"
 #include "app/qualitypanel.h"
 #include "app/spectrumwindow.h"
+#include "engine/numtext.h"
 
 namespace dovex::app {
 namespace {
@@ -22,6 +23,8 @@ namespace {
 QString Esc(const QString& s) { return s.toHtmlEscaped(); }
 QString Esc(const std::string& s) { return QString::fromStdString(s).toHtmlEscaped(); }
 QString Num(double v, const char* pattern) { return QualityText(v, pattern); }
+// A condition as the user typed it: the shortest decimal text.
+QString Plain(double v) { return QString::fromStdString(PlainNumber(v)); }
 
 struct Rows {
     QString html;
@@ -50,7 +53,7 @@ QString RectificationText(int r) {
 void DrawChart(QPainter& painter, QChart* chart, const QRectF& target) {
     QGraphicsScene scene;
     scene.addItem(chart);  // the scene owns the chart from here
-    const QSizeF size(720, 500);
+    const QSizeF size(480, 380);
     chart->resize(size);
     scene.setSceneRect(QRectF(QPointF(0, 0), size));
     scene.render(&painter, target, scene.sceneRect(), Qt::KeepAspectRatio);
@@ -73,23 +76,21 @@ QString ReportHtml(const ReportInputs& in) {
     Rows cond;
     cond.heading(QStringLiteral("照射 (撮影) 条件"));
     cond.add(QStringLiteral("撮影部位"), Esc(c.examPart));
-    cond.add(QStringLiteral("管電圧"), Num(c.tubeVoltage, "##0.#"), QStringLiteral("kV"));
-    cond.add(QStringLiteral("管電流"), Num(c.tubeCurrent, "###0.#"), QStringLiteral("mA"));
-    cond.add(QStringLiteral("照射時間"), Num(c.exposureTime, "#0.0##"), QStringLiteral("s"));
+    cond.add(QStringLiteral("管電圧"), Plain(c.tubeVoltage), QStringLiteral("kV"));
+    cond.add(QStringLiteral("管電流"), Plain(c.tubeCurrent), QStringLiteral("mA"));
+    cond.add(QStringLiteral("照射時間"), Plain(c.exposureTime), QStringLiteral("s"));
     cond.add(QStringLiteral("整流方式"), RectificationText(c.rectification));
-    cond.add(QStringLiteral("ターゲット角度"), Num(c.targetAngle, "#0.#"), QStringLiteral("度"));
-    cond.add(QStringLiteral("固有フィルタ (Al 当量)"), Num(10 * c.inherentFilter, "#0.0#"),
+    cond.add(QStringLiteral("ターゲット角度"), Plain(c.targetAngle), QStringLiteral("度"));
+    cond.add(QStringLiteral("固有フィルタ (Al 当量)"), Plain(10 * c.inherentFilter),
              QStringLiteral("mm"));
-    cond.add(QStringLiteral("付加フィルタ (Al)"), Num(10 * c.addedAl, "#0.0#"),
-             QStringLiteral("mm"));
-    cond.add(QStringLiteral("付加フィルタ (Cu)"), Num(10 * c.addedCu, "#0.0#"),
-             QStringLiteral("mm"));
+    cond.add(QStringLiteral("付加フィルタ (Al)"), Plain(10 * c.addedAl), QStringLiteral("mm"));
+    cond.add(QStringLiteral("付加フィルタ (Cu)"), Plain(10 * c.addedCu), QStringLiteral("mm"));
     if (!c.arbitraryFilterName.empty())
         cond.add(QStringLiteral("任意フィルタ ") + Esc(c.arbitraryFilterName),
-                 Num(10 * c.arbitraryFilterThickness, "#0.0##"), QStringLiteral("mm"));
-    cond.add(QStringLiteral("焦点-受像器間距離"), Num(c.ffd, "##0.#"), QStringLiteral("cm"));
-    cond.add(QStringLiteral("焦点-入射表面間距離"), Num(c.fsd, "##0.#"), QStringLiteral("cm"));
-    cond.add(QStringLiteral("被写体厚"), Num(c.subjectThickness, "#0.#"), QStringLiteral("cm"));
+                 Plain(10 * c.arbitraryFilterThickness), QStringLiteral("mm"));
+    cond.add(QStringLiteral("焦点-受像器間距離"), Plain(c.ffd), QStringLiteral("cm"));
+    cond.add(QStringLiteral("焦点-入射表面間距離"), Plain(c.fsd), QStringLiteral("cm"));
+    cond.add(QStringLiteral("被写体厚"), Plain(c.subjectThickness), QStringLiteral("cm"));
     cond.add(QStringLiteral("照射野 (受像面)"),
              c.fieldShape == 2
                  ? QStringLiteral("直径 ") + Num(c.fieldLong, "#0.0")
@@ -131,7 +132,7 @@ QString ReportHtml(const ReportInputs& in) {
     res.add(QStringLiteral("線質指標 QI"), Num(q.qualityIndex, "0.000"));
     res.heading(QStringLiteral("診断参考レベル (DRLs 2020)"));
     if (in.drl.hasLevel) {
-        res.add(Esc(in.drl.item), Num(in.drl.valueMGy, "#0.0#"), QStringLiteral("mGy"));
+        res.add(Esc(in.drl.item), Plain(in.drl.valueMGy), QStringLiteral("mGy"));
         QString pct = DrlPercentText(in.drl);
         if (in.drl.exceeds())
             pct = QStringLiteral("<b><font color=#c00000>") + pct + QStringLiteral("</font></b>");
@@ -186,8 +187,8 @@ bool WriteReportPdf(const QString& path, const ReportInputs& in, QString* error)
         // The two charts side by side in the rest of the page.
         const double gap = page.width() * 0.02;
         const double w = (page.width() - gap) / 2;
-        const double h = std::min(w * 500 / 720, page.height() - textHeight - gap);
-        const double top = page.height() - h;
+        const double h = std::min(w * 380 / 480, page.height() - textHeight - gap);
+        const double top = textHeight + gap;
         if (h > 0) {
             DrawChart(painter, MakeSpectrumChart(in.spectrum, in.conditions, in.quality),
                       QRectF(0, top, w, h));

@@ -31,7 +31,7 @@ QString SpectrumTitle(const ExposureConditions& c, const BeamQuality& q) {
     if (!c.arbitraryFilterName.empty() && c.arbitraryFilterThickness > 0)
         t += QStringLiteral(" + ") + QualityText(10 * c.arbitraryFilterThickness, "#0.0#") +
              QStringLiteral(" mm ") + QString::fromStdString(c.arbitraryFilterName);
-    t += QStringLiteral("\nHVL1 ") + QualityText(q.hvl1MmAl, "#0.00") +
+    t += QStringLiteral("　HVL1 ") + QualityText(q.hvl1MmAl, "#0.00") +
          QStringLiteral(" mmAl　実効エネルギー ") + QualityText(q.effectiveEnergyKeV, "#0.0") +
          QStringLiteral(" keV");
     return t;
@@ -62,9 +62,11 @@ QChart* MakeSpectrumChart(const XraySpectrum& s, const ExposureConditions& c,
     x->setTickInterval(c.tubeVoltage > 80 ? 20 : 10);
     auto* y = new QValueAxis;
     y->setTitleText(QStringLiteral("相対値 (最大 = 1)"));
-    y->setRange(0, 1.05);
+    y->setRange(0, 1.1);
     y->setLabelFormat("%.1f");
-    y->setTickCount(6);
+    y->setTickType(QValueAxis::TicksDynamic);
+    y->setTickAnchor(0);
+    y->setTickInterval(0.2);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QLineSeries* l : {fluence, kerma}) {
