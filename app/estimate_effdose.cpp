@@ -19,6 +19,7 @@ struct Estimator::Impl {
     DepthDoseCurve curve;
     double thickness = 0;
     std::string examPart;
+    QPointer<DepthDoseWindow> chart;  // the depth-dose chart, once opened
 };
 
 Estimator::Estimator(std::filesystem::path dataDir)
@@ -42,6 +43,8 @@ EstimateOutcome Estimator::Run(ExposureConditions& c, const XraySpectrum& s, Dos
     impl_->thickness = r.thickness;
     impl_->examPart = c.examPart;
     if (rowsChanged) rowsChanged();
+    // An open depth-dose chart follows the runs, as the organ list does.
+    if (impl_->chart && impl_->chart->isVisible()) impl_->chart->setPlot(depthDosePlot());
     EstimateOutcome out;
     out.completed = r.estimated;
     out.effectiveDose = r.effectiveDose;
@@ -52,12 +55,11 @@ EstimateOutcome Estimator::Run(ExposureConditions& c, const XraySpectrum& s, Dos
 QWidget* Estimator::CreateOrganWindow(QWidget* parent) {
     auto* w = new OrganListWindow(impl_->rows, parent);
     // The depth-dose chart, opened from the organ list, shows the tissues ticked at that time.
-    auto chart = std::make_shared<QPointer<DepthDoseWindow>>();
-    QObject::connect(w, &OrganListWindow::depthDoseRequested, w, [this, w, chart] {
-        if (!*chart) *chart = new DepthDoseWindow(w);
-        (*chart)->setPlot(depthDosePlot());
-        (*chart)->show();
-        (*chart)->raise();
+    QObject::connect(w, &OrganListWindow::depthDoseRequested, w, [this, w] {
+        if (!impl_->chart) impl_->chart = new DepthDoseWindow(w);
+        impl_->chart->setPlot(depthDosePlot());
+        impl_->chart->show();
+        impl_->chart->raise();
     });
     return w;
 }

@@ -1073,6 +1073,10 @@ void MainWindowTest::beamQualityReferenceLevelChartsAndReport() {
     auto* dd = s.main()->organWindow()->findChild<ChartWindow*>("DepthDoseWindow");
     QVERIFY(dd && dd->isVisible());
     QVERIFY(dd->view()->chart()->series().size() > 3);
+    QVERIFY(dd->view()->chart()->title().contains("被写体厚 20 cm"));
+    s.type("Text23", "15");  // it follows the next run while open
+    s.calculate();
+    QVERIFY(dd->view()->chart()->title().contains("被写体厚 15 cm"));
 
     // The report: one A4 page.
     const QString pdf = s.tmp.filePath("report.pdf");
