@@ -34,6 +34,13 @@ void LoadStartupData(AppState& s) {
         s.userName.clear();
         s.named = false;
     }
+    try {
+        s.drlTable = ReadDrlTable(s.dataDir / kDrlFileName);
+        s.drlProblem.clear();
+    } catch (const DataFileError& e) {
+        s.drlTable = DrlTable{};
+        s.drlProblem = e.what();
+    }
 }
 
 }  // namespace dovex::app

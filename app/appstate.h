@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "app/estimate.h"
+#include "engine/beamquality.h"
 #include "engine/conditions.h"
 #include "engine/dose.h"
+#include "engine/drl.h"
 #include "engine/spectrum.h"
 #include "engine/tables.h"
 #include "results/model.h"
@@ -26,19 +28,24 @@ struct AppState {
     ArbitraryFilter filter;
     XraySpectrum spectrum;
     DoseResult dose;
+    BeamQuality quality;  // of the last calculation (also in dose.hvl1 ... qualityIndex)
+    DrlComparison drl;    // of the last calculation
     CurrentSurface surface;
     ResultsTable table;
     Estimator estimator;
     std::vector<std::string> examParts;  // the lines of the exam-part list file
     std::string userName;                // empty in the unnamed state
     bool named = false;                  // a name was read, accepted or the guest name chosen
+    DrlTable drlTable;                   // the national reference levels
+    std::string drlProblem;              // why the reference-level file could not be read
 
     std::filesystem::path primaryFile() const { return dataDir / files::kPrimary; }
 };
 
-// The start-up loading, in its fixed order: every physical data table, the exam-part list and
-// the display name (line 32 of "Primary.dat"). Throws DataFileError naming a missing or faulty
-// data file; the state must then not be used.
+// The start-up loading, in its fixed order: every physical data table, the exam-part list, the
+// display name (line 32 of "Primary.dat") and the reference levels (a missing or faulty
+// reference-level file only leaves drlProblem set: the doses do not depend on it). Throws
+// DataFileError naming a missing or faulty data file; the state must then not be used.
 void LoadStartupData(AppState& s);
 
 // The lines of the exam-part list file "撮影部位.txt" (UTF-8), an empty line giving an empty

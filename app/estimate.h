@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/conditions.h"
 #include "engine/dose.h"
@@ -21,6 +23,21 @@ struct EstimateOutcome {
     bool completed = false;    // every tissue row passed; effectiveDose is the estimate
     double effectiveDose = 0;  // mSv
     QString message;           // a tissue row's data message when not completed
+};
+
+// The central-axis depth dose of the last estimate as the depth-dose chart and the report draw
+// it: layer centres (cm) with primary, scatter and total in per cent of the first layer's total,
+// and the depth ranges of the ticked tissues.
+struct DepthDosePlot {
+    struct Band {
+        QString name;
+        double fromCm = 0, toCm = 0;
+    };
+    QString examPart;
+    double thicknessCm = 0;
+    std::vector<double> depthCm, primary, scatter, total;
+    std::vector<Band> bands;
+    bool empty() const { return depthCm.empty(); }
 };
 
 class Estimator {
@@ -46,6 +63,11 @@ class Estimator {
     QWidget* CreateOrganWindow(QWidget* parent);
     // Shows the rows' current contents in a window made by CreateOrganWindow.
     static void RefreshOrganWindow(QWidget* window);
+
+    // The depth dose of the last completed run with the tissues ticked now (empty before a run
+    // or after a failed one), and the organ list as text lines (empty likewise).
+    DepthDosePlot depthDosePlot() const;
+    std::vector<std::string> organTableLines() const;
 
     struct Impl;
 

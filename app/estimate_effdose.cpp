@@ -1,4 +1,8 @@
 // The estimator over the effective dose subsystem (effdose/).
+#include <QPointer>
+#include <cstdlib>
+
+#include "app/depthdosewindow.h"
 #include "app/estimate.h"
 #include "app/organwindow.h"
 #include "effdose/estimate.h"
@@ -11,6 +15,11 @@ struct Estimator::Impl {
     std::filesystem::path dataDir;
     KernelFiles kernels;  // re-reads the files on every run, reparses only changed ones
     OrganRows rows;
+    bool haveCurve = false;  // the last run completed its depth dose and organ doses
+    DepthDoseCurve curve;
+    double thickness = 0;
+    std::string examPart;
+    QPointer<DepthDoseWindow> chart;  // the depth-dose chart, once opened
 };
 
 Estimator::Estimator(std::filesystem::path dataDir)
@@ -22,13 +31,20 @@ bool Estimator::Available() { return true; }
 EstimateOutcome Estimator::Run(ExposureConditions& c, const XraySpectrum& s, DoseResult& dose,
                                const PhysicsTables& t, const std::function<void()>& rowsChanged) {
     EstimateResult r;
+    impl_->haveCurve = false;
     try {
         r = RunEffectiveDoseEstimate(c, s, dose, t, impl_->dataDir, impl_->kernels, impl_->rows);
     } catch (...) {
         if (rowsChanged) rowsChanged();
         throw;
     }
+    impl_->haveCurve = r.curveComputed && r.estimated;
+    impl_->curve = r.curve;
+    impl_->thickness = r.thickness;
+    impl_->examPart = c.examPart;
     if (rowsChanged) rowsChanged();
+    // An open depth-dose chart follows the runs, as the organ list does.
+    if (impl_->chart && impl_->chart->isVisible()) impl_->chart->setPlot(depthDosePlot());
     EstimateOutcome out;
     out.completed = r.estimated;
     out.effectiveDose = r.effectiveDose;
@@ -37,11 +53,51 @@ EstimateOutcome Estimator::Run(ExposureConditions& c, const XraySpectrum& s, Dos
 }
 
 QWidget* Estimator::CreateOrganWindow(QWidget* parent) {
-    return new OrganListWindow(impl_->rows, parent);
+    auto* w = new OrganListWindow(impl_->rows, parent);
+    // The depth-dose chart, opened from the organ list, shows the tissues ticked at that time.
+    QObject::connect(w, &OrganListWindow::depthDoseRequested, w, [this, w] {
+        if (!impl_->chart) impl_->chart = new DepthDoseWindow(w);
+        impl_->chart->setPlot(depthDosePlot());
+        impl_->chart->show();
+        impl_->chart->raise();
+    });
+    return w;
 }
 
 void Estimator::RefreshOrganWindow(QWidget* window) {
     if (auto* w = qobject_cast<OrganListWindow*>(window)) w->refresh();
+}
+
+DepthDosePlot Estimator::depthDosePlot() const {
+    DepthDosePlot p;
+    if (!impl_->haveCurve) return p;
+    const DepthDoseCurve& c = impl_->curve;
+    p.examPart = QString::fromStdString(impl_->examPart);
+    p.thicknessCm = impl_->thickness;
+    for (long k = 1; k <= c.layers && k <= kDepthLayers; ++k) {
+        p.depthCm.push_back(0.5 * (static_cast<double>(k) - 0.5));
+        p.primary.push_back(c.primary[k]);
+        p.scatter.push_back(c.scatter[k]);
+        p.total.push_back(c.total[k]);
+    }
+    for (long r = 1; r <= kTissueRows; ++r) {
+        const TissueRow& row = impl_->rows.rows[r];
+        if (row.tick != TickState::Checked) continue;
+        char* e1 = nullptr;
+        char* e2 = nullptr;
+        const double from = std::strtod(row.startDepth.c_str(), &e1);
+        const double to = std::strtod(row.endDepth.c_str(), &e2);
+        if (e1 == row.startDepth.c_str() || e2 == row.endDepth.c_str() || !(to >= from)) continue;
+        QString name = QString::fromUtf8(TissueInfoOf(r).caption);
+        name.remove(QChar(0x2015)).remove(QChar(0x3000));
+        p.bands.push_back({name.trimmed(), from, to});
+    }
+    return p;
+}
+
+std::vector<std::string> Estimator::organTableLines() const {
+    if (!impl_->haveCurve) return {};
+    return FormatOrganTable(impl_->rows);
 }
 
 }  // namespace dovex::app

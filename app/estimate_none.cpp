@@ -21,5 +21,7 @@ EstimateOutcome Estimator::Run(ExposureConditions& c, const XraySpectrum&, DoseR
 
 QWidget* Estimator::CreateOrganWindow(QWidget*) { return nullptr; }
 void Estimator::RefreshOrganWindow(QWidget*) {}
+DepthDosePlot Estimator::depthDosePlot() const { return {}; }
+std::vector<std::string> Estimator::organTableLines() const { return {}; }
 
 }  // namespace dovex::app

@@ -18,6 +18,7 @@
 
 #include "app/common/fonts.h"
 #include "app/common/messenger.h"
+#include "app/qualitypanel.h"
 #include "app/username.h"
 #include "dialogs/arbitraryfilterdialog.h"
 #include "dialogs/dialogbase.h"
@@ -328,9 +329,13 @@ void MainWindow::buildUi() {
     commands->addSpacing(16);
     commands->addWidget(command1_, 1);
 
+    quality_ = new QualityPanel(this);
+    auto* resultColumn = new QVBoxLayout;
+    resultColumn->addWidget(res, 1);
+    resultColumn->addWidget(quality_);
     auto* body = new QHBoxLayout;
     body->addWidget(cond, 3);
-    body->addWidget(res, 2);
+    body->addLayout(resultColumn, 2);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(head);
     outer->addWidget(command8_);
@@ -367,6 +372,8 @@ void MainWindow::buildUi() {
     connect(command5_, &QPushButton::clicked, this, [this] { showDetails(); });
     connect(command4_, &QPushButton::clicked, this, [this] { openFluoroscopy(); });
     connect(command9_, &QPushButton::clicked, this, [this] { openArbitraryFilter(); });
+    connect(quality_, &QualityPanel::spectrumRequested, this, [this] { openSpectrum(); });
+    connect(quality_, &QualityPanel::reportRequested, this, [this] { saveReport(); });
     connect(command8_, &QPushButton::clicked, this, [this] { openRegistration(); });
     connect(picture1_, &ui::MascotLabel::doubleClicked, this, [this] { openNameChange(); });
     // Enter on a focused command presses it, as the Enter chain ends on the calculate button.
@@ -486,6 +493,7 @@ void MainWindow::emptyResultFields(bool includingEffective) {
          {label78_, label68_, label69_, label70_, label71_, label72_, label73_, label74_, label75_})
         l->clear();
     if (includingEffective) label81_->clear();
+    quality_->clear();
 }
 
 void MainWindow::showDoseResult(const DoseResult& d) {
@@ -529,11 +537,6 @@ void MainWindow::runCalculation() {
         }
         pumpEvents();
         DoseResult d = ComputeDoses(c, s.spectrum, s.tables);
-        // The beam-quality values are carried from a results file read, never computed.
-        d.hvl1 = s.dose.hvl1;
-        d.hvl2 = s.dose.hvl2;
-        d.effectiveEnergy = s.dose.effectiveEnergy;
-        d.qualityIndex = s.dose.qualityIndex;
         d.effectiveDose = 0;
         s.dose = d;
         showDoseResult(d);
@@ -542,6 +545,7 @@ void MainWindow::runCalculation() {
         QString part = combo2_->currentText();
         if (part.isEmpty()) part = kOther;
         c.examPart = part.toStdString();
+        showBeamQuality();
         pumpEvents();
         if (part == kOther) {
             s.dose.effectiveDose = 0;
@@ -574,6 +578,7 @@ void MainWindow::runCalculation() {
         // added to the table until a calculation succeeds.
         s.dose.effectiveDose = 0;
         command3_->setEnabled(false);
+        quality_->clear();
         ui::messenger().beep();
         ui::messenger().show(this, kCalcFailed, ui::Icon::Exclamation);
     }

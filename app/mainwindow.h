@@ -9,6 +9,7 @@
 #include <map>
 
 #include "app/appstate.h"
+#include "app/spectrumwindow.h"
 #include "dialogs/arbitraryfilterdialog.h"
 #include "dialogs/effdoseprompt.h"
 #include "dialogs/fluoroscopydialog.h"
@@ -28,6 +29,8 @@ class MascotLabel;
 }  // namespace dovex::ui
 
 namespace dovex::app {
+
+class QualityPanel;
 
 inline const QString kTitleNamedPrefix =
     QStringLiteral("Dovex-SE ( Halvetor, Simple Edition )  :  ");
@@ -71,6 +74,13 @@ class MainWindow : public QWidget {
     ui::UserNameDialog* nameChangeDialog() const { return nameChange_; }
     QWidget* organWindow() const { return organ_; }
     ui::EffectiveDosePrompt* effectiveDosePrompt() const { return prompt_; }
+    QualityPanel* qualityPanel() const { return quality_; }
+    SpectrumWindow* spectrumWindow() const { return spectrumWin_; }
+
+    // "スペクトル表示" and "レポート保存 (PDF)" of the beam-quality group; the report is written
+    // to `path` when one is given, else to the file the user chooses.
+    void openSpectrum();
+    void saveReport(const QString& path = {});
 
   signals:
     // The exit command (false) or the close box (true): the exit confirmation is wanted.
@@ -96,6 +106,7 @@ class MainWindow : public QWidget {
     bool acceptName(const QString& name, bool registration);
     void chooseGuest();
     void refreshOrganWindow();
+    void showBeamQuality();
     QString fieldText(QLineEdit* e) const;
 
     AppState& state_;
@@ -149,6 +160,7 @@ class MainWindow : public QWidget {
     QPushButton* command8_ = nullptr;  // welcome
     QPushButton* command9_ = nullptr;  // arbitrary filter
     ui::MascotLabel* picture1_ = nullptr;
+    QualityPanel* quality_ = nullptr;  // "線質" and the reference level
 
     // Auxiliary windows (children of this window; dropped with it).
     QPointer<ui::MeasuredExposureDialog> measured_;
@@ -158,6 +170,7 @@ class MainWindow : public QWidget {
     QPointer<ui::UserNameDialog> nameChange_;
     QPointer<QWidget> organ_;
     QPointer<ui::EffectiveDosePrompt> prompt_;
+    QPointer<SpectrumWindow> spectrumWin_;
 };
 
 }  // namespace dovex::app

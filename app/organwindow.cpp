@@ -184,8 +184,12 @@ OrganListWindow::OrganListWindow(OrganRows& rows, QWidget* parent)
     auto* close = new QPushButton(QStringLiteral("閉じる"), this);
     close->setObjectName("Command1");
     connect(close, &QPushButton::clicked, this, [this] { hide(); });
+    depthDose_ = new QPushButton(QStringLiteral("深部線量グラフ"), this);
+    depthDose_->setObjectName("DepthDoseButton");
+    connect(depthDose_, &QPushButton::clicked, this, &OrganListWindow::depthDoseRequested);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(close);
+    bottom->addWidget(depthDose_);
     bottom->addStretch();
     bottom->addWidget(totalCaption);
     bottom->addWidget(total_);

@@ -11,6 +11,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace dovex::app {
 
@@ -30,6 +31,11 @@ class OrganListWindow : public QWidget {
     QLabel* totalLabel() const { return total_; }
     QLabel* examPartLabel() const { return part_; }
     QLabel* thicknessLabel() const { return thickness_; }
+    QPushButton* depthDoseButton() const { return depthDose_; }
+
+  signals:
+    // "深部線量グラフ": the depth-dose chart of the last estimate is wanted.
+    void depthDoseRequested();
 
   private:
     struct RowUi {
@@ -44,6 +50,7 @@ class OrganListWindow : public QWidget {
     QLabel* part_ = nullptr;
     QLabel* thickness_ = nullptr;
     QLabel* total_ = nullptr;
+    QPushButton* depthDose_ = nullptr;
     bool refreshing_ = false;
 };
 

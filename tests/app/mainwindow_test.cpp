@@ -14,13 +14,18 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
 
 #include "app/application.h"
+#include "app/qualitypanel.h"
+#include "app/spectrumwindow.h"
 #include "dialogs/exitdialog.h"
 #include "dialogs/mascot.h"
+#include "engine/beamquality.h"
 #include "engine/numtext.h"
 #include "engine/textio.h"
 #include "results/gui/resultssurface.h"
@@ -173,6 +178,8 @@ class MainWindowTest : public QObject {
     void exitConfirmed();
     void effectiveDosePrompt();
     void exitConfirmedEndsTheEventLoop();
+    void beamQualityReferenceLevelChartsAndReport();
+    void referenceLevelFileMissing();
 };
 
 void MainWindowTest::startupNamed() {
@@ -1003,6 +1010,103 @@ void MainWindowTest::effectiveDosePrompt() {
     s.label("Label81")->setText("x");
     p->close();
     QCOMPARE(s.label("Label81")->text(), QString("---"));
+}
+
+void MainWindowTest::beamQualityReferenceLevelChartsAndReport() {
+    if (!apptest::ShippedDataComplete()) QSKIP("the shipped data folder is not complete yet");
+    Session s({}, true);
+    QVERIFY(s.started);
+    if (!s.button("Command2")->isEnabled()) {
+        QTest::mouseClick(s.button("Command8"), Qt::LeftButton);
+        QTest::mouseClick(s.main()->registrationDialog()->findChild<QPushButton*>("Command2"),
+                          Qt::LeftButton);  // guest
+    }
+    QualityPanel* q = s.main()->qualityPanel();
+    QVERIFY(q->hvl1Label()->text().isEmpty());
+    QVERIFY(!q->reportButton()->isEnabled());
+    s.setExamPart("胸部正面");
+    s.type("Text5", "90");
+    s.calculate();
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    const BeamQuality& bq = s.state().quality;
+    QVERIFY(bq.hvl1MmAl > 1 && bq.hvl2MmAl > bq.hvl1MmAl);
+    QCOMPARE(q->hvl1Label()->text(), Fmt(bq.hvl1MmAl, "#0.000"));
+    QCOMPARE(q->hvl2Label()->text(), Fmt(bq.hvl2MmAl, "#0.000"));
+    QCOMPARE(q->effectiveEnergyLabel()->text(), Fmt(bq.effectiveEnergyKeV, "#00.00"));
+    QCOMPARE(q->qualityIndexLabel()->text(), Fmt(bq.qualityIndex, "0.000"));
+    QCOMPARE(s.state().dose.hvl1, bq.hvl1MmAl / 10);
+    // Chest PA below 100 kV: 0.4 mGy; from 100 kV on: 0.3 mGy.
+    QCOMPARE(q->drlLabel()->text(), QString("0.4"));
+    QCOMPARE(q->drlPercentLabel()->text(), Fmt(100 * s.state().dose.esdAir / 0.4, "##0") + " %");
+    s.type("Text5", "100");
+    s.calculate();
+    QCOMPARE(q->drlLabel()->text(), QString("0.3"));
+    s.type("Text7", "0.002");  // 0.4 mAs: below the level
+    s.calculate();
+    QVERIFY(s.state().drl.percent < 100);
+    QVERIFY(!q->drlPercentLabel()->styleSheet().contains("c00000"));
+    s.type("Text7", "0.05");
+    s.type("Text6", "5000");  // far above the level: shown in red
+    s.calculate();
+    QVERIFY(s.state().drl.percent > 100);
+    QVERIFY(q->drlPercentLabel()->styleSheet().contains("c00000"));
+    // The results row carries the computed beam quality.
+    s.add();
+    QCOMPARE(s.state().table.row(1).hvl1, s.state().dose.hvl1);
+    QCOMPARE(s.state().table.row(1).qualityIndex, bq.qualityIndex);
+
+    // The spectrum window follows each calculation while open.
+    QTest::mouseClick(q->spectrumButton(), Qt::LeftButton);
+    SpectrumWindow* w = s.main()->spectrumWindow();
+    QVERIFY(w && w->isVisible());
+    QVERIFY(w->view()->chart()->title().startsWith("100 kV"));
+    s.type("Text5", "70");
+    s.setExamPart("腹部正面");
+    s.calculate();
+    QVERIFY(w->view()->chart()->title().startsWith("70 kV"));
+    QVERIFY(!w->image().isNull());
+
+    // The depth-dose chart opens from the organ list.
+    s.main()->showDetails();
+    QTest::mouseClick(s.main()->organWindow()->findChild<QPushButton*>("DepthDoseButton"),
+                      Qt::LeftButton);
+    auto* dd = s.main()->organWindow()->findChild<ChartWindow*>("DepthDoseWindow");
+    QVERIFY(dd && dd->isVisible());
+    QVERIFY(dd->view()->chart()->series().size() > 3);
+    QVERIFY(dd->view()->chart()->title().contains("被写体厚 20 cm"));
+    s.type("Text23", "15");  // it follows the next run while open
+    s.calculate();
+    QVERIFY(dd->view()->chart()->title().contains("被写体厚 15 cm"));
+
+    // The report: one A4 page.
+    const QString pdf = s.tmp.filePath("report.pdf");
+    s.main()->saveReport(pdf);
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    QFile f(pdf);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(bytes.startsWith("%PDF"));
+    QCOMPARE(QString::fromLatin1(bytes).count(QRegularExpression("/Type\\s*/Page[^s]")), 1);
+    QVERIFY(bytes.contains("/MediaBox [0 0 595"));
+
+    // The group is emptied with the other result fields; a part without a level shows none.
+    QTest::mouseClick(s.button("Command6"), Qt::LeftButton);
+    QVERIFY(q->hvl1Label()->text().isEmpty());
+    QVERIFY(!q->reportButton()->isEnabled());
+    s.setExamPart("胸部側面");
+    s.calculate();
+    QCOMPARE(q->drlLabel()->text(), QString("---"));
+    QVERIFY(q->drlPercentLabel()->text().isEmpty());
+}
+
+void MainWindowTest::referenceLevelFileMissing() {
+    Session s;  // test data without the reference-level file: the doses are still computed
+    QVERIFY(s.started);
+    s.calculate();
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    QVERIFY(!s.main()->qualityPanel()->hvl1Label()->text().isEmpty());
+    QCOMPARE(s.main()->qualityPanel()->drlLabel()->text(), QString("---"));
+    QVERIFY(s.main()->findChild<QLabel*>("DrlItem")->text().contains("診断参考レベル.txt"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <cstdio>
@@ -24,6 +25,14 @@ void Save(QWidget* w, const QString& out, const QString& name) {
     QApplication::processEvents();
     w->grab().save(out + "/" + name + ".png");
     std::printf("%s/%s.png %dx%d\n", qPrintable(out), qPrintable(name), w->width(), w->height());
+}
+
+// The whole screen as the window manager shows it (only under a real X server such as Xvfb).
+void Root(const QString& out, const QString& name) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() != "xcb") return;
+    QTest::qWait(600);
+    QProcess::execute("import", {"-window", "root", out + "/" + name + ".png"});
+    std::printf("%s/%s.png (screen)\n", qPrintable(out), qPrintable(name));
 }
 
 }  // namespace
@@ -66,6 +75,24 @@ int main(int argc, char** argv) {
     button("Command3")->click();
     m->showDetails();
     Save(m->organWindow(), out, "organ-window");
+    m->organWindow()->hide();
+    m->move(0, 0);
+    Root(out, "screen-main-quality");
+    m->openSpectrum();
+    m->spectrumWindow()->move(60, 80);
+    Save(m->spectrumWindow(), out, "spectrum-window");
+    Root(out, "screen-spectrum");
+    m->spectrumWindow()->hide();
+    m->showDetails();
+    m->organWindow()->findChild<QPushButton*>("DepthDoseButton")->click();
+    if (auto* dd = m->organWindow()->findChild<QWidget*>("DepthDoseWindow")) {
+        dd->move(80, 60);
+        Save(dd, out, "depthdose-window");
+        Root(out, "screen-depthdose");
+        dd->hide();
+    }
+    m->organWindow()->hide();
+    m->saveReport(out + "/report.pdf");
     part->setEditText("胸部正面");
     line("Text5")->setText("120");
     line("Text6")->setText("320");
@@ -73,6 +100,7 @@ int main(int argc, char** argv) {
     line("Text8")->setText("200");
     line("Text9")->setText("180");
     button("Command2")->click();
+    Save(m, out, "main-chest-120kV");
     button("Command3")->click();
     m->openArbitraryFilter();
     m->filterDialog()->fileList()->setCurrentRow(1);

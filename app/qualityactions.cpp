@@ -1,0 +1,72 @@
+// The main window's beam-quality group: computing and showing the beam quality and the
+// reference level after each calculation, the spectrum window and the one-page report.
+#include <QDateTime>
+#include <QFileDialog>
+
+#include "app/common/messenger.h"
+#include "app/mainwindow.h"
+#include "app/qualitypanel.h"
+#include "app/report.h"
+#include "app/spectrumwindow.h"
+#include "engine/beamquality.h"
+#include "engine/drl.h"
+
+#ifndef DOVEX_VERSION
+#define DOVEX_VERSION "0"
+#endif
+
+namespace dovex::app {
+
+void MainWindow::showBeamQuality() {
+    AppState& s = state_;
+    s.quality = ComputeBeamQuality(s.spectrum, s.tables, s.conditions.tubeVoltage);
+    StoreBeamQuality(s.quality, s.dose);
+    s.drl =
+        CompareWithDrl(s.drlTable, s.conditions.examPart, s.conditions.tubeVoltage, s.dose.esdAir);
+    quality_->showQuality(s.quality);
+    quality_->showDrl(s.drl, QString::fromStdString(s.drlProblem));
+    // An open spectrum window follows every calculation.
+    if (spectrumWin_ && spectrumWin_->isVisible())
+        spectrumWin_->setSpectrum(s.spectrum, s.conditions, s.quality);
+}
+
+void MainWindow::openSpectrum() {
+    if (!spectrumWin_) spectrumWin_ = new SpectrumWindow(this);
+    spectrumWin_->setSpectrum(state_.spectrum, state_.conditions, state_.quality);
+    spectrumWin_->show();
+    spectrumWin_->raise();
+}
+
+void MainWindow::saveReport(const QString& chosen) {
+    QString path = chosen;
+    if (path.isEmpty()) {
+        path = QFileDialog::getSaveFileName(this, QStringLiteral("レポート保存 (PDF)"),
+                                            QStringLiteral("dovex-report.pdf"),
+                                            QStringLiteral("PDF (*.pdf)"));
+        if (path.isEmpty()) return;
+        if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+            path += QStringLiteral(".pdf");
+    }
+    const AppState& s = state_;
+    ReportInputs in;
+    in.conditions = s.conditions;
+    in.spectrum = s.spectrum;
+    in.dose = s.dose;
+    in.quality = s.quality;
+    in.drl = s.drl;
+    if (s.dose.effectiveDose > 0) {
+        in.organLines = s.estimator.organTableLines();
+        in.depthDose = s.estimator.depthDosePlot();
+    }
+    in.userName = QString::fromStdString(s.userName);
+    in.version = QStringLiteral(DOVEX_VERSION);
+    in.when = QDateTime::currentDateTime();
+    QString error;
+    if (!WriteReportPdf(path, in, &error)) {
+        ui::messenger().beep();
+        ui::messenger().show(this, QStringLiteral("　レポートを保存できませんでした：") + error,
+                             ui::Icon::Exclamation);
+    }
+}
+
+}  // namespace dovex::app

@@ -1,0 +1,206 @@
+#include "app/report.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QGraphicsScene>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
+#include <QtCharts/QChart>
+#include <memory>
+
+#include "app/common/fonts.h"
+#include "app/depthdosewindow.h"
+#include "app/qualitypanel.h"
+#include "app/spectrumwindow.h"
+#include "engine/numtext.h"
+
+namespace dovex::app {
+namespace {
+
+QString Esc(const QString& s) { return s.toHtmlEscaped(); }
+QString Esc(const std::string& s) { return QString::fromStdString(s).toHtmlEscaped(); }
+QString Num(double v, const char* pattern) { return QualityText(v, pattern); }
+// A condition as the user typed it: the shortest decimal text.
+QString Plain(double v) { return QString::fromStdString(PlainNumber(v)); }
+
+struct Rows {
+    QString html;
+    void add(const QString& caption, const QString& value, const QString& unit = {}) {
+        html += QStringLiteral("<tr><td>") + caption + QStringLiteral("</td><td align=right>") +
+                value + QStringLiteral("</td><td>") + unit + QStringLiteral("</td></tr>");
+    }
+    void heading(const QString& text) {
+        html += QStringLiteral("<tr><td colspan=3 class=h>") + text + QStringLiteral("</td></tr>");
+    }
+};
+
+QString RectificationText(int r) {
+    switch (r) {
+        case 1:
+            return QStringLiteral("定電圧・インバータ");
+        case 2:
+            return QStringLiteral("三相12ピーク");
+        case 3:
+            return QStringLiteral("単相全波");
+    }
+    return QStringLiteral("-");
+}
+
+// Draws a chart into `target` of the painter's device, as vector graphics.
+void DrawChart(QPainter& painter, QChart* chart, const QRectF& target) {
+    QGraphicsScene scene;
+    scene.addItem(chart);  // the scene owns the chart from here
+    const QSizeF size(480, 380);
+    chart->resize(size);
+    scene.setSceneRect(QRectF(QPointF(0, 0), size));
+    scene.render(&painter, target, scene.sceneRect(), Qt::KeepAspectRatio);
+}
+
+}  // namespace
+
+QString ReportHtml(const ReportInputs& in) {
+    const ExposureConditions& c = in.conditions;
+    const DoseResult& d = in.dose;
+    QString h = QStringLiteral(
+        "<style>td{padding:0 4px;} td.h{color:#003c78;font-weight:bold;padding-top:4px;}"
+        "h1{font-size:15pt;margin:0;} .small{font-size:7pt;}</style>");
+    h += QStringLiteral("<h1>診断Ｘ線 入射表面線量 計算レポート</h1>");
+    h += QStringLiteral("<p>") + Esc(in.when.toString(QStringLiteral("yyyy-MM-dd HH:mm"))) +
+         QStringLiteral("　使用者：") +
+         Esc(in.userName.isEmpty() ? QStringLiteral("-") : in.userName) +
+         QStringLiteral("　Dovex ") + Esc(in.version) + QStringLiteral("</p>");
+
+    Rows cond;
+    cond.heading(QStringLiteral("照射 (撮影) 条件"));
+    cond.add(QStringLiteral("撮影部位"), Esc(c.examPart));
+    cond.add(QStringLiteral("管電圧"), Plain(c.tubeVoltage), QStringLiteral("kV"));
+    cond.add(QStringLiteral("管電流"), Plain(c.tubeCurrent), QStringLiteral("mA"));
+    cond.add(QStringLiteral("照射時間"), Plain(c.exposureTime), QStringLiteral("s"));
+    cond.add(QStringLiteral("整流方式"), RectificationText(c.rectification));
+    cond.add(QStringLiteral("ターゲット角度"), Plain(c.targetAngle), QStringLiteral("度"));
+    cond.add(QStringLiteral("固有フィルタ (Al 当量)"), Plain(10 * c.inherentFilter),
+             QStringLiteral("mm"));
+    cond.add(QStringLiteral("付加フィルタ (Al)"), Plain(10 * c.addedAl), QStringLiteral("mm"));
+    cond.add(QStringLiteral("付加フィルタ (Cu)"), Plain(10 * c.addedCu), QStringLiteral("mm"));
+    if (!c.arbitraryFilterName.empty())
+        cond.add(QStringLiteral("任意フィルタ ") + Esc(c.arbitraryFilterName),
+                 Plain(10 * c.arbitraryFilterThickness), QStringLiteral("mm"));
+    cond.add(QStringLiteral("焦点-受像器間距離"), Plain(c.ffd), QStringLiteral("cm"));
+    cond.add(QStringLiteral("焦点-入射表面間距離"), Plain(c.fsd), QStringLiteral("cm"));
+    cond.add(QStringLiteral("被写体厚"), Plain(c.subjectThickness), QStringLiteral("cm"));
+    cond.add(QStringLiteral("照射野 (受像面)"),
+             c.fieldShape == 2
+                 ? QStringLiteral("直径 ") + Num(c.fieldLong, "#0.0")
+                 : Num(c.fieldLong, "#0.0") + QStringLiteral(" × ") + Num(c.fieldShort, "#0.0"),
+             QStringLiteral("cm"));
+    cond.add(QStringLiteral("後方散乱ファントム"),
+             c.phantom == 1 ? QStringLiteral("頭部") : QStringLiteral("頭部以外"));
+    cond.add(QStringLiteral("照射線量 at 1 m") +
+                 (c.exposureSource == 1 ? QStringLiteral(" (実測)") : QString()),
+             Num(c.exposureAt1m, "0.00E+0"), QStringLiteral("C/kg"));
+
+    Rows res;
+    res.heading(QStringLiteral("計算結果"));
+    res.add(QStringLiteral("後方散乱係数 軟部組織 / 皮膚 / 空気"),
+            Num(d.bsfSoft, "#0.000") + QStringLiteral(" / ") + Num(d.bsfSkin, "#0.000") +
+                QStringLiteral(" / ") + Num(d.bsfAir, "#0.000"));
+    res.add(QStringLiteral("変換係数 軟部組織 / 皮膚"),
+            Num(d.convSoft, "#00.00") + QStringLiteral(" / ") + Num(d.convSkin, "#00.00"),
+            QStringLiteral("Gy/C/kg"));
+    res.add(QStringLiteral("入射表面線量 軟部組織"), Num(d.esdSoft, "#0.00"),
+            QStringLiteral("mGy"));
+    res.add(QStringLiteral("入射表面線量 皮膚組織"), Num(d.esdSkin, "#0.00"),
+            QStringLiteral("mGy"));
+    res.add(QStringLiteral("入射表面線量 空気カーマ"), Num(d.esdAir, "#0.00"),
+            QStringLiteral("mGy"));
+    res.add(QStringLiteral("実効線量"),
+            d.effectiveDose > 0 ? Num(d.effectiveDose, "##0.000") : QStringLiteral("---"),
+            QStringLiteral("mSv"));
+    res.heading(QStringLiteral("線質"));
+    const BeamQuality& q = in.quality;
+    res.add(QStringLiteral("第１半価層 / 第２半価層"),
+            Num(q.hvl1MmAl, "#0.000") + QStringLiteral(" / ") + Num(q.hvl2MmAl, "#0.000"),
+            QStringLiteral("mmAl"));
+    res.add(QStringLiteral("均等度 (HVL1/HVL2)"), Num(q.homogeneity, "0.000"));
+    res.add(QStringLiteral("平均エネルギー (フルエンス)"), Num(q.meanEnergyKeV, "#0.0"),
+            QStringLiteral("keV"));
+    res.add(QStringLiteral("実効エネルギー"), Num(q.effectiveEnergyKeV, "#0.0"),
+            QStringLiteral("keV"));
+    res.add(QStringLiteral("線質指標 QI"), Num(q.qualityIndex, "0.000"));
+    res.heading(QStringLiteral("診断参考レベル (DRLs 2020)"));
+    if (in.drl.hasLevel) {
+        res.add(Esc(in.drl.item), Plain(in.drl.valueMGy), QStringLiteral("mGy"));
+        QString pct = DrlPercentText(in.drl);
+        if (in.drl.exceeds())
+            pct = QStringLiteral("<b><font color=#c00000>") + pct + QStringLiteral("</font></b>");
+        res.add(QStringLiteral("入射表面線量 (空気カーマ) / DRL"), pct);
+    } else {
+        res.add(Esc(c.examPart) + QStringLiteral("：DRL なし"), QString());
+    }
+
+    h += QStringLiteral("<table width=100%><tr><td valign=top width=48%><table>") + cond.html +
+         QStringLiteral("</table></td><td valign=top><table>") + res.html +
+         QStringLiteral("</table></td></tr></table>");
+
+    if (!in.organLines.empty()) {
+        h += QStringLiteral(
+            "<p style='color:#003c78;font-weight:bold;margin-top:4px;'>"
+            "臓器線量と実効線量</p><table class=small><tr><td valign=top><pre>");
+        const std::size_t half = (in.organLines.size() + 1) / 2;
+        for (std::size_t i = 0; i < in.organLines.size(); ++i) {
+            if (i == half) h += QStringLiteral("</pre></td><td valign=top><pre>");
+            h += Esc(in.organLines[i]) + QStringLiteral("\n");
+        }
+        h += QStringLiteral("</pre></td></tr></table>");
+    }
+    return h;
+}
+
+bool WriteReportPdf(const QString& path, const ReportInputs& in, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    {
+        QPdfWriter pdf(&file);
+        pdf.setResolution(300);
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
+        pdf.setTitle(QStringLiteral("計算レポート"));
+        pdf.setCreator(QStringLiteral("Dovex ") + in.version);
+        QPainter painter(&pdf);
+        const QRectF page(QPointF(0, 0), QSizeF(pdf.width(), pdf.height()));
+
+        QTextDocument doc;
+        doc.documentLayout()->setPaintDevice(&pdf);
+        doc.setDefaultFont(ui::MappedFont(ui::kFontMeiryo, 8));
+        doc.setDocumentMargin(0);
+        doc.setHtml(ReportHtml(in));
+        doc.setTextWidth(page.width());
+        doc.drawContents(&painter);
+        const double textHeight = doc.size().height();
+
+        // The two charts side by side in the rest of the page.
+        const double gap = page.width() * 0.02;
+        const double w = (page.width() - gap) / 2;
+        const double h = std::min(w * 380 / 480, page.height() - textHeight - gap);
+        const double top = textHeight + gap;
+        if (h > 0) {
+            DrawChart(painter, MakeSpectrumChart(in.spectrum, in.conditions, in.quality),
+                      QRectF(0, top, w, h));
+            DrawChart(painter, MakeDepthDoseChart(in.depthDose), QRectF(w + gap, top, w, h));
+        }
+        painter.end();
+    }
+    if (!file.commit()) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace dovex::app

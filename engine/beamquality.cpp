@@ -1,0 +1,126 @@
+#include "engine/beamquality.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "engine/error.h"
+
+namespace dovex {
+namespace {
+
+// Bins below 2 keV lie under the K edge of aluminium (1.56 keV); the effective energy is sought
+// above it, where the coefficient falls steadily with energy.
+constexpr long kFirstBinAboveAlEdge = 4;
+
+// Air kerma behind t cm of Al and its derivative with respect to t, from the kerma per bin.
+struct Kerma {
+    double value = 0, slope = 0;
+};
+
+Kerma KermaBehind(const XraySpectrum& s, const PhysicsTables& t, double alCm) {
+    Kerma k;
+    for (long i = 2; i <= 300; ++i) {
+        const double a = s.airKerma[i];
+        if (!(a > 0)) continue;
+        const double mu = t.att.muAl[i];
+        const double w = a * std::exp(-mu * alCm);
+        k.value += w;
+        k.slope -= mu * w;
+    }
+    return k;
+}
+
+double TotalKerma(const XraySpectrum& s) {
+    double sum = 0;
+    for (long i = 2; i <= 300; ++i) {
+        const double a = s.airKerma[i];
+        if (!std::isfinite(a) || a < 0) throw CalcError("air-kerma spectrum holds invalid values");
+        sum += a;
+    }
+    if (!(sum > 0) || !std::isfinite(sum)) throw CalcError("air-kerma spectrum is empty");
+    return sum;
+}
+
+}  // namespace
+
+double AluminiumTransmission(const XraySpectrum& s, const PhysicsTables& t, double alCm) {
+    return KermaBehind(s, t, alCm).value / TotalKerma(s);
+}
+
+double AluminiumThicknessForTransmission(const XraySpectrum& s, const PhysicsTables& t,
+                                         double fraction) {
+    if (!(fraction > 0 && fraction < 1)) throw CalcError("transmission must lie between 0 and 1");
+    const double target = std::log(fraction * TotalKerma(s));
+    // ln K(t) is convex and falling in t (a log-sum of exponentials): Newton's method started on
+    // the thin side approaches the root from below without overshooting, quadratically.
+    double x = 0;
+    for (int iter = 0; iter < 200; ++iter) {
+        const Kerma k = KermaBehind(s, t, x);
+        if (!(k.value > 0) || !(k.slope < 0))
+            throw CalcError("aluminium does not attenuate this spectrum");
+        const double f = std::log(k.value) - target;
+        const double step = -f / (k.slope / k.value);
+        if (!std::isfinite(step)) throw CalcError("half-value layer did not converge");
+        x += step;
+        if (std::abs(step) <= 1e-13 * std::max(1.0, x)) return x;
+    }
+    throw CalcError("half-value layer did not converge");
+}
+
+double EnergyOfAluminiumAttenuation(const PhysicsTables& t, double muPerCm) {
+    if (!(muPerCm > 0) || !std::isfinite(muPerCm))
+        throw CalcError("attenuation coefficient must be positive");
+    for (long i = kFirstBinAboveAlEdge; i < 300; ++i) {
+        const double m1 = t.att.muAl[i], m2 = t.att.muAl[i + 1];
+        if (!(m1 > 0) || !(m2 > 0)) continue;
+        const bool between = (m1 >= muPerCm && muPerCm >= m2) || (m1 <= muPerCm && muPerCm <= m2);
+        if (!between) continue;
+        const double e1 = FineEnergy(i), e2 = FineEnergy(i + 1);
+        if (m1 == m2) return e1;
+        const double f = std::log(muPerCm / m1) / std::log(m2 / m1);
+        return std::exp(std::log(e1) + f * std::log(e2 / e1));
+    }
+    throw CalcError("no energy of the attenuation table has this aluminium coefficient");
+}
+
+BeamQuality ComputeBeamQuality(const XraySpectrum& s, const PhysicsTables& t,
+                               double tubeVoltageKv) {
+    if (!(tubeVoltageKv > 0) || !std::isfinite(tubeVoltageKv))
+        throw CalcError("tube voltage must be above 0 kV");
+    BeamQuality q;
+    const double half = AluminiumThicknessForTransmission(s, t, 0.5);
+    const double quarter = AluminiumThicknessForTransmission(s, t, 0.25);
+    q.hvl1MmAl = 10 * half;
+    q.hvl2MmAl = 10 * (quarter - half);
+    q.homogeneity = q.hvl2MmAl > 0 ? q.hvl1MmAl / q.hvl2MmAl : 0;
+
+    double n = 0, ne = 0;
+    for (long i = 2; i <= 300; ++i) {
+        n += s.fluence[i];
+        ne += s.fluence[i] * FineEnergy(i);
+    }
+    if (!(n > 0) || !std::isfinite(ne)) throw CalcError("photon fluence spectrum is empty");
+    q.meanEnergyKeV = ne / n;
+
+    q.effectiveEnergyKeV = EnergyOfAluminiumAttenuation(t, std::log(2.0) / half);
+    q.qualityIndex = q.effectiveEnergyKeV / tubeVoltageKv;
+    return q;
+}
+
+void StoreBeamQuality(const BeamQuality& q, DoseResult& d) {
+    d.hvl1 = q.hvl1MmAl / 10;
+    d.hvl2 = q.hvl2MmAl / 10;
+    d.effectiveEnergy = q.effectiveEnergyKeV;
+    d.qualityIndex = q.qualityIndex;
+}
+
+void to_json(nlohmann::json& j, const BeamQuality& q) {
+    j = nlohmann::json{{"hvl1MmAl", q.hvl1MmAl},
+                       {"hvl2MmAl", q.hvl2MmAl},
+                       {"homogeneity", q.homogeneity},
+                       {"meanEnergyKeV", q.meanEnergyKeV},
+                       {"effectiveEnergyKeV", q.effectiveEnergyKeV},
+                       {"qualityIndex", q.qualityIndex}};
+}
+
+}  // namespace dovex

@@ -1,0 +1,117 @@
+#include "engine/drl.h"
+
+#include <charconv>
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "engine/error.h"
+#include "engine/textio.h"
+
+namespace dovex {
+namespace {
+
+std::vector<std::string> SplitCommas(const std::string& line) {
+    std::vector<std::string> out(1);
+    for (char ch : line) {
+        if (ch == ',')
+            out.emplace_back();
+        else
+            out.back() += ch;
+    }
+    return out;
+}
+
+std::optional<double> ParseNumber(const std::string& s) {
+    double v = 0;
+    const char* end = s.data() + s.size();
+    const auto r = std::from_chars(s.data(), end, v);
+    if (r.ec != std::errc() || r.ptr != end) return std::nullopt;
+    return v;
+}
+
+std::string Trim(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    const auto e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+DrlTable ParseDrlTable(const std::string& bytes, const std::string& fileName) {
+    DrlTable t;
+    std::size_t lineNo = 0;
+    for (const std::string& raw : SplitLines(bytes)) {
+        ++lineNo;
+        const std::string where = "line " + std::to_string(lineNo) + ": ";
+        std::string line;
+        try {
+            line = Cp932ToUtf8(raw);
+        } catch (const std::exception&) {
+            throw DataFileError(fileName, where + "not valid Shift-JIS text");
+        }
+        if (Trim(line).empty()) continue;
+        if (line[0] == '#') {
+            t.header.push_back(Trim(line.substr(1)));
+            continue;
+        }
+        const std::vector<std::string> f = SplitCommas(line);
+        if (f.size() != 5)
+            throw DataFileError(fileName, where + "expected 5 comma-separated fields, found " +
+                                              std::to_string(f.size()));
+        DrlEntry e;
+        e.examPart = Trim(f[0]);
+        if (e.examPart.empty()) throw DataFileError(fileName, where + "no exam part");
+        auto number = [&](const std::string& text, const char* what, double open) {
+            const std::string s = Trim(text);
+            if (s.empty()) return open;
+            const auto v = ParseNumber(s);
+            if (!v || !std::isfinite(*v) || *v < 0)
+                throw DataFileError(fileName, where + what + " \"" + s + "\" is not a number >= 0");
+            return *v;
+        };
+        e.kvFrom = number(f[1], "lower tube voltage", 0);
+        e.kvBelow = number(f[2], "upper tube voltage", std::numeric_limits<double>::infinity());
+        if (!(e.kvFrom < e.kvBelow))
+            throw DataFileError(fileName, where + "empty tube-voltage range");
+        e.valueMGy = number(f[3], "reference level", 0);
+        e.item = Trim(f[4]);
+        t.entries.push_back(std::move(e));
+    }
+    if (t.entries.empty()) throw DataFileError(fileName, "no reference levels");
+    return t;
+}
+
+DrlTable ReadDrlTable(const std::filesystem::path& file) {
+    const std::string name = file.filename().string();
+    return ParseDrlTable(ReadFileBytes(file, name, 1u << 20), name);
+}
+
+DrlComparison CompareWithDrl(const DrlTable& table, const std::string& examPart, double kv,
+                             double esdMGy) {
+    DrlComparison c;
+    c.examPart = examPart;
+    c.esdMGy = esdMGy;
+    for (const DrlEntry& e : table.entries) {
+        if (e.examPart != examPart || !(kv >= e.kvFrom && kv < e.kvBelow)) continue;
+        c.item = e.item;
+        if (e.valueMGy > 0 && std::isfinite(esdMGy) && esdMGy >= 0) {
+            c.hasLevel = true;
+            c.valueMGy = e.valueMGy;
+            c.percent = 100 * esdMGy / e.valueMGy;
+        }
+        break;
+    }
+    return c;
+}
+
+void to_json(nlohmann::json& j, const DrlComparison& c) {
+    if (!c.hasLevel) {
+        j = nullptr;
+        return;
+    }
+    j = nlohmann::json{{"valueMGy", c.valueMGy}, {"quantity", c.quantity}, {"percent", c.percent}};
+}
+
+}  // namespace dovex
