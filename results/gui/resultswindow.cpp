@@ -13,6 +13,7 @@
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
+#include "app/common/enterkey.h"
 #include "app/common/fonts.h"
 #include "app/common/messenger.h"
 #include "results/gui/datadialogs.h"
@@ -93,6 +94,7 @@ ResultsWindow::ResultsWindow(ResultsContext& ctx, QWidget* parent)
     v->addWidget(surface_, 1);
     v->addLayout(bottom);
     resize(1200, 720);
+    EnterPressesFocusedButtons(this);
 
     connect(totals_, &QPushButton::clicked, this, &ResultsWindow::totalsCommand);
     connect(save, &QPushButton::clicked, this, &ResultsWindow::saveCommand);
