@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -85,6 +86,17 @@ QRadioButton* Option(QWidget* parent, const char* name, const QString& caption) 
     r->setObjectName(name);
     return r;
 }
+
+// The conditions and results. They ask for their whole size, but scroll on a screen too small
+// to show them whole, so that the command row below them always stays in view.
+class BodyArea : public QScrollArea {
+  public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        const int f = 2 * frameWidth();
+        return (widget() ? widget()->sizeHint() : QSize()) + QSize(f, f);
+    }
+};
 
 }  // namespace
 
@@ -328,13 +340,19 @@ void MainWindow::buildUi() {
     commands->addSpacing(16);
     commands->addWidget(command1_, 1);
 
-    auto* body = new QHBoxLayout;
+    auto* bodyWidget = new QWidget;
+    auto* body = new QHBoxLayout(bodyWidget);
+    body->setContentsMargins(0, 0, 0, 0);
     body->addWidget(cond, 3);
     body->addWidget(res, 2);
+    auto* bodyArea = new BodyArea(this);
+    bodyArea->setFrameShape(QFrame::NoFrame);
+    bodyArea->setWidgetResizable(true);
+    bodyArea->setWidget(bodyWidget);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(head);
     outer->addWidget(command8_);
-    outer->addLayout(body, 1);
+    outer->addWidget(bodyArea, 1);
     outer->addLayout(commands);
 
     // Tab order: the target angle first, then down the conditions as the Enter chain goes.
@@ -799,6 +817,10 @@ void MainWindow::resetAfterPrint() {
     state_.filter.on = 0;
     selectDefaultOutput();
 }
+
+void MainWindow::currentReplacedByRow() { command3_->setEnabled(false); }
+
+QRect MainWindow::commandRow() const { return command2_->geometry().united(command1_->geometry()); }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
     emit exitRequested(true);

@@ -90,7 +90,7 @@ OrganListWindow::OrganListWindow(OrganRows& rows, QWidget* parent)
     : QWidget(parent, Qt::Window), rows_(rows) {
     setWindowTitle(QStringLiteral("Effective Dose"));
     setFont(MappedFont(kFontMeiryo, 10));
-    EnterPressesFocusedButtons(this);
+    ui::EnterPressesFocusedButtons(this);
 
     auto* heading = new QLabel(QStringLiteral("実効線量の概算 (参考データ) "), this);
     heading->setObjectName("Label60");

@@ -165,6 +165,8 @@ bool ResultsWindow::appendCurrent(const ExposureConditions& c, const DoseResult&
     }
     for (const PlacedText& item : SurfaceRowTexts(MakeResultRow(c, d, s, t.row(n)), n))
         surface_->drawText(item, kFontMeiryo, kTablePt, ButtonTextColor());
+    // A window closed by its close box comes back with the row just kept.
+    if (!isVisible()) show();
     if (AppendCurrentResult(t, c, d, s) == AppendOutcome::StoredAndFull) {
         Messenger& m = messenger();
         m.beep();
@@ -310,6 +312,7 @@ void ResultsWindow::closeEvent(QCloseEvent* e) {
     // opened again.
     hide();
     e->ignore();
+    emit closedByCloseBox();
 }
 
 }  // namespace dovex::ui
