@@ -95,9 +95,11 @@ void Application::placeWindows() {
     if (const QWindow* w = results_->windowHandle();
         w && w->isVisible() && !w->frameMargins().isNull())
         frame = w->frameMargins();
-    main_->layout()->activate();
     const QSize mainNatural = main_->sizeHint().expandedTo(main_->minimumSizeHint());
     main_->resize(mainNatural);
+    // Lay the window out at that size now (a hidden window would wait until it is shown), to
+    // learn where its command row lies.
+    main_->layout()->invalidate();
     main_->layout()->activate();
     const WindowPlan plan =
         PlanWindows(screen->availableGeometry(), frame, mainNatural, main_->commandRow(),

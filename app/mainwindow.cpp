@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -91,10 +93,17 @@ QRadioButton* Option(QWidget* parent, const char* name, const QString& caption) 
 // to show them whole, so that the command row below them always stays in view.
 class BodyArea : public QScrollArea {
   public:
-    using QScrollArea::QScrollArea;
+    explicit BodyArea(QWidget* parent) : QScrollArea(parent) {
+        // The field that gets the keyboard, as the Enter chain moves it, is scrolled into view.
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (now && widget() && widget()->isAncestorOf(now)) ensureWidgetVisible(now);
+        });
+    }
+    // The whole contents, and room for the scroll bar that a short screen adds beside them.
     QSize sizeHint() const override {
         const int f = 2 * frameWidth();
-        return (widget() ? widget()->sizeHint() : QSize()) + QSize(f, f);
+        const int bar = verticalScrollBar()->sizeHint().width();
+        return (widget() ? widget()->sizeHint() : QSize()) + QSize(f + bar, f);
     }
 };
 
