@@ -21,24 +21,28 @@ Application::Application(std::filesystem::path dataDir) : dataDir_(std::move(dat
 
 Application::~Application() { delete main_.data(); }
 
-QString DataFileMessage(const QString& file, const QString& reason) {
+QString DataFileMessage(const QString& file, const QString& reason, bool ending) {
     return QStringLiteral("　データファイルを読み込めません：") + file + QStringLiteral("　\n") +
-           reason + QStringLiteral("\nプログラムを終了します。");
+           reason +
+           (ending ? QStringLiteral("\nプログラムを終了します。")
+                   : QStringLiteral("\n前に読み込んだデータで続けます。"));
 }
 
-bool Application::loadState() {
+bool Application::loadState(bool starting) {
     auto s = std::make_unique<AppState>(dataDir_);
     try {
         LoadStartupData(*s);
     } catch (const DataFileError& e) {
         ui::messenger().beep();
-        ui::messenger().show(
-            nullptr, DataFileMessage(QString::fromStdString(e.file()), QString::fromUtf8(e.what())),
-            ui::Icon::Exclamation);
+        ui::messenger().show(nullptr,
+                             DataFileMessage(QString::fromStdString(e.file()),
+                                             QString::fromUtf8(e.what()), starting),
+                             ui::Icon::Exclamation);
         return false;
     } catch (const std::exception& e) {
         ui::messenger().beep();
-        ui::messenger().show(nullptr, DataFileMessage(QString(), QString::fromUtf8(e.what())),
+        ui::messenger().show(nullptr,
+                             DataFileMessage(QString(), QString::fromUtf8(e.what()), starting),
                              ui::Icon::Exclamation);
         return false;
     }
@@ -118,6 +122,7 @@ void Application::placeWindows() {
         results_->move(plan.results.topLeft());
     }
 }
+
 void Application::confirmExit() {
     // Ending the program closes every window; the main window's close box must not ask again.
     // All windows close at once; none may veto or ask again (a window that ignores its close
@@ -158,7 +163,7 @@ void Application::exitDeclined() {
     exit_->hide();
     delete main_.data();
     const ResultsTable rows = state_->table;
-    loadState();
+    loadState(false);
     state_->table = rows;
     openMainWindow();
 }

@@ -50,7 +50,8 @@ class Application : public QObject, public ui::ResultsContext {
     void quitRequested();
 
   private:
-    bool loadState();
+    // Reads every data file into a new state; on failure reports it and keeps the old state.
+    bool loadState(bool starting = true);
     void openMainWindow();
     void placeWindows();
     bool anyWindowShown() const;
@@ -89,7 +90,8 @@ WindowPlan PlanWindows(const QRect& area, const QMargins& frame, const QSize& ma
 QString ResolveDataDir(const QStringList& arguments, const QString& environmentValue,
                        const QString& builtIn);
 
-// The start-up failure message for a data file.
-QString DataFileMessage(const QString& file, const QString& reason);
+// The failure message for a data file: at start-up the program then ends (`ending`); when the
+// main window is loaded anew it goes on with the data read before.
+QString DataFileMessage(const QString& file, const QString& reason, bool ending = true);
 
 }  // namespace dovex::app

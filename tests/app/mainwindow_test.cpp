@@ -173,6 +173,7 @@ class MainWindowTest : public QObject {
     void exitDeclinedKeepsEverything();
     void exitByCloseBoxReloads();
     void neverWithoutAWindow();
+    void reloadWithADamagedFolderGoesOn();
     void addAfterReadingAFile();
     void exitConfirmed();
     void effectiveDosePrompt();
@@ -973,6 +974,24 @@ void MainWindowTest::neverWithoutAWindow() {
     s.add();
     QVERIFY(s.results()->isVisible());
     QCOMPARE(s.state().table.count(), 2);
+}
+
+void MainWindowTest::reloadWithADamagedFolderGoesOn() {
+    // A data file removed while the program runs: the main window loaded anew says so and goes
+    // on with the data read at start-up; the unsaved row is not lost.
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();
+    s.add();
+    fs::remove(s.dir / "Att_coeff2020.dat");
+    s.main()->close();
+    QTest::mouseClick(s.app->exitDialog()->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QVERIFY(s.rec.last().contains("Att_coeff2020.dat"));
+    QVERIFY(s.rec.last().endsWith("前に読み込んだデータで続けます。"));
+    QTRY_VERIFY(s.main() && s.main()->isVisible());
+    QCOMPARE(s.state().table.count(), 1);
+    s.calculate();
+    QVERIFY(!s.label("Label73")->text().isEmpty());
 }
 
 void MainWindowTest::addAfterReadingAFile() {
