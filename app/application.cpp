@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QStringList>
+#include <QWindow>
 #include <algorithm>
 #include <exception>
 
@@ -19,24 +21,28 @@ Application::Application(std::filesystem::path dataDir) : dataDir_(std::move(dat
 
 Application::~Application() { delete main_.data(); }
 
-QString DataFileMessage(const QString& file, const QString& reason) {
+QString DataFileMessage(const QString& file, const QString& reason, bool ending) {
     return QStringLiteral("　データファイルを読み込めません：") + file + QStringLiteral("　\n") +
-           reason + QStringLiteral("\nプログラムを終了します。");
+           reason +
+           (ending ? QStringLiteral("\nプログラムを終了します。")
+                   : QStringLiteral("\n前に読み込んだデータで続けます。"));
 }
 
-bool Application::loadState() {
+bool Application::loadState(bool starting) {
     auto s = std::make_unique<AppState>(dataDir_);
     try {
         LoadStartupData(*s);
     } catch (const DataFileError& e) {
         ui::messenger().beep();
-        ui::messenger().show(
-            nullptr, DataFileMessage(QString::fromStdString(e.file()), QString::fromUtf8(e.what())),
-            ui::Icon::Exclamation);
+        ui::messenger().show(nullptr,
+                             DataFileMessage(QString::fromStdString(e.file()),
+                                             QString::fromUtf8(e.what()), starting),
+                             ui::Icon::Exclamation);
         return false;
     } catch (const std::exception& e) {
         ui::messenger().beep();
-        ui::messenger().show(nullptr, DataFileMessage(QString(), QString::fromUtf8(e.what())),
+        ui::messenger().show(nullptr,
+                             DataFileMessage(QString(), QString::fromUtf8(e.what()), starting),
                              ui::Icon::Exclamation);
         return false;
     }
@@ -46,11 +52,23 @@ bool Application::loadState() {
 
 bool Application::start() {
     if (!loadState()) return false;
-    if (!results_) results_ = std::make_unique<ui::ResultsWindow>(*this);
+    if (!results_) {
+        results_ = std::make_unique<ui::ResultsWindow>(*this);
+        // The program never runs on without a window: closing the results table window while
+        // the main window is closed asks whether to end.
+        connect(results_.get(), &ui::ResultsWindow::closedByCloseBox, this, [this] {
+            if (!anyWindowShown()) exit_->present();
+        });
+    }
     if (!exit_) {
         exit_ = std::make_unique<ui::ExitDialog>();
         connect(exit_.get(), &ui::ExitDialog::exitConfirmed, this, [this] { confirmExit(); });
         connect(exit_.get(), &ui::ExitDialog::exitDeclined, this, [this] { exitDeclined(); });
+        // Closing the confirmation by its close box only closes it, unless no other window is
+        // left: then it means "do not end", and the main window comes back.
+        connect(exit_.get(), &ui::ExitDialog::closedByCloseBox, this, [this] {
+            if (!quitting_ && !anyWindowShown()) exitDeclined();
+        });
     }
     openMainWindow();
     return true;
@@ -61,25 +79,48 @@ void Application::openMainWindow() {
     connect(main_, &MainWindow::exitRequested, this,
             [this](bool byCloseBox) { showExitConfirmation(byCloseBox); });
     main_->startup();
-    results_->resetForStartup();
+    // A table that holds rows keeps them, drawn as they were: they may not have been saved.
+    if (state_->table.empty()) results_->resetForStartup();
     results_->setUserNameLabel(QString::fromStdString(state_->userName));
-    if (!results_->isVisible() && !resultsPlaced_) {
-        // Beside the main window: the results table at the lower right of the screen, the main
-        // window at the upper left, so that both stay in reach.
-        resultsPlaced_ = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            const QSize size = results_->sizeHint().expandedTo(results_->size());
-            results_->move(std::max(area.left(), area.right() - size.width() - 20),
-                           std::max(area.top(), area.bottom() - size.height() - 40));
-            main_->move(area.topLeft() + QPoint(10, 10));
-        }
-    }
+    placeWindows();
     results_->show();
     main_->show();
     main_->raise();
     main_->activateWindow();
     mainClosed_ = false;
+}
+
+void Application::placeWindows() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    // The frames are known once a window has been shown; before that, a usual title bar and
+    // border.
+    QMargins frame(4, 28, 4, 4);
+    if (const QWindow* w = results_->windowHandle();
+        w && w->isVisible() && !w->frameMargins().isNull())
+        frame = w->frameMargins();
+    const QSize mainNatural = main_->sizeHint().expandedTo(main_->minimumSizeHint());
+    main_->resize(mainNatural);
+    // Lay the window out at that size now (a hidden window would wait until it is shown), to
+    // learn where its command row lies.
+    main_->layout()->invalidate();
+    main_->layout()->activate();
+    const WindowPlan plan =
+        PlanWindows(screen->availableGeometry(), frame, mainNatural, main_->commandRow(),
+                    results_->sizeHint().expandedTo(results_->size()));
+    const QSize inner(frame.left() + frame.right(), frame.top() + frame.bottom());
+    main_->resize(plan.main.size() - inner);
+    if (mainPlaced_) {
+        // A main window loaded anew comes back where the closed one was.
+        main_->move(mainPos_);
+    } else {
+        main_->move(plan.main.topLeft());
+    }
+    if (!resultsPlaced_) {
+        resultsPlaced_ = true;
+        results_->resize(plan.results.size() - inner);
+        results_->move(plan.results.topLeft());
+    }
 }
 
 void Application::confirmExit() {
@@ -93,8 +134,19 @@ void Application::confirmExit() {
 
 void Application::showExitConfirmation(bool byCloseBox) {
     if (quitting_) return;
-    if (byCloseBox) mainClosed_ = true;
+    if (byCloseBox) {
+        mainClosed_ = true;
+        if (main_) {
+            mainPos_ = main_->pos();
+            mainPlaced_ = true;
+        }
+    }
     exit_->present();
+}
+
+bool Application::anyWindowShown() const {
+    return (main_ && !mainClosed_ && main_->isVisible()) || results_->isVisible() ||
+           exit_->isVisible();
 }
 
 void Application::exitDeclined() {
@@ -104,12 +156,15 @@ void Application::exitDeclined() {
         main_->activateWindow();
         return;
     }
-    // The main window was closed: showing it loads it anew, which runs the whole start-up.
+    // The main window was closed: showing it loads it anew, which runs the whole start-up (data
+    // files, defaults, user name) but keeps the rows of the results table, which may not have
+    // been saved. When the data files can no longer be read, the message says so and the run
+    // goes on with the data read before.
+    exit_->hide();
     delete main_.data();
-    if (!loadState()) {
-        emit quitRequested();
-        return;
-    }
+    const ResultsTable rows = state_->table;
+    loadState(false);
+    state_->table = rows;
     openMainWindow();
 }
 
@@ -121,6 +176,7 @@ double& Application::airWOverE() { return state_->tables.airWOverE; }
 
 void Application::loadRowAsCurrent(const ResultRow& row) {
     LoadRowIntoCurrent(row, state_->conditions, state_->dose, state_->surface);
+    if (main_) main_->currentReplacedByRow();
 }
 
 void Application::resetMainAfterErase() {
@@ -132,13 +188,53 @@ void Application::resetMainAfterPrint() {
 }
 
 void Application::showMainWindow() {
-    if (!main_) {
+    if (!main_ || mainClosed_) {
         exitDeclined();
         return;
     }
     main_->show();
     main_->raise();
     main_->activateWindow();
+}
+
+WindowPlan PlanWindows(const QRect& area, const QMargins& frame, const QSize& mainNatural,
+                       const QRect& commandRow, const QSize& resultsNatural) {
+    const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
+    constexpr int kGap = 6;
+    WindowPlan plan;
+    plan.main = QRect(area.topLeft(), (mainNatural + extra).boundedTo(area.size()));
+    // How much of the main window's height its command row and what lies below it take.
+    const int below = std::max(0, mainNatural.height() - commandRow.top());
+    const int commandsTop = plan.main.bottom() - frame.bottom() - below;
+
+    // The results window keeps the shape of its natural size; below about 60 % of it the table
+    // is hard to read.
+    const double aspect = double(resultsNatural.height()) / std::max(1, resultsNatural.width());
+    const int readableWidth = resultsNatural.width() * 6 / 10;
+    const int readableHeight = resultsNatural.height() * 6 / 10;
+    auto fitted = [&](int maxWidth, int maxHeight) {
+        int w = std::min(resultsNatural.width(), maxWidth - extra.width());
+        int h = std::min(resultsNatural.height(), maxHeight - extra.height());
+        w = std::min(w, int(h / aspect));
+        h = std::min(h, int(w * aspect));
+        return QSize(w, h) + extra;
+    };
+
+    const int rightSpace = area.right() - plan.main.right() - kGap;
+    const int belowSpace = area.bottom() - plan.main.bottom() - kGap;
+    if (rightSpace - extra.width() >= readableWidth) {
+        const QSize s = fitted(rightSpace, area.height());
+        plan.results = QRect(QPoint(area.right() + 1 - s.width(), area.top()), s);
+    } else if (belowSpace - extra.height() >= readableHeight) {
+        const QSize s = fitted(area.width(), belowSpace);
+        plan.results =
+            QRect(QPoint(area.right() + 1 - s.width(), area.bottom() + 1 - s.height()), s);
+    } else {
+        // Over the main window's conditions and results, ending above its command row.
+        const QSize s = fitted(area.width(), commandsTop - kGap - area.top());
+        plan.results = QRect(QPoint(area.right() + 1 - s.width(), area.top()), s);
+    }
+    return plan;
 }
 
 QString ResolveDataDir(const QStringList& arguments, const QString& environmentValue,

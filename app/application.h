@@ -3,8 +3,10 @@
 // exit confirmation, and the start-up that ties them together. The main window may be closed by
 // its close box and loaded anew (which runs the whole start-up again); the results table window
 // and the exit confirmation live for the whole run.
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <filesystem>
 #include <memory>
 
@@ -48,8 +50,11 @@ class Application : public QObject, public ui::ResultsContext {
     void quitRequested();
 
   private:
-    bool loadState();
+    // Reads every data file into a new state; on failure reports it and keeps the old state.
+    bool loadState(bool starting = true);
     void openMainWindow();
+    void placeWindows();
+    bool anyWindowShown() const;
     void showExitConfirmation(bool byCloseBox);
     void confirmExit();
     void exitDeclined();
@@ -61,15 +66,32 @@ class Application : public QObject, public ui::ResultsContext {
     QPointer<MainWindow> main_;
     bool mainClosed_ = false;
     bool resultsPlaced_ = false;
+    bool mainPlaced_ = false;
+    QPoint mainPos_;
     bool quitting_ = false;
 };
+
+// Where the two windows go on a screen whose free area (without task bars) is `area`. All sizes
+// are of the windows' contents; `frame` is what the window manager adds around them. The main
+// window goes to the upper left at its natural size, or smaller (it scrolls) where the area is
+// smaller. The results table window goes beside or below it when there is room for a readable
+// table there, else over the main window but ending above its command row (`commandRow`, in the
+// main window's coordinates), so that the commands calculate, add, clear and exit stay in view.
+// The rectangles returned are the windows' outer frames.
+struct WindowPlan {
+    QRect main;
+    QRect results;
+};
+WindowPlan PlanWindows(const QRect& area, const QMargins& frame, const QSize& mainNatural,
+                       const QRect& commandRow, const QSize& resultsNatural);
 
 // The data folder: the value of "--data-dir DIR" or "--data-dir=DIR" among the arguments, else
 // the environment value (DOVEX_DATA_DIR) when not empty, else the folder built in.
 QString ResolveDataDir(const QStringList& arguments, const QString& environmentValue,
                        const QString& builtIn);
 
-// The start-up failure message for a data file.
-QString DataFileMessage(const QString& file, const QString& reason);
+// The failure message for a data file: at start-up the program then ends (`ending`); when the
+// main window is loaded anew it goes on with the data read before.
+QString DataFileMessage(const QString& file, const QString& reason, bool ending = true);
 
 }  // namespace dovex::app

@@ -19,7 +19,9 @@ int main(int argc, char** argv) {
     clock.start();
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dovex"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Dovex_SE"));
+    // No display name: the platform would append it to every window title, and the titles are
+    // the program's own texts. The program ends only through the exit confirmation.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     const QString dir = dovex::app::ResolveDataDir(QApplication::arguments(),
                                                    qEnvironmentVariable("DOVEX_DATA_DIR"),

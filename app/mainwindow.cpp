@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -13,6 +14,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -86,6 +89,24 @@ QRadioButton* Option(QWidget* parent, const char* name, const QString& caption) 
     r->setObjectName(name);
     return r;
 }
+
+// The conditions and results. They ask for their whole size, but scroll on a screen too small
+// to show them whole, so that the command row below them always stays in view.
+class BodyArea : public QScrollArea {
+  public:
+    explicit BodyArea(QWidget* parent) : QScrollArea(parent) {
+        // The field that gets the keyboard, as the Enter chain moves it, is scrolled into view.
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (now && widget() && widget()->isAncestorOf(now)) ensureWidgetVisible(now);
+        });
+    }
+    // The whole contents, and room for the scroll bar that a short screen adds beside them.
+    QSize sizeHint() const override {
+        const int f = 2 * frameWidth();
+        const int bar = verticalScrollBar()->sizeHint().width();
+        return (widget() ? widget()->sizeHint() : QSize()) + QSize(f + bar, f);
+    }
+};
 
 }  // namespace
 
@@ -333,13 +354,19 @@ void MainWindow::buildUi() {
     auto* resultColumn = new QVBoxLayout;
     resultColumn->addWidget(res, 1);
     resultColumn->addWidget(quality_);
-    auto* body = new QHBoxLayout;
+    auto* bodyWidget = new QWidget;
+    auto* body = new QHBoxLayout(bodyWidget);
+    body->setContentsMargins(0, 0, 0, 0);
     body->addWidget(cond, 3);
     body->addLayout(resultColumn, 2);
+    auto* bodyArea = new BodyArea(this);
+    bodyArea->setFrameShape(QFrame::NoFrame);
+    bodyArea->setWidgetResizable(true);
+    bodyArea->setWidget(bodyWidget);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(head);
     outer->addWidget(command8_);
-    outer->addLayout(body, 1);
+    outer->addWidget(bodyArea, 1);
     outer->addLayout(commands);
 
     // Tab order: the target angle first, then down the conditions as the Enter chain goes.
@@ -804,6 +831,10 @@ void MainWindow::resetAfterPrint() {
     state_.filter.on = 0;
     selectDefaultOutput();
 }
+
+void MainWindow::currentReplacedByRow() { command3_->setEnabled(false); }
+
+QRect MainWindow::commandRow() const { return command2_->geometry().united(command1_->geometry()); }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
     emit exitRequested(true);

@@ -62,9 +62,16 @@ class MainWindow : public QWidget {
     // estimate as a separate program for a flow that wants one.
     void openEffectiveDosePrompt();
 
+    // The row of the commands calculate, add, clear and exit, in the window's coordinates; the
+    // results table window is placed so that it never covers it.
+    QRect commandRow() const;
+
     // The main window's parts of the results table window's erase and print commands.
     void resetAfterErase();
     void resetAfterPrint();
+    // A stored row became the current values (a results file was read, or the table printed):
+    // the result shown is no longer the current calculation, so it cannot be added any more.
+    void currentReplacedByRow();
 
     // The auxiliary windows, created on first use (nullptr before).
     ui::MeasuredExposureDialog* measuredDialog() const { return measured_; }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/common/enterkey.h"
 #include "app/common/fonts.h"
 
 namespace dovex::app {
@@ -89,6 +90,7 @@ OrganListWindow::OrganListWindow(OrganRows& rows, QWidget* parent)
     : QWidget(parent, Qt::Window), rows_(rows) {
     setWindowTitle(QStringLiteral("Effective Dose"));
     setFont(MappedFont(kFontMeiryo, 10));
+    ui::EnterPressesFocusedButtons(this);
 
     auto* heading = new QLabel(QStringLiteral("実効線量の概算 (参考データ) "), this);
     heading->setObjectName("Label60");

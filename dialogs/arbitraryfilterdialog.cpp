@@ -104,7 +104,10 @@ ArbitraryFilterDialog::ArbitraryFilterDialog(std::filesystem::path folder, QWidg
     grid->addLayout(note, 4, 1, 2, 3);
     grid->setRowStretch(6, 1);
 
-    connect(files_, &QListWidget::currentRowChanged, this, [this] { fileChosen(); });
+    // A file is chosen by selecting it (click, or the arrow keys). The list's own focus handling
+    // makes its first entry current without selecting it when it first gets the keyboard; that
+    // is no choice of the user's.
+    connect(files_, &QListWidget::itemSelectionChanged, this, [this] { fileChosen(); });
     OnEnterKey(thickness_, [this] {
         if (!thickness_->text().isEmpty()) applyButton_->setFocus();
     });
@@ -128,13 +131,14 @@ void ArbitraryFilterDialog::refreshList() {
     } catch (const std::exception&) {
         // An unreadable folder shows an empty list.
     }
+    files_->clearSelection();
     files_->setCurrentRow(-1);
 }
 
 std::filesystem::path ArbitraryFilterDialog::selectedFile() const {
-    const QListWidgetItem* item = files_->currentItem();
-    if (!item || files_->currentRow() < 0) return {};
-    return folder_ / ToPath(item->text());
+    const QList<QListWidgetItem*> chosen = files_->selectedItems();
+    if (chosen.isEmpty()) return {};
+    return folder_ / ToPath(chosen.front()->text());
 }
 
 void ArbitraryFilterDialog::fileChosen() {

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 
+#include "app/common/enterkey.h"
 #include "app/common/fonts.h"
 
 namespace dovex::ui {
@@ -55,6 +56,7 @@ bool IsEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter;
 
 DialogWindow::DialogWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     setFont(MappedFont(kFontMeiryo, 10));
+    EnterPressesFocusedButtons(this);
 }
 
 void DialogWindow::present() {

@@ -1,5 +1,6 @@
 #include "dialogs/exitdialog.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -34,6 +35,12 @@ ExitDialog::ExitDialog(QWidget* parent) : DialogWindow(parent) {
         hide();
         emit exitDeclined();
     });
+}
+
+void ExitDialog::closeEvent(QCloseEvent* e) {
+    e->accept();
+    hide();
+    emit closedByCloseBox();
 }
 
 }  // namespace dovex::ui

@@ -13,6 +13,10 @@ class ExitDialog : public DialogWindow {
   signals:
     void exitConfirmed();  // "はい"
     void exitDeclined();   // "いいえ" (the dialog hides itself first)
+    void closedByCloseBox();
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
 };
 
 }  // namespace dovex::ui

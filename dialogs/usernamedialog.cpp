@@ -63,6 +63,8 @@ UserNameDialog::UserNameDialog(Mode mode, std::function<bool(const QString&)> ac
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
 
+    // Enter in the name box moves on to OK, as in the other dialogs.
+    OnEnterKey(name_, [ok] { ok->setFocus(); });
     connect(ok, &QPushButton::clicked, this, [this] { confirm(); });
     connect(cancel, &QPushButton::clicked, this, [this] {
         if (mode_ == Mode::Registration) emit guestChosen();

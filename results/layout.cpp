@@ -17,6 +17,24 @@ std::size_t Utf8CharBytes(unsigned char lead) {
     return 1;  // a stray byte counts as one character
 }
 
+// Gives every text the room from its place to the next vertical rule that crosses its line (or
+// to the right edge), less a small gap, so that no value runs into the next column however long
+// it is. A text that already has a tighter limit keeps it.
+void KeepInCells(std::vector<PlacedText>& texts, const std::vector<PlacedLine>& rules,
+                 double rightEdge, double gap) {
+    for (PlacedText& t : texts) {
+        const double lineY = t.y + 1;
+        double next = rightEdge;
+        for (const PlacedLine& l : rules) {
+            if (l.x1 != l.x2 || l.x1 <= t.x + gap) continue;
+            if (lineY < std::min(l.y1, l.y2) || lineY > std::max(l.y1, l.y2)) continue;
+            next = std::min(next, l.x1);
+        }
+        const double room = std::max(next - t.x - gap, gap);
+        if (t.maxWidth <= 0 || room < t.maxWidth) t.maxWidth = room;
+    }
+}
+
 }  // namespace
 
 std::string Utf8Prefix(std::string_view text, std::size_t count) {
@@ -134,6 +152,7 @@ std::vector<PlacedText> SurfaceRowTexts(const ResultRow& r, int n) {
         t.push_back({1100, middle, FormatPattern(r.effectiveDose, "#0.000")});
     else
         t.push_back({1110, middle, kDash});
+    KeepInCells(t, SurfaceGridLines(), kSurfaceWidth, 2);
     return t;
 }
 
@@ -162,12 +181,14 @@ std::vector<PlacedLine> SurfaceGridLines() {
 }
 
 std::vector<PlacedText> SurfaceTotalsTexts(const ColumnTotals& s) {
-    return {
+    std::vector<PlacedText> t = {
         {900, 860, FormatPattern(s.esdSoft, "#0.00")},
         {960, 860, FormatPattern(s.esdSkin, "#0.00")},
         {1025, 860, FormatPattern(s.esdAir, "#0.00")},
         {1100, 860, FormatPattern(s.effectiveDose, "#0.000")},
     };
+    KeepInCells(t, SurfaceGridLines(), kSurfaceWidth, 2);
+    return t;
 }
 
 std::vector<PlacedLine> PrintRuling() {
@@ -262,6 +283,7 @@ std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOver
         t.push_back({274, base, FormatPattern(r.effectiveDose, "#0.000")});
     else
         t.push_back({278, base, kDash});
+    KeepInCells(t, PrintRuling(), 285, 0.5);
     return t;
 }
 

@@ -15,7 +15,7 @@ struct PlacedText {
     double x = 0, y = 0;
     std::string text;
     // Room to the next column rule (0: no limit). A text that would run over it is drawn
-    // narrower, so that it never covers the next column's values.
+    // narrower and, if need be, cut with "…", so that it never covers the next column.
     double maxWidth = 0;
     bool operator==(const PlacedText&) const = default;
 };

@@ -22,7 +22,8 @@ QMessageBox::Icon ToBoxIcon(Icon icon) {
 }
 
 int Run(QWidget* parent, const QString& text, Icon icon, QMessageBox::StandardButtons buttons) {
-    QMessageBox box(ToBoxIcon(icon), QApplication::applicationDisplayName(), text, buttons, parent);
+    // Message boxes carry the program's name as their title.
+    QMessageBox box(ToBoxIcon(icon), QStringLiteral("Dovex_SE"), text, buttons, parent);
     return box.exec();
 }
 

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/common/enterkey.h"
 #include "app/common/fonts.h"
 #include "app/common/messenger.h"
 #include "engine/textio.h"
@@ -124,6 +125,7 @@ DataSaveDialog::DataSaveDialog(ResultsContext& ctx, QWidget* parent)
     buttons->addWidget(cancel_);
     v->addLayout(buttons);
     resize(560, 480);
+    EnterPressesFocusedButtons(this);
 
     connect(ok_, &QPushButton::clicked, this, &DataSaveDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &DataSaveDialog::cancel);
@@ -226,6 +228,7 @@ DataReadDialog::DataReadDialog(ResultsWindow& window, QWidget* parent)
     buttons->addWidget(cancel_);
     v->addLayout(buttons);
     resize(560, 440);
+    EnterPressesFocusedButtons(this);
 
     connect(ok_, &QPushButton::clicked, this, &DataReadDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &DataReadDialog::cancel);

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/common/fonts.h"
+#include "results/gui/fittext.h"
 #include "results/layout.h"
 
 namespace dovex::ui {
@@ -36,19 +37,8 @@ class PageDrawer {
     void Text(const PlacedText& t) {
         const QPointF a = At(t.x, t.y);
         const QPointF base(a.x(), a.y() + kBaselineEm * em_);
-        const QString s = QString::fromStdString(t.text);
-        const double room = t.maxWidth * k_;
-        const double w = p_.fontMetrics().horizontalAdvance(s);
-        if (room > 0 && w > room) {
-            // Narrower rather than over the next column's rule.
-            p_.save();
-            p_.translate(base);
-            p_.scale(room / w, 1);
-            p_.drawText(QPointF(0, 0), s);
-            p_.restore();
-        } else {
-            p_.drawText(base, s);
-        }
+        // Narrower, or cut, rather than over the next column's rule.
+        DrawFittedText(p_, base, QString::fromStdString(t.text), t.maxWidth * k_);
     }
     void Line(const PlacedLine& l) {
         QPen pen(Qt::black);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/common/fonts.h"
+#include "results/gui/fittext.h"
 
 namespace dovex::ui {
 namespace {
@@ -97,18 +98,8 @@ void ResultsSurface::paintEvent(QPaintEvent*) {
         p.setPen(t.color);
         QPointF at = toWidget(t.x, t.y);
         const QPointF base(at.x(), at.y() + kBaselineEm * f.pixelSize());
-        const double room = t.maxWidth * width() / kSurfaceWidth;
-        const double w = p.fontMetrics().horizontalAdvance(t.text);
-        if (room > 0 && w > room) {
-            // Narrower rather than over the next column.
-            p.save();
-            p.translate(base);
-            p.scale(room / w, 1);
-            p.drawText(QPointF(0, 0), t.text);
-            p.restore();
-        } else {
-            p.drawText(base, t.text);
-        }
+        // Narrower, or cut, rather than over the next column.
+        DrawFittedText(p, base, t.text, t.maxWidth * width() / kSurfaceWidth);
     }
     // The grid lines lie over the drawing, as line controls lie over a picture box.
     if (frame_) {

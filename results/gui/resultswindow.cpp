@@ -13,6 +13,7 @@
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
+#include "app/common/enterkey.h"
 #include "app/common/fonts.h"
 #include "app/common/messenger.h"
 #include "results/gui/datadialogs.h"
@@ -93,6 +94,7 @@ ResultsWindow::ResultsWindow(ResultsContext& ctx, QWidget* parent)
     v->addWidget(surface_, 1);
     v->addLayout(bottom);
     resize(1200, 720);
+    EnterPressesFocusedButtons(this);
 
     connect(totals_, &QPushButton::clicked, this, &ResultsWindow::totalsCommand);
     connect(save, &QPushButton::clicked, this, &ResultsWindow::saveCommand);
@@ -163,6 +165,8 @@ bool ResultsWindow::appendCurrent(const ExposureConditions& c, const DoseResult&
     }
     for (const PlacedText& item : SurfaceRowTexts(MakeResultRow(c, d, s, t.row(n)), n))
         surface_->drawText(item, kFontMeiryo, kTablePt, ButtonTextColor());
+    // A window closed by its close box comes back with the row just kept.
+    if (!isVisible()) show();
     if (AppendCurrentResult(t, c, d, s) == AppendOutcome::StoredAndFull) {
         Messenger& m = messenger();
         m.beep();
@@ -308,6 +312,7 @@ void ResultsWindow::closeEvent(QCloseEvent* e) {
     // opened again.
     hide();
     e->ignore();
+    emit closedByCloseBox();
 }
 
 }  // namespace dovex::ui

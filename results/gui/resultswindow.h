@@ -62,6 +62,10 @@ class ResultsWindow : public QWidget {
     // each row current in turn and redraws.
     void adoptReadTable(const ResultsTable& table, double airWOverE, bool airSet);
 
+  signals:
+    // The window was closed by its close box (it is only hidden).
+    void closedByCloseBox();
+
   protected:
     void closeEvent(QCloseEvent* e) override;
 

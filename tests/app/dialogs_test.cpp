@@ -1,5 +1,6 @@
 // The auxiliary dialogs on their own: measured exposure, fluoroscopy, user name, arbitrary
 // filter and exit confirmation.
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -61,6 +62,8 @@ class DialogsTest : public QObject {
     void fluoroscopyOkWithoutComputing();
     void userNameDialogs();
     void arbitraryFilterDialog();
+    void arbitraryFilterFirstOpeningChoosesNothing();
+    void enterPressesTheFocusedButton();
     void exitDialog();
 };
 
@@ -328,6 +331,70 @@ void DialogsTest::arbitraryFilterDialog() {
     QCOMPARE(removes, 1);
     QCOMPARE(sets, 1);
     QVERIFY(!d.isVisible());
+}
+
+void DialogsTest::arbitraryFilterFirstOpeningChoosesNothing() {
+    // The first opening in a run: the window gets the keyboard only now, and the list with it.
+    Recorder rec;
+    QTemporaryDir tmp;
+    const std::filesystem::path dir = tmp.path().toStdString();
+    WriteFile(dir / "Ag.ele", apptest::MaterialFileText("銀 (Ag)", 10.5));
+    WriteFile(dir / "Al.ele", apptest::MaterialFileText("アルミニウム (Al)", 2.699));
+    ArbitraryFilterDialog d(dir);
+    int sets = 0;
+    d.onSet = [&](const ArbitraryFilterDialog::Choice&) { ++sets; };
+    d.openFresh();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    QTest::qWait(20);
+    QCOMPARE(d.materialLabel()->text(), QString());
+    d.thicknessBox()->setText("1");
+    QTest::mouseClick(Child<QPushButton>(&d, "Command1"), Qt::LeftButton);
+    QCOMPARE(rec.last(), QString("　フィルター材質が未選択です　"));
+    QCOMPARE(sets, 0);
+    // Choosing with the keyboard still works.
+    d.fileList()->setFocus();
+    QTest::keyClick(d.fileList(), Qt::Key_Down);
+    QVERIFY(!d.materialLabel()->text().isEmpty());
+}
+
+void DialogsTest::enterPressesTheFocusedButton() {
+    // Enter in the entry moves on to the command; a second Enter presses it.
+    MeasuredExposureDialog measured([] { return 33.97; });
+    QSignalSpy accepted(&measured, &MeasuredExposureDialog::measuredAccepted);
+    measured.openForEntry();
+    QVERIFY(QTest::qWaitForWindowActive(&measured));
+    QTest::keyClicks(measured.valueBox(), "5");
+    QTest::keyClick(measured.valueBox(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(accepted.count(), 1);
+
+    QTemporaryDir tmp;
+    const std::filesystem::path dir = tmp.path().toStdString();
+    WriteFile(dir / "Al.ele", apptest::MaterialFileText("アルミニウム (Al)", 2.699));
+    ArbitraryFilterDialog filter(dir);
+    int sets = 0;
+    filter.onSet = [&](const ArbitraryFilterDialog::Choice&) { ++sets; };
+    filter.openFresh();
+    QVERIFY(QTest::qWaitForWindowActive(&filter));
+    filter.fileList()->setCurrentRow(0);
+    QTest::keyClicks(filter.thicknessBox(), "1");
+    QTest::keyClick(filter.thicknessBox(), Qt::Key_Enter);  // the keypad's Enter
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    QCOMPARE(sets, 1);
+
+    QStringList names;
+    UserNameDialog reg(UserNameDialog::Mode::Registration, [&](const QString& n) {
+        names << n;
+        return true;
+    });
+    reg.present();
+    QVERIFY(QTest::qWaitForWindowActive(&reg));
+    reg.nameBox()->setFocus();
+    QTest::keyClick(reg.nameBox(), Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), Child<QPushButton>(&reg, "Command1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(names.size(), 1);
+    QVERIFY(!reg.isVisible());
 }
 
 void DialogsTest::exitDialog() {

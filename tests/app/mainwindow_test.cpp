@@ -28,6 +28,8 @@
 #include "engine/beamquality.h"
 #include "engine/numtext.h"
 #include "engine/textio.h"
+#include "results/csvfile.h"
+#include "results/gui/datadialogs.h"
 #include "results/gui/resultssurface.h"
 #include "results/gui/resultswindow.h"
 #include "tests/app/appdata.h"
@@ -175,6 +177,9 @@ class MainWindowTest : public QObject {
     void nameNotRepresentable();
     void exitDeclinedKeepsEverything();
     void exitByCloseBoxReloads();
+    void neverWithoutAWindow();
+    void reloadWithADamagedFolderGoesOn();
+    void addAfterReadingAFile();
     void exitConfirmed();
     void effectiveDosePrompt();
     void exitConfirmedEndsTheEventLoop();
@@ -936,9 +941,92 @@ void MainWindowTest::exitByCloseBoxReloads() {
     QVERIFY(s.main()->isVisible());
     QCOMPARE(s.text("Text5")->text(), QString("75"));
     QCOMPARE(s.label("Label73")->text(), QString());
-    QVERIFY(s.state().table.empty());
     QCOMPARE(s.cond().tubeVoltage, 75.0);
     QCOMPARE(s.main()->windowTitle(), kTitleNamedPrefix + "テスト太郎");
+    // The unsaved row is kept, and still drawn.
+    QCOMPARE(s.state().table.count(), 1);
+    QCOMPARE(s.state().table.row(1).tubeVoltage, 90.0);
+    QCOMPARE(s.results()->surface()->textAt(10, 99), QString("その他"));
+    s.calculate();
+    s.add();
+    QCOMPARE(s.state().table.count(), 2);
+}
+
+void MainWindowTest::neverWithoutAWindow() {
+    Session s;
+    auto shown = [&] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) n += w->isVisible() ? 1 : 0;
+        return n;
+    };
+    s.setExamPart("その他");
+    s.calculate();
+    s.add();
+    // Main window, then the confirmation, by their close boxes: the table window stays.
+    s.main()->close();
+    s.app->exitDialog()->close();
+    QVERIFY(s.results()->isVisible());
+    // Closing the last window asks whether to end.
+    s.results()->close();
+    QVERIFY(s.app->exitDialog()->isVisible());
+    // Closing that question too means "do not end": the main window comes back with the row.
+    s.app->exitDialog()->close();
+    QTRY_VERIFY(s.main() && s.main()->isVisible());
+    QVERIFY(shown() > 0);
+    QCOMPARE(s.state().table.count(), 1);
+    // The table window, closed while the main window is open, comes back with the next row.
+    s.results()->close();
+    QVERIFY(!s.app->exitDialog()->isVisible());
+    s.calculate();
+    s.add();
+    QVERIFY(s.results()->isVisible());
+    QCOMPARE(s.state().table.count(), 2);
+}
+
+void MainWindowTest::reloadWithADamagedFolderGoesOn() {
+    // A data file removed while the program runs: the main window loaded anew says so and goes
+    // on with the data read at start-up; the unsaved row is not lost.
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();
+    s.add();
+    fs::remove(s.dir / "Att_coeff2020.dat");
+    s.main()->close();
+    QTest::mouseClick(s.app->exitDialog()->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    QVERIFY(s.rec.last().contains("Att_coeff2020.dat"));
+    QVERIFY(s.rec.last().endsWith("前に読み込んだデータで続けます。"));
+    QTRY_VERIFY(s.main() && s.main()->isVisible());
+    QCOMPARE(s.state().table.count(), 1);
+    s.calculate();
+    QVERIFY(!s.label("Label73")->text().isEmpty());
+}
+
+void MainWindowTest::addAfterReadingAFile() {
+    // A calculation waiting to be added, then a full results file read: the add command goes
+    // off; the current values are now those of the last row read.
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();
+    QVERIFY(s.button("Command3")->isEnabled());
+    ResultsTable full;
+    for (int i = 1; i <= 15; ++i) {
+        full.rows[i] = MakeResultRow(s.cond(), s.state().dose, s.state().surface, ResultRow{});
+        full.rows[i].tubeCurrent = 100 + i;
+    }
+    full.nextRow = 16;
+    SaveResultsFile(s.dir / "full.csv", full, "15 rows", 33.97);
+    s.results()->readCommand();
+    auto* rd = s.results()->readDialog();
+    rd->browser()->setFolder(QString::fromStdString(s.dir.string()));
+    const auto found = rd->browser()->files()->findItems("full.csv", Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    rd->browser()->files()->setCurrentItem(found[0]);
+    rd->accept();
+    QVERIFY(s.state().table.full());
+    QVERIFY(!s.button("Command3")->isEnabled());
+    s.add();
+    QCOMPARE(s.state().table.count(), 15);
+    QVERIFY(s.rec.messages.empty());
 }
 
 void MainWindowTest::exitConfirmed() {

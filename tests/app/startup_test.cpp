@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -54,6 +55,8 @@ class StartupTest : public QObject {
     void userNameLine32();
     void saveUserNameKeepsEngineLines();
     void saveUserNameRefusals();
+    void windowsFitTheScreen_data();
+    void windowsFitTheScreen();
 };
 
 void StartupTest::dataDirChoice() {
@@ -170,6 +173,51 @@ void StartupTest::saveUserNameRefusals() {
     QCOMPARE(ReadRaw(dir / "Primary.dat"), shortFile);
     QCOMPARE(SaveUserName(dir / "none.dat", "ABC").status, SaveNameStatus::FileTooShort);
     QVERIFY(!fs::exists(dir / "none.dat"));
+}
+
+void StartupTest::windowsFitTheScreen_data() {
+    QTest::addColumn<QRect>("area");
+    QTest::newRow("1366x768") << QRect(0, 0, 1366, 768);
+    QTest::newRow("1366x768 with a panel") << QRect(0, 0, 1366, 728);
+    QTest::newRow("1600x1000") << QRect(0, 0, 1600, 1000);
+    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1080);
+    QTest::newRow("1920x1080 panel at the left") << QRect(64, 0, 1856, 1080);
+    QTest::newRow("2560x1440") << QRect(0, 0, 2560, 1440);
+}
+
+void StartupTest::windowsFitTheScreen() {
+    // The windows' own sizes in the unnamed state (the tallest main window).
+    QFETCH(QRect, area);
+    Recorder rec;
+    QTemporaryDir tmp;
+    const fs::path dir = tmp.path().toStdString();
+    apptest::AppDataOptions opt;
+    opt.withUserName = false;
+    apptest::WriteAppTestData(dir, opt);
+    Application app(dir);
+    QVERIFY(app.start());
+    MainWindow* m = app.mainWindow();
+    const QSize mainNatural = m->sizeHint();
+    m->resize(mainNatural);
+    m->layout()->activate();
+    const QMargins frame(4, 28, 4, 4);
+    const WindowPlan plan =
+        PlanWindows(area, frame, mainNatural, m->commandRow(), QSize(1200, 720));
+    QVERIFY(area.contains(plan.main));
+    QVERIFY(area.contains(plan.results));
+    // The results window never covers the main window's command row, as the main window lays
+    // it out at the planned size.
+    m->resize(plan.main.size() - QSize(8, 32));
+    m->layout()->activate();
+    const QRect commands =
+        m->commandRow().translated(plan.main.topLeft() + QPoint(frame.left(), frame.top()));
+    QVERIFY(plan.main.contains(commands));
+    QVERIFY(!plan.results.intersects(commands));
+    // Both stay large enough to use.
+    QVERIFY(plan.results.width() >= 700 && plan.results.height() >= 420);
+    // On a screen that holds it, the main window has its whole size.
+    if (area.height() >= mainNatural.height() + 32)
+        QCOMPARE(plan.main.size(), mainNatural + QSize(8, 32));
 }
 
 QTEST_MAIN(StartupTest)

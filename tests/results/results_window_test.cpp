@@ -491,6 +491,65 @@ class ResultsWindowTest : public QObject {
         }
     }
 
+    void enterInTheSaveDialogSaves() {
+        // Enter in the name box moves on to OK; Enter on OK saves.
+        Append(test::TypicalRow());
+        win->saveCommand();
+        DataSaveDialog* d = win->saveDialog();
+        d->browser()->setFolder(tmp.path());
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        QTest::keyClicks(d->commentBox(), "c");
+        QTest::keyClick(d->commentBox(), Qt::Key_Return);
+        QTest::keyClicks(d->nameBox(), "enter");
+        QTest::keyClick(d->nameBox(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), d->okButton());
+        QTest::keyClick(d->okButton(), Qt::Key_Return);
+        QVERIFY(QFile::exists(tmp.filePath(QStringLiteral("enter.csv"))));
+        QVERIFY(!d->isVisible());
+    }
+
+    void hugeValuesStayInTheirCells() {
+        // A file may hold any number; a 300-digit voltage changes nothing outside its cell, in
+        // the window and on the page. Rendered twice, the pictures differ only inside the cell.
+        ResultRow usual = test::TypicalRow(), huge = usual;
+        huge.tubeVoltage = 1e300;
+        auto window = [&](const ResultRow& r) {
+            win->resize(1200, 720);
+            win->eraseCommand();
+            Append(r);
+            return win->surface()->grab().toImage();
+        };
+        const QImage a = window(usual), b = window(huge);
+        const double ux = a.width() / kSurfaceWidth;
+        QRect changed;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                if (a.pixel(x, y) != b.pixel(x, y)) changed |= QRect(x, y, 1, 1);
+        QVERIFY(!changed.isEmpty());
+        QVERIFY2(changed.left() >= 156.6 * ux && changed.right() <= 219 * ux,
+                 qPrintable(QStringLiteral("%1..%2").arg(changed.left()).arg(changed.right())));
+
+        const double k = 6;
+        auto page = [&](const ResultRow& r) {
+            ResultsTable t;
+            t.rows[1] = r;
+            t.nextRow = 2;
+            QImage img(int(297 * k), int(210 * k), QImage::Format_RGB32);
+            img.fill(Qt::white);
+            QPainter p(&img);
+            RenderResultsPage(p, k, t, 33.97, QStringLiteral("山田"));
+            return img;
+        };
+        const QImage pa = page(usual), pb = page(huge);
+        changed = QRect();
+        for (int y = 0; y < pa.height(); ++y)
+            for (int x = 0; x < pa.width(); ++x)
+                if (pa.pixel(x, y) != pb.pixel(x, y)) changed |= QRect(x, y, 1, 1);
+        QVERIFY(!changed.isEmpty());
+        QVERIFY(changed.left() >= (45 + kPageOriginXMm) * k &&
+                changed.right() <= (55 + kPageOriginXMm) * k);
+    }
+
     void screenshotOfTheWindow() {
         if (!qEnvironmentVariableIsSet("DOVEX_SHOT_DIR")) QSKIP("no screenshot folder given");
         for (int i = 1; i <= 4; ++i) {
