@@ -3,12 +3,11 @@
 #include <cmath>
 #include <string>
 
+#include "engine/constants.h"
 #include "engine/error.h"
 
 namespace dovex {
 namespace {
-
-constexpr double kHalfPi = 1.570795;  // 3.14159 / 2
 
 long TopBin(double kv) { return static_cast<long>(std::floor(2 * kv)); }
 
