@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "effdose/depthdose.h"
+#include "effdose/estimate.h"
 #include "effdose/organdose.h"
 #include "effdose/organrows.h"
 #include "engine/conditions.h"
@@ -106,6 +107,7 @@ struct CalculationResult {
     std::string estimateNoteEn;
     DepthDoseCurve curve;  // when an estimate ran
     OrganDoseOutcome organs;
+    OrganRows organRows;  // the tissue rows as the estimate left them
     std::optional<Step> reached;  // the last step that finished
 };
 
@@ -133,9 +135,10 @@ struct Bound {
     bool lowIncluded;
     double high;
     bool highIncluded;
-    const char* unit;     // "kV", "mA", "s", "度", "mm", "cm"
-    const char* nameJa;   // "管電流"
-    const char* nameEn;   // "tube current"
+    const char* unitJa;  // "kV", "mA", "sec", "度", "mm", "cm"
+    const char* unitEn;  // "kV", "mA", "s", "degrees", "mm", "cm"
+    const char* nameJa;  // "管電流"
+    const char* nameEn;  // "tube current"
 };
 const std::vector<Bound>& Bounds();
 const Bound& BoundOf(Check check);
@@ -145,8 +148,7 @@ bool Within(const Bound& b, double value);
 std::string RangeTextEn(const Bound& b);
 std::string RangeTextJa(const Bound& b);
 
-// The exam part without an estimate, and the message a failed calculation begins with.
-inline constexpr const char* kNoEstimateExamPart = "その他";
+// The message a failed calculation begins with, and the geometry warning.
 inline constexpr const char* kCalcFailedJa = "　???  正しく計算できませんでした  ???   ";
 inline constexpr const char* kGeometryJa = "  被写体厚が (FFD-FSD) より大きくなっています  ";
 
