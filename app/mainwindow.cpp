@@ -25,10 +25,12 @@
 #include "dialogs/mascot.h"
 #include "dialogs/measuredexposuredialog.h"
 #include "dialogs/usernamedialog.h"
+#include "calculation/calculation.h"
+#include "effdose/estimate.h"
 #include "engine/dose.h"
+#include "engine/kinds.h"
 #include "engine/numtext.h"
 #include "engine/presets.h"
-#include "engine/spectrum.h"
 #include "engine/textio.h"
 #include "results/gui/resultswindow.h"
 
@@ -41,8 +43,6 @@ using ui::MappedFont;
 const QString kOther = QStringLiteral("その他");
 const QString kLongCaption = QStringLiteral("　長軸方向サイズ");
 const QString kDiameterCaption = QStringLiteral("  照射野サイズ（直径）");
-const QString kCalcFailed = QStringLiteral("　???  正しく計算できませんでした  ???   ");
-const QString kGeometryWarning = QStringLiteral("  被写体厚が (FFD-FSD) より大きくなっています  ");
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 QString Fmt(double v, const char* pattern) { return Q(FormatPattern(v, pattern)); }
@@ -302,6 +302,12 @@ void MainWindow::buildUi() {
     resultRow(QStringLiteral("空気カーマ"), label75_, QStringLiteral("mGy"));
     rg->addItem(new QSpacerItem(1, 8), q++, 0);
     resultRow(QStringLiteral("実効線量"), label81_, QStringLiteral("mSv"));
+    // Why no estimate was made, when the exam part has no organ data.
+    estimateNote_ = Caption(res, QString());
+    estimateNote_->setObjectName("Label89");
+    estimateNote_->setFont(MappedFont(kFontMeiryo, 8));
+    estimateNote_->setWordWrap(true);
+    rg->addWidget(estimateNote_, q++, 0, 1, 3);
     rg->addWidget(command5_, q++, 1);
     auto* wNote = new QHBoxLayout;
     wNote->setSpacing(10);
@@ -485,7 +491,10 @@ void MainWindow::emptyResultFields(bool includingEffective) {
     for (QLabel* l :
          {label78_, label68_, label69_, label70_, label71_, label72_, label73_, label74_, label75_})
         l->clear();
-    if (includingEffective) label81_->clear();
+    if (includingEffective) {
+        label81_->clear();
+        estimateNote_->clear();
+    }
 }
 
 void MainWindow::showDoseResult(const DoseResult& d) {
@@ -498,6 +507,7 @@ void MainWindow::showDoseResult(const DoseResult& d) {
     label74_->setText(Fmt(d.esdSkin, "#0.00"));
     label75_->setText(Fmt(d.esdAir, "#0.00"));
     label81_->clear();
+    estimateNote_->clear();
 }
 
 void MainWindow::pumpEvents() {
@@ -508,75 +518,108 @@ void MainWindow::pumpEvents() {
 void MainWindow::runCalculation() {
     if (calculating_) return;
     AppState& s = state_;
-    ExposureConditions& c = s.conditions;
     readAllFields();
-    if (c.ffd - c.fsd < c.subjectThickness) {
-        ui::messenger().show(this, kGeometryWarning, ui::Icon::Exclamation);
-        return;
-    }
+    calc::CalculationRequest req;
+    req.conditions = s.conditions;
+    req.conditions.examPart = combo2_->currentText().toStdString();
+    req.filter = s.filter;
+    req.spectrumFile = s.dataDir / files::kSpectrumOut;
     calculating_ = true;
     struct Reset {
         bool& flag;
         ~Reset() { flag = false; }
     } reset{calculating_};
-    try {
-        s.spectrum = SynthesizeSpectrum(c, s.tables, s.filter);
-        WriteFileAtomic(s.dataDir / files::kSpectrumOut, SpectrumFileText(s.spectrum));
-        pumpEvents();
-        if (c.exposureSource != 1) {
-            c.exposureAt1m = ComputeExposureAt1m(c, s.spectrum, s.tables);
-            label78_->setText(Fmt(c.exposureAt1m, "0.00E+0"));
+
+    // The window follows the steps: each shows its results and lets the window repaint.
+    const bool measured = s.conditions.exposureSource == CodeOf(ExposureSource::Measured);
+    auto progress = [&](calc::Step step, const calc::CalculationResult& r) {
+        switch (step) {
+            case calc::Step::Checked:
+                return;
+            case calc::Step::Spectrum:
+                s.spectrum = r.spectrum;
+                break;
+            case calc::Step::ExposureAt1m:
+                s.conditions.exposureAt1m = r.conditions.exposureAt1m;
+                if (!measured) label78_->setText(Fmt(r.conditions.exposureAt1m, "0.00E+0"));
+                break;
+            case calc::Step::Doses: {
+                DoseResult d = r.dose;
+                // The beam-quality values are carried from a results file read, never computed.
+                d.hvl1 = s.dose.hvl1;
+                d.hvl2 = s.dose.hvl2;
+                d.effectiveEnergy = s.dose.effectiveEnergy;
+                d.qualityIndex = s.dose.qualityIndex;
+                d.effectiveDose = 0;
+                s.dose = d;
+                showDoseResult(d);
+                break;
+            }
+            case calc::Step::ExamPart:
+                s.conditions.examPart = r.conditions.examPart;
+                if (ExamPartHasEstimate(r.conditions.examPart) &&
+                    r.estimate != calc::EstimateStatus::NoOrganData && !organ_)
+                    organ_ = s.estimator.CreateOrganWindow(this);
+                break;
+            case calc::Step::DepthDose:
+                break;
+            case calc::Step::OrganData:
+            case calc::Step::OrganDoses:
+                refreshOrganWindow();
+                break;
         }
         pumpEvents();
-        DoseResult d = ComputeDoses(c, s.spectrum, s.tables);
-        // The beam-quality values are carried from a results file read, never computed.
-        d.hvl1 = s.dose.hvl1;
-        d.hvl2 = s.dose.hvl2;
-        d.effectiveEnergy = s.dose.effectiveEnergy;
-        d.qualityIndex = s.dose.qualityIndex;
-        d.effectiveDose = 0;
-        s.dose = d;
-        showDoseResult(d);
-        pumpEvents();
+    };
+    const calc::CalculationOutcome o = calc::Calculate(
+        req, {s.tables, s.dataDir, s.examParts, s.estimator.kernels(), s.estimator.rows()},
+        progress);
+    const calc::CalculationResult& r = o.result;
 
-        QString part = combo2_->currentText();
-        if (part.isEmpty()) part = kOther;
-        c.examPart = part.toStdString();
-        pumpEvents();
-        if (part == kOther) {
-            s.dose.effectiveDose = 0;
+    if (o.refusal && !r.reached) {
+        // A check refused the conditions: nothing was computed and the results shown stay. They
+        // no longer belong to the conditions now entered, so they cannot be added.
+        command3_->setEnabled(false);
+        if (o.refusal->beep) ui::messenger().beep();
+        ui::messenger().show(this, Q(o.refusal->messageJa), ui::Icon::Exclamation);
+        return;
+    }
+    s.conditions = r.conditions;
+    if (o.refusal) {
+        // A failure during the run: the fields show this calculation's values as far as it came
+        // and nothing of an earlier one; it cannot be added to the table.
+        const auto reached = *r.reached;
+        if (reached < calc::Step::ExposureAt1m && !measured) label78_->clear();
+        if (reached < calc::Step::Doses) emptyResultFields(false);
+        label81_->clear();
+        s.dose.effectiveDose = 0;
+        refreshOrganWindow();
+        command3_->setEnabled(false);
+        ui::messenger().beep();
+        ui::messenger().show(this, Q(o.refusal->messageJa), ui::Icon::Exclamation);
+        return;
+    }
+    s.dose.effectiveDose = r.dose.effectiveDose;
+    switch (r.estimate) {
+        case calc::EstimateStatus::NotAsked:
+        case calc::EstimateStatus::NoOrganData:
             label81_->setText(QStringLiteral("---"));
+            estimateNote_->setText(Q(r.estimateNoteJa));
             if (!s.table.full()) {
                 command3_->setEnabled(true);
                 command3_->setFocus(Qt::OtherFocusReason);
             }
             return;
-        }
-
-        if (c.subjectThickness > 40) c.subjectThickness = 40;
-        if (!organ_) organ_ = s.estimator.CreateOrganWindow(this);
-        pumpEvents();
-        const EstimateOutcome o =
-            s.estimator.Run(c, s.spectrum, s.dose, s.tables, [this] { refreshOrganWindow(); });
-        pumpEvents();
-        if (o.completed) {
+        case calc::EstimateStatus::Made:
             label81_->setText(Fmt(s.dose.effectiveDose, "##0.000"));
-        } else {
+            break;
+        case calc::EstimateStatus::StoppedByRow:
             // A tissue row with unusable data: its message, and no estimate for this result.
-            if (!o.message.isEmpty()) ui::messenger().show(this, o.message, ui::Icon::Warning);
-            s.dose.effectiveDose = 0;
+            ui::messenger().show(this, Q(r.estimateNoteJa), ui::Icon::Warning);
             label81_->setText(QStringLiteral("---"));
-        }
-        if (!s.table.full()) command3_->setEnabled(true);
-        command5_->setEnabled(true);
-    } catch (...) {
-        // The current values no longer belong to one complete calculation: they cannot be
-        // added to the table until a calculation succeeds.
-        s.dose.effectiveDose = 0;
-        command3_->setEnabled(false);
-        ui::messenger().beep();
-        ui::messenger().show(this, kCalcFailed, ui::Icon::Exclamation);
+            break;
     }
+    if (!s.table.full()) command3_->setEnabled(true);
+    command5_->setEnabled(true);
 }
 
 void MainWindow::refreshOrganWindow() {

@@ -138,6 +138,7 @@ class MainWindow : public QWidget {
     QLabel* label74_ = nullptr;  // ESD skin
     QLabel* label75_ = nullptr;  // ESD air
     QLabel* label81_ = nullptr;  // effective dose
+    QLabel* estimateNote_ = nullptr;  // why no estimate was made
 
     // Commands.
     QPushButton* command1_ = nullptr;  // exit

@@ -129,8 +129,8 @@ std::string RangeTextEn(const Bound& b) {
 }
 
 std::string RangeTextJa(const Bound& b) {
-    return Num(b.low) + " " + b.unitJa + (b.lowIncluded ? " 以上 " : " より大きく ") + Num(b.high) +
-           " " + b.unitJa + (b.highIncluded ? " 以下" : " 未満");
+    return Num(b.low) + " " + b.unitJa + (b.lowIncluded ? "以上 " : " より大きく ") + Num(b.high) +
+           " " + b.unitJa + (b.highIncluded ? "以下" : "未満");
 }
 
 std::optional<Refusal> CheckConditions(const CalculationRequest& req, const PhysicsTables& t) {
