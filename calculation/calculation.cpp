@@ -75,7 +75,7 @@ std::optional<Refusal> Against(Check check, double valueInUnit, const char* opti
                         " kV は計算データの範囲（" + RangeTextJa(b) + "）の外です",
                     en, true);
     }
-    return Make(check, "　" + std::string(b.nameJa) + "は " + RangeTextJa(b) + " の値を入力して下さい　",
+    return Make(check, "　" + std::string(b.nameJa) + "は " + RangeTextJa(b) + "の値を入力して下さい　",
                 en);
 }
 
@@ -129,7 +129,7 @@ std::string RangeTextEn(const Bound& b) {
 }
 
 std::string RangeTextJa(const Bound& b) {
-    return Num(b.low) + " " + b.unitJa + (b.lowIncluded ? "以上 " : " より大きく ") + Num(b.high) +
+    return Num(b.low) + " " + b.unitJa + (b.lowIncluded ? "以上 " : "を超え ") + Num(b.high) +
            " " + b.unitJa + (b.highIncluded ? "以下" : "未満");
 }
 
