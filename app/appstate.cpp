@@ -1,8 +1,7 @@
 #include "app/appstate.h"
 
-#include "calculation/calculation.h"
-
 #include "app/username.h"
+#include "calculation/calculation.h"
 #include "engine/error.h"
 #include "engine/textio.h"
 

@@ -138,7 +138,8 @@ class MainWindow : public QWidget {
     QLabel* label74_ = nullptr;  // ESD skin
     QLabel* label75_ = nullptr;  // ESD air
     QLabel* label81_ = nullptr;  // effective dose
-    QLabel* estimateNote_ = nullptr;  // why no estimate was made
+
+    QLabel* estimateNote_ = nullptr;  // why no estimate was made (Label89)
 
     // Commands.
     QPushButton* command1_ = nullptr;  // exit

@@ -75,7 +75,8 @@ std::optional<Refusal> Against(Check check, double valueInUnit, const char* opti
                         " kV は計算データの範囲（" + RangeTextJa(b) + "）の外です",
                     en, true);
     }
-    return Make(check, "　" + std::string(b.nameJa) + "は " + RangeTextJa(b) + "の値を入力して下さい　",
+    return Make(check,
+                "　" + std::string(b.nameJa) + "は " + RangeTextJa(b) + "の値を入力して下さい　",
                 en);
 }
 
@@ -129,16 +130,18 @@ std::string RangeTextEn(const Bound& b) {
 }
 
 std::string RangeTextJa(const Bound& b) {
-    return Num(b.low) + " " + b.unitJa + (b.lowIncluded ? "以上 " : "を超え ") + Num(b.high) +
-           " " + b.unitJa + (b.highIncluded ? "以下" : "未満");
+    return Num(b.low) + " " + b.unitJa + (b.lowIncluded ? "以上 " : "を超え ") + Num(b.high) + " " +
+           b.unitJa + (b.highIncluded ? "以下" : "未満");
 }
 
 std::optional<Refusal> CheckConditions(const CalculationRequest& req, const PhysicsTables& t) {
     const ExposureConditions& c = req.conditions;
     // The entered values, in the order the calculation reads the entry fields.
     const std::pair<Check, double> values[] = {
-        {Check::TargetAngle, c.targetAngle},   {Check::InherentFilter, c.inherentFilter * 10},
-        {Check::AddedAl, c.addedAl * 10},      {Check::AddedCu, c.addedCu * 10},
+        {Check::TargetAngle, c.targetAngle},
+        {Check::InherentFilter, c.inherentFilter * 10},
+        {Check::AddedAl, c.addedAl * 10},
+        {Check::AddedCu, c.addedCu * 10},
     };
     for (const auto& [check, v] : values)
         if (auto r = Against(check, v)) return r;
@@ -146,9 +149,12 @@ std::optional<Refusal> CheckConditions(const CalculationRequest& req, const Phys
         if (auto r = Against(Check::ArbitraryFilterThickness, c.arbitraryFilterThickness * 10))
             return r;
     const std::pair<Check, double> more[] = {
-        {Check::TubeVoltage, c.tubeVoltage}, {Check::TubeCurrent, c.tubeCurrent},
-        {Check::ExposureTime, c.exposureTime}, {Check::Ffd, c.ffd},
-        {Check::Fsd, c.fsd},                   {Check::SubjectThickness, c.subjectThickness},
+        {Check::TubeVoltage, c.tubeVoltage},
+        {Check::TubeCurrent, c.tubeCurrent},
+        {Check::ExposureTime, c.exposureTime},
+        {Check::Ffd, c.ffd},
+        {Check::Fsd, c.fsd},
+        {Check::SubjectThickness, c.subjectThickness},
     };
     for (const auto& [check, v] : more)
         if (auto r = Against(check, v)) return r;
@@ -163,17 +169,17 @@ std::optional<Refusal> CheckConditions(const CalculationRequest& req, const Phys
         if (auto r = Against(Check::FieldShort, c.fieldShort)) return r;
     }
     if (!RectificationOf(c.rectification))
-        return Make(Check::Rectification, "　高電圧整流方式が正しくありません　",
-                    "--rectification takes 1, 2 or 3 (given " + std::to_string(c.rectification) +
-                        ")");
+        return Make(
+            Check::Rectification, "　高電圧整流方式が正しくありません　",
+            "--rectification takes 1, 2 or 3 (given " + std::to_string(c.rectification) + ")");
     if (!PhantomOf(c.phantom))
         return Make(Check::Phantom, "　後方散乱係数のファントムが正しくありません　",
                     "--phantom takes body or head (code " + std::to_string(c.phantom) + ")");
     const auto source = ExposureSourceOf(c.exposureSource);
     if (!source)
-        return Make(Check::ExposureSource, "　照射線量の求め方が正しくありません　",
-                    "the exposure source code " + std::to_string(c.exposureSource) +
-                        " is not 1 or 2");
+        return Make(
+            Check::ExposureSource, "　照射線量の求め方が正しくありません　",
+            "the exposure source code " + std::to_string(c.exposureSource) + " is not 1 or 2");
     if (*source == ExposureSource::Measured) {
         if (auto r = Against(Check::MeasuredExposure, c.exposureAt1m)) return r;
     } else {
@@ -246,12 +252,13 @@ CalculationOutcome Calculate(const CalculationRequest& req, const CalculationCon
                    !OrganDataExists(ctx.dataDir, c.examPart)) {
             // A typed exam part without organ data: the entrance doses stand, no estimate.
             r.estimate = EstimateStatus::NoOrganData;
-            r.estimateNoteJa = "「" + c.examPart + "」には臓器データがないため、実効線量は概算しません";
-            r.estimateNoteEn =
-                "no organ data for the exam part \"" + c.examPart + "\": no effective dose estimate";
+            r.estimateNoteJa =
+                "「" + c.examPart + "」には臓器データがないため、実効線量は概算しません";
+            r.estimateNoteEn = "no organ data for the exam part \"" + c.examPart +
+                               "\": no effective dose estimate";
         }
-        const bool estimate = ExamPartHasEstimate(c.examPart) &&
-                              r.estimate != EstimateStatus::NoOrganData;
+        const bool estimate =
+            ExamPartHasEstimate(c.examPart) && r.estimate != EstimateStatus::NoOrganData;
         done(Step::ExamPart);
         if (!estimate) return out;
 
@@ -279,9 +286,9 @@ CalculationOutcome Calculate(const CalculationRequest& req, const CalculationCon
         f.failedAfter = r.reached;
         out.refusal = std::move(f);
     } catch (const std::exception& e) {
-        Refusal f = Make(Check::RunFailed,
-                         std::string(kCalcFailedJa) + "\n" + StepReasonJa(r.reached),
-                         std::string("the calculation failed: ") + e.what(), true);
+        Refusal f =
+            Make(Check::RunFailed, std::string(kCalcFailedJa) + "\n" + StepReasonJa(r.reached),
+                 std::string("the calculation failed: ") + e.what(), true);
         f.failedAfter = r.reached;
         out.refusal = std::move(f);
     }

@@ -107,7 +107,7 @@ struct CalculationResult {
     std::string estimateNoteEn;
     DepthDoseCurve curve;  // when an estimate ran
     OrganDoseOutcome organs;
-    OrganRows organRows;  // the tissue rows as the estimate left them
+    OrganRows organRows;          // the tissue rows as the estimate left them
     std::optional<Step> reached;  // the last step that finished
 };
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <regex>
 
-#include "engine/error.h"
 #include "effdose/estimate.h"
+#include "engine/error.h"
 #include "engine/kinds.h"
 #include "engine/material.h"
 
@@ -57,8 +57,9 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
         req.filterMm = num();
     } else if (name == "rectification") {
         const double r = num();
-        const auto kind = r == std::floor(r) && std::abs(r) < 10 ? RectificationOf(static_cast<int>(r))
-                                                                 : std::nullopt;
+        const auto kind = r == std::floor(r) && std::abs(r) < 10
+                              ? RectificationOf(static_cast<int>(r))
+                              : std::nullopt;
         if (!kind) throw UsageError("--rectification takes 1, 2 or 3");
         c.rectification = CodeOf(*kind);
     } else if (name == "ffd") {

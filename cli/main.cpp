@@ -56,8 +56,8 @@ std::string CheckNumber(const std::string& option, const std::string& text,
 CLI::Validator Number(const std::string& option, std::optional<calc::Check> check) {
     const calc::Bound* b = check ? &calc::BoundOf(*check) : nullptr;
     std::string desc = b ? "NUMBER (" + calc::RangeTextEn(*b) + ")" : "NUMBER";
-    return CLI::Validator(
-        [option, b](std::string& s) { return CheckNumber(option, s, b); }, desc, "number");
+    return CLI::Validator([option, b](std::string& s) { return CheckNumber(option, s, b); }, desc,
+                          "number");
 }
 
 // LONGxSHORT in cm, each side inside the field bound.
@@ -65,10 +65,9 @@ CLI::Validator FieldSides() {
     return CLI::Validator(
         [](std::string& s) -> std::string {
             auto x = s.find_first_of("xX");
-            if (x == std::string::npos)
-                return "takes LONGxSHORT in cm, for example 43.2x35.6";
-            std::string e = CheckNumber("field", s.substr(0, x),
-                                        &calc::BoundOf(calc::Check::FieldLong));
+            if (x == std::string::npos) return "takes LONGxSHORT in cm, for example 43.2x35.6";
+            std::string e =
+                CheckNumber("field", s.substr(0, x), &calc::BoundOf(calc::Check::FieldLong));
             if (e.empty())
                 e = CheckNumber("field", s.substr(x + 1), &calc::BoundOf(calc::Check::FieldShort));
             return e;
@@ -86,8 +85,8 @@ bool OutputWritten() {
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) {
         const int err = errno;
-        std::fprintf(stderr, "dovex-calc: cannot write to standard output%s%s\n",
-                     err ? ": " : "", err ? std::strerror(err) : "");
+        std::fprintf(stderr, "dovex-calc: cannot write to standard output%s%s\n", err ? ": " : "",
+                     err ? std::strerror(err) : "");
         return false;
     }
     return true;
@@ -155,8 +154,8 @@ int main(int argc, char** argv) {
         "--filter-file", filterFile,
         "material file (*.ele, *.mix) of an arbitrary extra filter; needs --filter-mm"));
     optFilterFile->check(kNotEmpty);
-    auto* optFilterMm = cond(app.add_option("--filter-mm", filterMm,
-                                            "thickness of the arbitrary filter in mm"));
+    auto* optFilterMm =
+        cond(app.add_option("--filter-mm", filterMm, "thickness of the arbitrary filter in mm"));
     optFilterMm->check(Number("filter-mm", Check::ArbitraryFilterThickness));
     optFilterFile->needs(optFilterMm);
     optFilterMm->needs(optFilterFile);
@@ -176,10 +175,10 @@ int main(int argc, char** argv) {
     optField->check(FieldSides());
     std::vector<std::string> presetNames;
     for (const auto& p : FieldPresets()) presetNames.push_back(p.name);
-    auto* optPreset =
-        cond(app.add_option("--field-preset", preset,
-                            "field size preset: 六切サイズ 縦|横, 四切サイズ 縦|横, 大四サイズ 縦|横, "
-                            "大角サイズ, 半切サイズ 縦 (default)|横, その他, 円形照射野"));
+    auto* optPreset = cond(
+        app.add_option("--field-preset", preset,
+                       "field size preset: 六切サイズ 縦|横, 四切サイズ 縦|横, 大四サイズ 縦|横, "
+                       "大角サイズ, 半切サイズ 縦 (default)|横, その他, 円形照射野"));
     optPreset->check(CLI::IsMember(presetNames));
     auto* optCircle = cond(app.add_option(
         "--circle", circle, "circular field of this diameter in cm at the image receptor"));
@@ -201,9 +200,9 @@ int main(int argc, char** argv) {
         "--exam-part", examPart,
         "exam part; a part with organ data adds the effective dose estimate (その他 or empty: "
         "none)"));
-    auto* optSpectrum = app.add_option(
-        "--spectrum", spectrumFile,
-        "write the photon fluence spectrum (X_SPCTL.dat format) to this file");
+    auto* optSpectrum =
+        app.add_option("--spectrum", spectrumFile,
+                       "write the photon fluence spectrum (X_SPCTL.dat format) to this file");
     optSpectrum->check(kNotEmpty);
     conditionOptions.push_back(optSpectrum);
     app.add_option(

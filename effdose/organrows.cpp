@@ -28,7 +28,6 @@ const std::array<TissueInfo, kTissueRows> kInfo = {{
     {"残りの組織", "残りの組織", 15, "0.12", "残りの組織のデータに入力ミスがあります"},
 }};
 
-
 }  // namespace
 
 const TissueInfo& TissueInfoOf(long row) {

@@ -27,8 +27,8 @@ constexpr int CodeOf(FieldShape k) { return static_cast<int>(k); }
 constexpr int CodeOf(ExposureSource k) { return static_cast<int>(k); }
 constexpr int CodeOf(Phantom k) { return static_cast<int>(k); }
 
-// The window's captions ("定電圧・インバータ", "三相12ピーク", "単相全波"; "頭部以外の部位（軟部組織
-// のみ）", "頭部（皮下5mmに頭蓋骨有）").
+// The window's captions ("定電圧・インバータ", "三相12ピーク", "単相全波";
+// "頭部以外の部位（軟部組織 のみ）", "頭部（皮下5mmに頭蓋骨有）").
 std::string_view WindowText(Rectification k);
 std::string_view WindowText(Phantom k);
 // The command line's words for the phantom ("body", "head") and back.

@@ -541,22 +541,29 @@ void MainWindowTest::refusedConditions_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message");
     const auto msg = [](const char* s) { return QString::fromUtf8(s); };
-    QTest::newRow("negative mA") << "Text6" << "-200"
+    QTest::newRow("negative mA") << "Text6"
+                                 << "-200"
                                  << msg("　管電流は 0 mAを超え 2000 mA以下の値を入力して下さい　");
-    QTest::newRow("zero mA") << "Text6" << "0"
+    QTest::newRow("zero mA") << "Text6"
+                             << "0"
                              << msg("　管電流は 0 mAを超え 2000 mA以下の値を入力して下さい　");
-    QTest::newRow("1e300 mA") << "Text6" << "1e300"
+    QTest::newRow("1e300 mA") << "Text6"
+                              << "1e300"
                               << msg("　管電流は 0 mAを超え 2000 mA以下の値を入力して下さい　");
-    QTest::newRow("negative s") << "Text7" << "-0.05"
-                                << msg("　照射時間は 0 secを超え 3600 sec以下の値を入力して下さい　");
-    QTest::newRow("angle 150") << "Text1" << "150"
-                               << msg("　ターゲット角度は 1 度以上 45 度以下の値を入力して下さい　");
-    QTest::newRow("FFD -1") << "Text8" << "-1"
-                            << msg("　FFDは 0 cmを超え 1000 cm以下の値を入力して下さい　");
+    QTest::newRow("negative s")
+        << "Text7"
+        << "-0.05" << msg("　照射時間は 0 secを超え 3600 sec以下の値を入力して下さい　");
+    QTest::newRow("angle 150")
+        << "Text1"
+        << "150" << msg("　ターゲット角度は 1 度以上 45 度以下の値を入力して下さい　");
+    QTest::newRow("FFD -1") << "Text8"
+                            << "-1" << msg("　FFDは 0 cmを超え 1000 cm以下の値を入力して下さい　");
     QTest::newRow("short side 0")
-        << "Text11" << "0" << msg("　照射野サイズ（短軸）は 0 cmを超え 100 cm以下の値を入力して下さい　");
-    QTest::newRow("copper -1") << "Text4" << "-1"
-                               << msg("　付加フィルタ（銅）は 0 mm以上 10 mm以下の値を入力して下さい　");
+        << "Text11"
+        << "0" << msg("　照射野サイズ（短軸）は 0 cmを超え 100 cm以下の値を入力して下さい　");
+    QTest::newRow("copper -1")
+        << "Text4"
+        << "-1" << msg("　付加フィルタ（銅）は 0 mm以上 10 mm以下の値を入力して下さい　");
 }
 
 // Conditions no exposure can have are refused before anything is computed: the results shown
