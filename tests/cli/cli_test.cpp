@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -218,8 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"--field -1x5", 2, "--field:"}, Refused{"--circle 0", 2, "--circle:"},
         Refused{"--kv 0x50", 2, "--kv: \"0x50\" is not a number"},
         Refused{"--kv 1e-320", 2, "--kv: the tube voltage 1e-320 kV is outside"},
-        Refused{"--kv 150", 2, "at least 10 kV and below 150 kV"},
-        Refused{"--ffd -1", 2, "--ffd:"},
+        Refused{"--kv 150", 2, "at least 10 kV and below 150 kV"}, Refused{"--ffd -1", 2, "--ffd:"},
         Refused{"--target-angle 150", 2, "at least 1 degrees and at most 45 degrees"},
         Refused{"--target-angle -12", 2, "--target-angle:"},
         Refused{"--added-cu -1", 2, "--added-cu:"},
@@ -227,7 +227,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"--batch '' --out x.csv", 2, "--batch: needs a file name"},
         Refused{"--read ''", 2, "--read: needs a file name"},
         Refused{"--read x.csv --kv 80", 2, "--kv excludes --read"},
-        Refused{"--batch c.csv --out x.csv --fsd 70", 2, "--fsd excludes --batch"}));
+        Refused{"--batch c.csv --out x.csv --fsd 70", 2, "--fsd excludes --batch"}),
+    [](const auto& info) {
+        std::string name;
+        for (char ch : std::string(info.param.args))
+            name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return name + "_" + std::to_string(info.index);
+    });
 
 // What goes to standard output and what to standard error, separately.
 struct SplitRun {
