@@ -144,7 +144,7 @@ class MainWindowTest : public QObject {
     void lostFocusStoresTheField();
     void presetKeysOnlyMoveOn();
     void presets();
-    void otherPresetCalculatesWithZeroSizes();
+    void otherPresetAsksForTheSizes();
     void geometryWarning();
     void calculationFillsEveryResultField();
     void calculationWithShippedData();
@@ -328,7 +328,7 @@ void MainWindowTest::presets() {
     QCOMPARE(QString::fromStdString(s.cond().fieldPreset), QString("半切サイズ 縦"));
 }
 
-void MainWindowTest::otherPresetCalculatesWithZeroSizes() {
+void MainWindowTest::otherPresetAsksForTheSizes() {
     Session s;
     s.choosePreset("その他");
     QCOMPARE(s.text("Text10")->text(), QString());
@@ -339,6 +339,10 @@ void MainWindowTest::otherPresetCalculatesWithZeroSizes() {
     s.calculate();
     QCOMPARE(s.cond().fieldLong, 0.0);
     QCOMPARE(s.cond().fieldShort, 0.0);
+    // A field of 0 cm gives no dose: the sizes are asked for instead of computing with them.
+    QCOMPARE(s.rec.texts(),
+             QStringList{QStringLiteral(
+                 "　照射野サイズ（長軸・直径）は 0 cmを超え 100 cm以下の値を入力して下さい　")});
 }
 
 void MainWindowTest::geometryWarning() {
