@@ -45,6 +45,7 @@ const QString kLongCaption = QStringLiteral("　長軸方向サイズ");
 const QString kDiameterCaption = QStringLiteral("  照射野サイズ（直径）");
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(std::string_view s) { return Q(std::string(s)); }
 QString Fmt(double v, const char* pattern) { return Q(FormatPattern(v, pattern)); }
 
 QLabel* Caption(QWidget* parent, const QString& text) { return new QLabel(text, parent); }
@@ -174,16 +175,16 @@ void MainWindow::buildUi() {
     ++r;
 
     auto* rectBox = new QGroupBox(QStringLiteral("  高電圧整流方式  "), cond);
-    rect_[0] = Option(rectBox, "Option1", QStringLiteral("定電圧・インバータ"));
-    rect_[1] = Option(rectBox, "Option2", QStringLiteral("三相12ピーク"));
-    rect_[2] = Option(rectBox, "Option3", QStringLiteral("単相全波"));
+    rect_[0] = Option(rectBox, "Option1", Q(WindowText(Rectification::ConstantPotential)));
+    rect_[1] = Option(rectBox, "Option2", Q(WindowText(Rectification::ThreePhase12Pulse)));
+    rect_[2] = Option(rectBox, "Option3", Q(WindowText(Rectification::SinglePhaseFullWave)));
     auto* rectLayout = new QVBoxLayout(rectBox);
     for (auto* o : rect_) rectLayout->addWidget(o);
     left->addWidget(rectBox, r++, 0, 1, 3);
 
     auto* phantomBox = new QGroupBox(QStringLiteral("後方散乱係数"), cond);
-    phantom_[0] = Option(phantomBox, "Option6", QStringLiteral("頭部以外の部位（軟部組織のみ）"));
-    phantom_[1] = Option(phantomBox, "Option7", QStringLiteral("頭部（皮下5mmに頭蓋骨有）"));
+    phantom_[0] = Option(phantomBox, "Option6", Q(WindowText(Phantom::Body)));
+    phantom_[1] = Option(phantomBox, "Option7", Q(WindowText(Phantom::Head)));
     auto* phantomLayout = new QVBoxLayout(phantomBox);
     phantomLayout->addWidget(phantom_[0]);
     phantomLayout->addWidget(phantom_[1]);

@@ -31,6 +31,32 @@ std::string_view WindowText(Rectification k) {
     return "単相全波";
 }
 
+std::string_view FileText(Rectification k) {
+    switch (k) {
+        case Rectification::ConstantPotential:
+            return "定電圧";
+        case Rectification::ThreePhase12Pulse:
+            return "三相12";
+        case Rectification::SinglePhaseFullWave:
+            break;
+    }
+    return "単相全波";
+}
+
+Rectification RectificationFromFileText(std::string_view text) {
+    if (text == "定電圧") return Rectification::ConstantPotential;
+    if (text == "三相12") return Rectification::ThreePhase12Pulse;
+    return Rectification::SinglePhaseFullWave;
+}
+
+Rectification RectificationOrSinglePhase(int code) {
+    return RectificationOf(code).value_or(Rectification::SinglePhaseFullWave);
+}
+
+std::string_view PrintText(Rectification k) {
+    return k == Rectification::SinglePhaseFullWave ? "単相全" : FileText(k);
+}
+
 std::string_view WindowText(Phantom k) {
     return k == Phantom::Head ? "頭部（皮下5mmに頭蓋骨有）" : "頭部以外の部位（軟部組織のみ）";
 }

@@ -31,6 +31,13 @@ constexpr int CodeOf(Phantom k) { return static_cast<int>(k); }
 // "頭部以外の部位（軟部組織 のみ）", "頭部（皮下5mmに頭蓋骨有）").
 std::string_view WindowText(Rectification k);
 std::string_view WindowText(Phantom k);
+// The texts of the results file ("定電圧", "三相12", "単相全波") and of the printed report, whose
+// column is narrower ("定電圧", "三相12", "単相全"). A code or text that names no kind stands for
+// single-phase full-wave, as the results file has always been read.
+std::string_view FileText(Rectification k);
+Rectification RectificationFromFileText(std::string_view text);
+Rectification RectificationOrSinglePhase(int code);
+std::string_view PrintText(Rectification k);
 // The command line's words for the phantom ("body", "head") and back.
 std::string_view OptionWord(Phantom k);
 std::optional<Phantom> PhantomFromWord(std::string_view word);
