@@ -565,6 +565,8 @@ void MainWindowTest::refusedConditions_data() {
     QTest::newRow("short side 0")
         << "Text11"
         << "0" << msg("　照射野サイズ（短軸）は 0 cmを超え 100 cm以下の値を入力して下さい　");
+    QTest::newRow("geometry") << "Text9"
+                              << "85" << msg("  被写体厚が (FFD-FSD) より大きくなっています  ");
     QTest::newRow("copper -1")
         << "Text4"
         << "-1" << msg("　付加フィルタ（銅）は 0 mm以上 10 mm以下の値を入力して下さい　");
