@@ -590,7 +590,10 @@ void MainWindow::runCalculation() {
         // and nothing of an earlier one; it cannot be added to the table.
         const auto reached = *r.reached;
         if (reached < calc::Step::ExposureAt1m && !measured) label78_->clear();
-        if (reached < calc::Step::Doses) emptyResultFields(false);
+        if (reached < calc::Step::Doses)
+            for (QLabel* l :
+                 {label68_, label69_, label70_, label71_, label72_, label73_, label74_, label75_})
+                l->clear();
         label81_->clear();
         s.dose.effectiveDose = 0;
         refreshOrganWindow();

@@ -156,6 +156,7 @@ class MainWindowTest : public QObject {
     void refusedConditions_data();
     void refusedConditions();
     void missingKernelFileIsNamed();
+    void failureBeforeTheDosesEmptiesTheFields();
     void typedExamPartWithoutDataCanBeAdded();
     void oddInputsNeverCrash_data();
     void oddInputsNeverCrash();
@@ -606,6 +607,25 @@ void MainWindowTest::missingKernelFileIsNamed() {
     // This calculation's entrance doses, and no effective dose of the earlier one beside them.
     QCOMPARE(s.label("Label73")->text(), Fmt(s.state().dose.esdSoft, "#0.00"));
     QCOMPARE(s.label("Label81")->text(), QString());
+    QVERIFY(!s.button("Command3")->isEnabled());
+}
+
+// The spectrum file cannot be written: the calculation stops before the doses, and no field
+// keeps a value of the earlier calculation.
+void MainWindowTest::failureBeforeTheDosesEmptiesTheFields() {
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();
+    QVERIFY(!s.label("Label73")->text().isEmpty());
+    fs::remove(s.dir / "X_SPCTL.dat");
+    fs::create_directory(s.dir / "X_SPCTL.dat");
+    s.calculate();
+    QCOMPARE(s.rec.messages.size(), std::size_t(1));
+    QVERIFY2(s.rec.last().startsWith(kCalcFailed + "\n"), qPrintable(s.rec.last()));
+    QVERIFY2(s.rec.last().contains(QStringLiteral("X_SPCTL.dat")), qPrintable(s.rec.last()));
+    for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
+                          "Label73", "Label74", "Label75", "Label81"})
+        QVERIFY2(s.label(r)->text().isEmpty(), r);
     QVERIFY(!s.button("Command3")->isEnabled());
 }
 
