@@ -24,8 +24,8 @@ class Estimator {
     KernelSource& kernels();
     OrganRows& rows();
 
-    // The organ list window over the tissue rows ("Effective Dose"), created hidden; nullptr
-    // without the subsystem. The caller owns it.
+    // The organ list window over the tissue rows ("Effective Dose"), created hidden. The caller
+    // owns it.
     QWidget* CreateOrganWindow(QWidget* parent);
     // Shows the rows' current contents in a window made by CreateOrganWindow.
     static void RefreshOrganWindow(QWidget* window);
