@@ -1,6 +1,7 @@
 #include "app/appstate.h"
 
 #include "app/username.h"
+#include "calculation/calculation.h"
 #include "engine/error.h"
 #include "engine/textio.h"
 
@@ -11,17 +12,7 @@ AppState::AppState(std::filesystem::path dir) : dataDir(std::move(dir)), estimat
 }
 
 std::vector<std::string> ReadExamParts(const std::filesystem::path& file) {
-    const std::string name = files::kExamParts;
-    const std::string bytes = ReadFileBytes(file, name);
-    std::vector<std::string> parts;
-    for (const std::string& line : SplitLines(bytes)) {
-        try {
-            parts.push_back(Cp932ToUtf8(line));
-        } catch (const std::exception& e) {
-            throw DataFileError(name, std::string("not valid Shift-JIS text: ") + e.what());
-        }
-    }
-    return parts;
+    return calc::ReadExamPartList(file);
 }
 
 void LoadStartupData(AppState& s) {

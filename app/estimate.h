@@ -1,29 +1,19 @@
 #pragma once
-// The effective dose estimate of one calculation run: depth dose from the scatter kernels, the
-// exam part's organ data into the tissue rows, the rows prepared for the run, and the organ and
-// effective doses. The tissue rows live here for the whole run of the program, so that ticks and
-// edits in the organ list window survive from run to run.
+// What the effective dose estimate keeps for the whole run of the program: the scatter-kernel
+// reader and the tissue rows, so that ticks and edits in the organ list window survive from run
+// to run, and the organ list window over the rows.
 #include <QString>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/conditions.h"
-#include "engine/dose.h"
-#include "engine/spectrum.h"
-#include "engine/tables.h"
+#include "effdose/depthdose.h"
+#include "effdose/organrows.h"
 
 class QWidget;
 
 namespace dovex::app {
-
-struct EstimateOutcome {
-    bool completed = false;    // every tissue row passed; effectiveDose is the estimate
-    double effectiveDose = 0;  // mSv
-    QString message;           // a tissue row's data message when not completed
-};
 
 // The central-axis depth dose of the last estimate as the depth-dose chart and the report draw
 // it: layer centres (cm) with primary, scatter and total in per cent of the first layer's total,
@@ -47,19 +37,13 @@ class Estimator {
     Estimator(const Estimator&) = delete;
     Estimator& operator=(const Estimator&) = delete;
 
-    // False when this build has no effective dose subsystem: every estimate then fails.
-    static bool Available();
+    // The scatter kernels (read again for every estimate, reparsed only when changed) and the
+    // tissue rows that the calculation fills and the organ list window shows.
+    KernelSource& kernels();
+    OrganRows& rows();
 
-    // Runs the estimate for a listed exam part: caps the thickness of c at 40 cm, builds the
-    // depth dose, fills and prepares the tissue rows and sums the organ doses into
-    // dose.effectiveDose (0 when a tissue row's data stopped it). `rowsChanged` tells the organ
-    // list window to show the rows. Run-time failures (missing or faulty data files, impossible
-    // depths) throw, with dose.effectiveDose 0.
-    EstimateOutcome Run(ExposureConditions& c, const XraySpectrum& s, DoseResult& dose,
-                        const PhysicsTables& t, const std::function<void()>& rowsChanged);
-
-    // The organ list window over the tissue rows ("Effective Dose"), created hidden; nullptr
-    // without the subsystem. The caller owns it.
+    // The organ list window over the tissue rows ("Effective Dose"), created hidden. The caller
+    // owns it.
     QWidget* CreateOrganWindow(QWidget* parent);
     // Shows the rows' current contents in a window made by CreateOrganWindow.
     static void RefreshOrganWindow(QWidget* window);
@@ -67,6 +51,10 @@ class Estimator {
     // The depth dose of the last completed run with the tissues ticked now (empty before a run
     // or after a failed one), and the organ list as text lines (empty likewise).
     DepthDosePlot depthDosePlot() const;
+    // Records the depth dose of a finished run (completed: the estimate was made) and redraws an
+    // open depth-dose chart with it.
+    void recordRun(const DepthDoseCurve& curve, double thicknessCm, const std::string& examPart,
+                   bool completed);
     std::vector<std::string> organTableLines() const;
 
     struct Impl;

@@ -11,8 +11,7 @@
 namespace dovex::app {
 
 struct Estimator::Impl {
-    explicit Impl(std::filesystem::path dir) : dataDir(dir), kernels(std::move(dir)) {}
-    std::filesystem::path dataDir;
+    explicit Impl(std::filesystem::path dir) : kernels(std::move(dir)) {}
     KernelFiles kernels;  // re-reads the files on every run, reparses only changed ones
     OrganRows rows;
     bool haveCurve = false;  // the last run completed its depth dose and organ doses
@@ -26,30 +25,17 @@ Estimator::Estimator(std::filesystem::path dataDir)
     : impl_(std::make_unique<Impl>(std::move(dataDir))) {}
 Estimator::~Estimator() = default;
 
-bool Estimator::Available() { return true; }
+KernelSource& Estimator::kernels() { return impl_->kernels; }
+OrganRows& Estimator::rows() { return impl_->rows; }
 
-EstimateOutcome Estimator::Run(ExposureConditions& c, const XraySpectrum& s, DoseResult& dose,
-                               const PhysicsTables& t, const std::function<void()>& rowsChanged) {
-    EstimateResult r;
-    impl_->haveCurve = false;
-    try {
-        r = RunEffectiveDoseEstimate(c, s, dose, t, impl_->dataDir, impl_->kernels, impl_->rows);
-    } catch (...) {
-        if (rowsChanged) rowsChanged();
-        throw;
-    }
-    impl_->haveCurve = r.curveComputed && r.estimated;
-    impl_->curve = r.curve;
-    impl_->thickness = r.thickness;
-    impl_->examPart = c.examPart;
-    if (rowsChanged) rowsChanged();
+void Estimator::recordRun(const DepthDoseCurve& curve, double thicknessCm,
+                          const std::string& examPart, bool completed) {
+    impl_->haveCurve = completed;
+    impl_->curve = curve;
+    impl_->thickness = thicknessCm;
+    impl_->examPart = examPart;
     // An open depth-dose chart follows the runs, as the organ list does.
     if (impl_->chart && impl_->chart->isVisible()) impl_->chart->setPlot(depthDosePlot());
-    EstimateOutcome out;
-    out.completed = r.estimated;
-    out.effectiveDose = r.effectiveDose;
-    out.message = QString::fromStdString(r.message);
-    return out;
 }
 
 QWidget* Estimator::CreateOrganWindow(QWidget* parent) {

@@ -23,16 +23,18 @@
 #include "app/common/messenger.h"
 #include "app/qualitypanel.h"
 #include "app/username.h"
+#include "calculation/calculation.h"
 #include "dialogs/arbitraryfilterdialog.h"
 #include "dialogs/dialogbase.h"
 #include "dialogs/fluoroscopydialog.h"
 #include "dialogs/mascot.h"
 #include "dialogs/measuredexposuredialog.h"
 #include "dialogs/usernamedialog.h"
+#include "effdose/estimate.h"
 #include "engine/dose.h"
+#include "engine/kinds.h"
 #include "engine/numtext.h"
 #include "engine/presets.h"
-#include "engine/spectrum.h"
 #include "engine/textio.h"
 #include "results/gui/resultswindow.h"
 
@@ -45,10 +47,9 @@ using ui::MappedFont;
 const QString kOther = QStringLiteral("その他");
 const QString kLongCaption = QStringLiteral("　長軸方向サイズ");
 const QString kDiameterCaption = QStringLiteral("  照射野サイズ（直径）");
-const QString kCalcFailed = QStringLiteral("　???  正しく計算できませんでした  ???   ");
-const QString kGeometryWarning = QStringLiteral("  被写体厚が (FFD-FSD) より大きくなっています  ");
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(std::string_view s) { return Q(std::string(s)); }
 QString Fmt(double v, const char* pattern) { return Q(FormatPattern(v, pattern)); }
 
 QLabel* Caption(QWidget* parent, const QString& text) { return new QLabel(text, parent); }
@@ -196,16 +197,16 @@ void MainWindow::buildUi() {
     ++r;
 
     auto* rectBox = new QGroupBox(QStringLiteral("  高電圧整流方式  "), cond);
-    rect_[0] = Option(rectBox, "Option1", QStringLiteral("定電圧・インバータ"));
-    rect_[1] = Option(rectBox, "Option2", QStringLiteral("三相12ピーク"));
-    rect_[2] = Option(rectBox, "Option3", QStringLiteral("単相全波"));
+    rect_[0] = Option(rectBox, "Option1", Q(WindowText(Rectification::ConstantPotential)));
+    rect_[1] = Option(rectBox, "Option2", Q(WindowText(Rectification::ThreePhase12Pulse)));
+    rect_[2] = Option(rectBox, "Option3", Q(WindowText(Rectification::SinglePhaseFullWave)));
     auto* rectLayout = new QVBoxLayout(rectBox);
     for (auto* o : rect_) rectLayout->addWidget(o);
     left->addWidget(rectBox, r++, 0, 1, 3);
 
     auto* phantomBox = new QGroupBox(QStringLiteral("後方散乱係数"), cond);
-    phantom_[0] = Option(phantomBox, "Option6", QStringLiteral("頭部以外の部位（軟部組織のみ）"));
-    phantom_[1] = Option(phantomBox, "Option7", QStringLiteral("頭部（皮下5mmに頭蓋骨有）"));
+    phantom_[0] = Option(phantomBox, "Option6", Q(WindowText(Phantom::Body)));
+    phantom_[1] = Option(phantomBox, "Option7", Q(WindowText(Phantom::Head)));
     auto* phantomLayout = new QVBoxLayout(phantomBox);
     phantomLayout->addWidget(phantom_[0]);
     phantomLayout->addWidget(phantom_[1]);
@@ -324,6 +325,12 @@ void MainWindow::buildUi() {
     resultRow(QStringLiteral("空気カーマ"), label75_, QStringLiteral("mGy"));
     rg->addItem(new QSpacerItem(1, 8), q++, 0);
     resultRow(QStringLiteral("実効線量"), label81_, QStringLiteral("mSv"));
+    // Why no estimate was made, when the exam part has no organ data.
+    estimateNote_ = Caption(res, QString());
+    estimateNote_->setObjectName("Label89");
+    estimateNote_->setFont(MappedFont(kFontMeiryo, 8));
+    estimateNote_->setWordWrap(true);
+    rg->addWidget(estimateNote_, q++, 0, 1, 3);
     rg->addWidget(command5_, q++, 1);
     auto* wNote = new QHBoxLayout;
     wNote->setSpacing(10);
@@ -519,7 +526,10 @@ void MainWindow::emptyResultFields(bool includingEffective) {
     for (QLabel* l :
          {label78_, label68_, label69_, label70_, label71_, label72_, label73_, label74_, label75_})
         l->clear();
-    if (includingEffective) label81_->clear();
+    if (includingEffective) {
+        label81_->clear();
+        estimateNote_->clear();
+    }
     quality_->clear();
 }
 
@@ -533,6 +543,7 @@ void MainWindow::showDoseResult(const DoseResult& d) {
     label74_->setText(Fmt(d.esdSkin, "#0.00"));
     label75_->setText(Fmt(d.esdAir, "#0.00"));
     label81_->clear();
+    estimateNote_->clear();
 }
 
 void MainWindow::pumpEvents() {
@@ -543,72 +554,112 @@ void MainWindow::pumpEvents() {
 void MainWindow::runCalculation() {
     if (calculating_) return;
     AppState& s = state_;
-    ExposureConditions& c = s.conditions;
     readAllFields();
-    if (c.ffd - c.fsd < c.subjectThickness) {
-        ui::messenger().show(this, kGeometryWarning, ui::Icon::Exclamation);
-        return;
-    }
+    calc::CalculationRequest req;
+    req.conditions = s.conditions;
+    req.conditions.examPart = combo2_->currentText().toStdString();
+    req.filter = s.filter;
+    req.spectrumFile = s.dataDir / files::kSpectrumOut;
     calculating_ = true;
     struct Reset {
         bool& flag;
         ~Reset() { flag = false; }
     } reset{calculating_};
-    try {
-        s.spectrum = SynthesizeSpectrum(c, s.tables, s.filter);
-        WriteFileAtomic(s.dataDir / files::kSpectrumOut, SpectrumFileText(s.spectrum));
-        pumpEvents();
-        if (c.exposureSource != 1) {
-            c.exposureAt1m = ComputeExposureAt1m(c, s.spectrum, s.tables);
-            label78_->setText(Fmt(c.exposureAt1m, "0.00E+0"));
+
+    // The window follows the steps: each shows its results and lets the window repaint.
+    const bool measured = s.conditions.exposureSource == CodeOf(ExposureSource::Measured);
+    auto progress = [&](calc::Step step, const calc::CalculationResult& r) {
+        switch (step) {
+            case calc::Step::Checked:
+                return;
+            case calc::Step::Spectrum:
+                s.spectrum = r.spectrum;
+                break;
+            case calc::Step::ExposureAt1m:
+                s.conditions.exposureAt1m = r.conditions.exposureAt1m;
+                if (!measured) label78_->setText(Fmt(r.conditions.exposureAt1m, "0.00E+0"));
+                break;
+            case calc::Step::Doses: {
+                s.dose = r.dose;
+                s.quality = r.quality;
+                showDoseResult(r.dose);
+                break;
+            }
+            case calc::Step::ExamPart:
+                s.conditions.examPart = r.conditions.examPart;
+                s.drl = r.drl;
+                showBeamQuality();
+                if (ExamPartHasEstimate(r.conditions.examPart) &&
+                    r.estimate != calc::EstimateStatus::NoOrganData && !organ_)
+                    organ_ = s.estimator.CreateOrganWindow(this);
+                break;
+            case calc::Step::DepthDose:
+                break;
+            case calc::Step::OrganData:
+            case calc::Step::OrganDoses:
+                refreshOrganWindow();
+                break;
         }
         pumpEvents();
-        DoseResult d = ComputeDoses(c, s.spectrum, s.tables);
-        d.effectiveDose = 0;
-        s.dose = d;
-        showDoseResult(d);
-        pumpEvents();
+    };
+    const calc::CalculationOutcome o =
+        calc::Calculate(req,
+                        {s.tables, s.dataDir, s.examParts, s.estimator.kernels(),
+                         s.estimator.rows(), s.drlProblem.empty() ? &s.drlTable : nullptr},
+                        progress);
+    const calc::CalculationResult& r = o.result;
 
-        QString part = combo2_->currentText();
-        if (part.isEmpty()) part = kOther;
-        c.examPart = part.toStdString();
-        showBeamQuality();
-        pumpEvents();
-        if (part == kOther) {
-            s.dose.effectiveDose = 0;
+    if (o.refusal && !r.reached) {
+        // A check refused the conditions: nothing was computed and the results shown stay. They
+        // no longer belong to the conditions now entered, so they cannot be added.
+        command3_->setEnabled(false);
+        if (o.refusal->beep) ui::messenger().beep();
+        ui::messenger().show(this, Q(o.refusal->messageJa), ui::Icon::Exclamation);
+        return;
+    }
+    s.conditions = r.conditions;
+    s.estimator.recordRun(r.curve, r.conditions.subjectThickness, r.conditions.examPart,
+                          !o.refusal && r.estimate == calc::EstimateStatus::Made);
+    if (o.refusal) {
+        // A failure during the run: the fields show this calculation's values as far as it came
+        // and nothing of an earlier one; it cannot be added to the table.
+        const auto reached = *r.reached;
+        if (reached < calc::Step::ExposureAt1m && !measured) label78_->clear();
+        if (reached < calc::Step::Doses)
+            for (QLabel* l :
+                 {label68_, label69_, label70_, label71_, label72_, label73_, label74_, label75_})
+                l->clear();
+        if (reached < calc::Step::ExamPart) quality_->clear();
+        label81_->clear();
+        s.dose.effectiveDose = 0;
+        refreshOrganWindow();
+        command3_->setEnabled(false);
+        ui::messenger().beep();
+        ui::messenger().show(this, Q(o.refusal->messageJa), ui::Icon::Exclamation);
+        return;
+    }
+    s.dose.effectiveDose = r.dose.effectiveDose;
+    switch (r.estimate) {
+        case calc::EstimateStatus::NotAsked:
+        case calc::EstimateStatus::NoOrganData:
             label81_->setText(QStringLiteral("---"));
+            estimateNote_->setText(Q(r.estimateNoteJa));
             if (!s.table.full()) {
                 command3_->setEnabled(true);
                 command3_->setFocus(Qt::OtherFocusReason);
             }
             return;
-        }
-
-        if (c.subjectThickness > 40) c.subjectThickness = 40;
-        if (!organ_) organ_ = s.estimator.CreateOrganWindow(this);
-        pumpEvents();
-        const EstimateOutcome o =
-            s.estimator.Run(c, s.spectrum, s.dose, s.tables, [this] { refreshOrganWindow(); });
-        pumpEvents();
-        if (o.completed) {
+        case calc::EstimateStatus::Made:
             label81_->setText(Fmt(s.dose.effectiveDose, "##0.000"));
-        } else {
+            break;
+        case calc::EstimateStatus::StoppedByRow:
             // A tissue row with unusable data: its message, and no estimate for this result.
-            if (!o.message.isEmpty()) ui::messenger().show(this, o.message, ui::Icon::Warning);
-            s.dose.effectiveDose = 0;
+            ui::messenger().show(this, Q(r.estimateNoteJa), ui::Icon::Warning);
             label81_->setText(QStringLiteral("---"));
-        }
-        if (!s.table.full()) command3_->setEnabled(true);
-        command5_->setEnabled(true);
-    } catch (...) {
-        // The current values no longer belong to one complete calculation: they cannot be
-        // added to the table until a calculation succeeds.
-        s.dose.effectiveDose = 0;
-        command3_->setEnabled(false);
-        quality_->clear();
-        ui::messenger().beep();
-        ui::messenger().show(this, kCalcFailed, ui::Icon::Exclamation);
+            break;
     }
+    if (!s.table.full()) command3_->setEnabled(true);
+    command5_->setEnabled(true);
 }
 
 void MainWindow::refreshOrganWindow() {

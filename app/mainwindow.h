@@ -157,6 +157,8 @@ class MainWindow : public QWidget {
     QLabel* label75_ = nullptr;  // ESD air
     QLabel* label81_ = nullptr;  // effective dose
 
+    QLabel* estimateNote_ = nullptr;  // why no estimate was made (Label89)
+
     // Commands.
     QPushButton* command1_ = nullptr;  // exit
     QPushButton* command2_ = nullptr;  // calculate

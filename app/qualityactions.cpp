@@ -18,11 +18,7 @@
 namespace dovex::app {
 
 void MainWindow::showBeamQuality() {
-    AppState& s = state_;
-    s.quality = ComputeBeamQuality(s.spectrum, s.tables, s.conditions.tubeVoltage);
-    StoreBeamQuality(s.quality, s.dose);
-    s.drl =
-        CompareWithDrl(s.drlTable, s.conditions.examPart, s.conditions.tubeVoltage, s.dose.esdAir);
+    const AppState& s = state_;
     quality_->showQuality(s.quality);
     quality_->showDrl(s.drl, QString::fromStdString(s.drlProblem));
     // An open spectrum window follows every calculation.

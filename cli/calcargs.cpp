@@ -2,8 +2,11 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <regex>
 
+#include "effdose/estimate.h"
 #include "engine/error.h"
+#include "engine/kinds.h"
 #include "engine/material.h"
 
 namespace dovex::cli {
@@ -20,13 +23,15 @@ const std::vector<std::string>& ConditionOptionNames() {
 
 double ParseStrictNumber(std::string_view name, std::string_view text) {
     std::string s(text);
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(s.c_str(), &end);
-    while (end && (*end == ' ' || *end == '\t')) ++end;
-    if (s.empty() || end == s.c_str() || *end != '\0' || !std::isfinite(v) || errno == ERANGE)
-        throw UsageError("--" + std::string(name) + ": \"" + s + "\" is not a number");
-    return v;
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    s.erase(0, i);
+    static const std::regex kDecimal(R"([+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?)");
+    if (!std::regex_match(s, kDecimal))
+        throw UsageError("--" + std::string(name) + ": \"" + std::string(text) +
+                         "\" is not a number");
+    return std::strtod(s.c_str(), nullptr);
 }
 
 void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_view value) {
@@ -51,9 +56,12 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
     } else if (name == "filter-mm") {
         req.filterMm = num();
     } else if (name == "rectification") {
-        double r = num();
-        if (r != 1 && r != 2 && r != 3) throw UsageError("--rectification takes 1, 2 or 3");
-        c.rectification = static_cast<int>(r);
+        const double r = num();
+        const auto kind = r == std::floor(r) && std::abs(r) < 10
+                              ? RectificationOf(static_cast<int>(r))
+                              : std::nullopt;
+        if (!kind) throw UsageError("--rectification takes 1, 2 or 3");
+        c.rectification = CodeOf(*kind);
     } else if (name == "ffd") {
         c.ffd = num();
     } else if (name == "fsd") {
@@ -88,12 +96,9 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
         c.fieldShape = 2;
         c.fieldPreset = kPresetCircle;
     } else if (name == "phantom") {
-        if (value == "body")
-            c.phantom = 0;
-        else if (value == "head")
-            c.phantom = 1;
-        else
-            throw UsageError("--phantom takes body or head");
+        auto p = PhantomFromWord(value);
+        if (!p) throw UsageError("--phantom takes body or head");
+        c.phantom = CodeOf(*p);
     } else if (name == "exposure") {
         req.exposureValue = num();
     } else if (name == "exposure-unit") {
@@ -113,34 +118,37 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
     }
 }
 
-PreparedCalc PrepareCalc(const CalcRequest& req, const PhysicsTables& tables,
-                         const fs::path& dataDir) {
-    PreparedCalc p;
-    p.cond = req.cond;
+calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables& tables,
+                                     const fs::path& dataDir) {
+    calc::CalculationRequest p;
+    p.conditions = req.cond;
+    if (!req.examPartGiven) p.conditions.examPart = kNoEstimateExamPart;
     if (req.exposureValue) {
         // As the measured exposure dialog: a value above 0 is used, anything else falls back to
         // the default output data.
         double v = MeasuredExposureToCkg(*req.exposureValue, req.exposureUnit, tables.airWOverE);
-        if (*req.exposureValue > 0 && std::isfinite(v)) {
-            p.cond.exposureSource = 1;
-            p.cond.exposureAt1m = v;
+        if (*req.exposureValue > 0) {
+            p.conditions.exposureSource = CodeOf(ExposureSource::Measured);
+            p.conditions.exposureAt1m = v;
         } else {
-            p.cond.exposureSource = 2;
+            p.conditions.exposureSource = CodeOf(ExposureSource::DefaultOutput);
         }
     }
     if (!req.filterFile.empty() || req.filterMm) {
         if (req.filterFile.empty() || !req.filterMm)
             throw UsageError("--filter-file and --filter-mm go together");
-        if (!(*req.filterMm > 0)) throw UsageError("--filter-mm must be above 0");
         fs::path file = req.filterFile;
         std::error_code ec;
         if (!fs::exists(file, ec) && file.is_relative() && fs::exists(dataDir / file, ec))
             file = dataDir / file;
+        // A pipe or a device would block the reading or never end it.
+        if (fs::exists(file, ec) && !fs::is_regular_file(file, ec))
+            throw DataFileError(file.string(), "not a regular file");
         MaterialTable m = ReadMaterialFile(file);
         p.filter.mu = BuildArbitraryFilterMu(m);
         p.filter.on = 1;
-        p.cond.arbitraryFilterName = m.name;
-        p.cond.arbitraryFilterThickness = *req.filterMm * 0.1;
+        p.conditions.arbitraryFilterName = m.name;
+        p.conditions.arbitraryFilterThickness = *req.filterMm * 0.1;
     }
     return p;
 }

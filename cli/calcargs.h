@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "calculation/calculation.h"
 #include "engine/conditions.h"
 #include "engine/dose.h"
 #include "engine/presets.h"
@@ -37,18 +38,18 @@ const std::vector<std::string>& ConditionOptionNames();
 // a value that is not what the option takes.
 void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_view value);
 
-struct PreparedCalc {
-    ExposureConditions cond;
-    ArbitraryFilter filter;
-};
-// Resolves the request against the loaded tables: the measured exposure in C/kg, the arbitrary
-// filter read from its material file (relative names are looked up in the working folder, then
-// in the data folder). Throws DataFileError for a bad material file, UsageError for an
-// inconsistent request.
-PreparedCalc PrepareCalc(const CalcRequest& req, const PhysicsTables& tables,
-                         const std::filesystem::path& dataDir);
+// Resolves the request against the loaded tables into the calculation's request: the measured
+// exposure in C/kg (a value of 0 or below falls back to the default output data, as the
+// measured-exposure dialog does), the arbitrary filter read from its material file (relative
+// names are looked up in the working folder, then in the data folder; anything but a regular
+// file is refused). Throws DataFileError for a bad material file, UsageError for an
+// inconsistent request. Without an exam part no estimate is asked for.
+calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables& tables,
+                                     const std::filesystem::path& dataDir);
 
-// A strictly read number: the whole text must be one number.
+// A strictly read number: the whole text must be one decimal number (no hexadecimal, no
+// infinity); a number too small for a double reads as 0 or its nearest subnormal, a number too
+// large for it as infinity, which every bound refuses.
 double ParseStrictNumber(std::string_view name, std::string_view text);
 
 }  // namespace dovex::cli

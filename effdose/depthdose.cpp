@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "engine/kinds.h"
 #include "engine/textio.h"
 
 namespace dovex {
@@ -226,10 +227,11 @@ DepthDoseCurve ComputeDepthDose(const ExposureConditions& c, const XraySpectrum&
     if (!std::isfinite(longSide) || !std::isfinite(shortSide) || longSide < 0 || shortSide < 0) {
         throw CalcError("field size must not be negative");
     }
-    const bool circular = shortSide == 0;
-    double a = std::max(longSide, shortSide) * fsd / ffd / 2.0;
-    double b = std::min(longSide, shortSide) * fsd / ffd / 2.0;
-    if (circular) b = 0;
+    // A circular field is told by its shape, as the backscatter step tells it: the long side is
+    // its diameter and the short side is not used.
+    const bool circular = IsCircularField(c);
+    double a = (circular ? longSide : std::max(longSide, shortSide)) * fsd / ffd / 2.0;
+    double b = circular ? 0.0 : std::min(longSide, shortSide) * fsd / ffd / 2.0;
 
     auto depth = [](long k) { return 0.5 * static_cast<double>(k) - 0.25; };
 

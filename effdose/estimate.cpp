@@ -13,7 +13,8 @@ bool ExamPartHasEstimate(const std::string& examPart) {
 EstimateResult RunEffectiveDoseEstimate(ExposureConditions& c, const XraySpectrum& spectrum,
                                         DoseResult& dose, const PhysicsTables& tables,
                                         const std::filesystem::path& dataDir, KernelSource& kernels,
-                                        OrganRows& rows) {
+                                        OrganRows& rows,
+                                        const std::function<void(EstimateStep)>& stepDone) {
     EstimateResult r;
     dose.effectiveDose = 0;
     if (c.examPart.empty()) c.examPart = kNoEstimateExamPart;
@@ -28,12 +29,14 @@ EstimateResult RunEffectiveDoseEstimate(ExposureConditions& c, const XraySpectru
 
     r.curve = ComputeDepthDose(c, spectrum, tables, kernels);
     r.curveComputed = true;
+    if (stepDone) stepDone(EstimateStep::DepthDose);
     LoadOrganData(c.examPart, c.subjectThickness, dataDir, rows);
 
     rows.examPartLabel = c.examPart;
     rows.thicknessLabel = "被写体厚 = " + PlainNumber(c.subjectThickness) + " cm";
     for (long i = 1; i <= kTissueRows; ++i) rows.rows[i].doseLabel.clear();
     rows.totalLabel.clear();
+    if (stepDone) stepDone(EstimateStep::OrganData);
 
     r.organs =
         ComputeOrganDoses(rows, r.curve, esd, c.subjectThickness, c.examPart, tables.tissueWeights);

@@ -4,6 +4,7 @@
 // curve is built from the scatter kernels, the exam part's organ data fill the tissue rows, the
 // rows are prepared and the organ doses summed into the effective dose.
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "effdose/organdose.h"
 #include "effdose/organrows.h"
 #include "engine/conditions.h"
+#include "engine/constants.h"
 #include "engine/dose.h"
 #include "engine/spectrum.h"
 #include "engine/tables.h"
@@ -18,7 +20,7 @@
 namespace dovex {
 
 inline constexpr const char* kNoEstimateExamPart = "その他";
-inline constexpr double kMaxEstimateThickness = 40.0;  // cm
+inline constexpr double kMaxEstimateThickness = kMaxEstimateThicknessCm;
 
 // False for the exam part "その他" and the empty exam part.
 bool ExamPartHasEstimate(const std::string& examPart);
@@ -43,10 +45,14 @@ struct EstimateResult {
 // message for the caller to show. `dose.effectiveDose` is set to the result's effective dose.
 // Failures of the data files or of the computation throw (DataFileError, CalcError); then
 // `dose.effectiveDose` is 0 and the rows may be partly filled.
+// `stepDone` (optional) is called after the depth dose and after the rows are filled and
+// prepared, so that a window can repaint between the steps.
+enum class EstimateStep { DepthDose, OrganData };
 EstimateResult RunEffectiveDoseEstimate(ExposureConditions& c, const XraySpectrum& spectrum,
                                         DoseResult& dose, const PhysicsTables& tables,
                                         const std::filesystem::path& dataDir, KernelSource& kernels,
-                                        OrganRows& rows);
+                                        OrganRows& rows,
+                                        const std::function<void(EstimateStep)>& stepDone = {});
 
 // The effective dose as the main window shows it: "##0.000" mSv, or "---" when not estimated.
 std::string EffectiveDoseText(const EstimateResult& r);

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "engine/constants.h"
 #include "engine/error.h"
 
 namespace dovex {
@@ -27,9 +28,6 @@ const std::array<TissueInfo, kTissueRows> kInfo = {{
     {"残りの組織", "残りの組織", 15, "0.12", "残りの組織のデータに入力ミスがあります"},
 }};
 
-const std::array<double, 15> kWeights = {0.12, 0.12, 0.12, 0.12, 0.12, 0.08, 0.04, 0.04,
-                                         0.04, 0.04, 0.01, 0.01, 0.01, 0.01, 0.12};
-
 }  // namespace
 
 const TissueInfo& TissueInfoOf(long row) {
@@ -39,7 +37,7 @@ const TissueInfo& TissueInfoOf(long row) {
 
 double DefaultTissueWeight(long index) {
     if (index < 1 || index > 15) ThrowIndexError("tissue weight", index, 1, 15);
-    return kWeights[static_cast<std::size_t>(index - 1)];
+    return kIcrp103TissueWeights[static_cast<std::size_t>(index - 1)];
 }
 
 }  // namespace dovex

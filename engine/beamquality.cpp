@@ -114,13 +114,13 @@ void StoreBeamQuality(const BeamQuality& q, DoseResult& d) {
     d.qualityIndex = q.qualityIndex;
 }
 
-void to_json(nlohmann::json& j, const BeamQuality& q) {
-    j = nlohmann::json{{"hvl1MmAl", q.hvl1MmAl},
-                       {"hvl2MmAl", q.hvl2MmAl},
-                       {"homogeneity", q.homogeneity},
-                       {"meanEnergyKeV", q.meanEnergyKeV},
-                       {"effectiveEnergyKeV", q.effectiveEnergyKeV},
-                       {"qualityIndex", q.qualityIndex}};
+void to_json(nlohmann::ordered_json& j, const BeamQuality& q) {
+    j = nlohmann::ordered_json{{"hvl1MmAl", q.hvl1MmAl},
+                               {"hvl2MmAl", q.hvl2MmAl},
+                               {"homogeneity", q.homogeneity},
+                               {"meanEnergyKeV", q.meanEnergyKeV},
+                               {"effectiveEnergyKeV", q.effectiveEnergyKeV},
+                               {"qualityIndex", q.qualityIndex}};
 }
 
 }  // namespace dovex

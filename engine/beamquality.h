@@ -41,6 +41,6 @@ void StoreBeamQuality(const BeamQuality& q, DoseResult& d);
 
 // JSON object {hvl1MmAl, hvl2MmAl, homogeneity, meanEnergyKeV, effectiveEnergyKeV,
 // qualityIndex}.
-void to_json(nlohmann::json& j, const BeamQuality& q);
+void to_json(nlohmann::ordered_json& j, const BeamQuality& q);
 
 }  // namespace dovex

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <string>
 
+#include "engine/constants.h"
 #include "engine/error.h"
+#include "engine/kinds.h"
 
 namespace dovex {
 namespace {
-
-constexpr double kHalfPi = 1.570795;  // 3.14159 / 2
 
 long TopBin(double kv) { return static_cast<long>(std::floor(2 * kv)); }
 
@@ -56,7 +56,7 @@ SkinField ProjectFieldToSkin(const ExposureConditions& c) {
     if (!std::isfinite(c.fsd) || !std::isfinite(c.fieldLong) || !std::isfinite(c.fieldShort))
         throw CalcError("field or distance is not a finite number");
     SkinField f;
-    if (c.fieldShape == 2) {
+    if (IsCircularField(c)) {
         f.circular = true;
         double r = c.fieldLong * c.fsd / c.ffd;
         if (r > 40) r = 40;
@@ -206,7 +206,8 @@ EngineOutput RunEngine(ExposureConditions& c, const PhysicsTables& t,
                        const ArbitraryFilter& filter) {
     EngineOutput out;
     out.spectrum = SynthesizeSpectrum(c, t, filter);
-    if (c.exposureSource == 2) c.exposureAt1m = ComputeExposureAt1m(c, out.spectrum, t);
+    if (c.exposureSource == CodeOf(ExposureSource::DefaultOutput))
+        c.exposureAt1m = ComputeExposureAt1m(c, out.spectrum, t);
     out.dose = ComputeDoses(c, out.spectrum, t);
     return out;
 }

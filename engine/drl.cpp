@@ -106,12 +106,13 @@ DrlComparison CompareWithDrl(const DrlTable& table, const std::string& examPart,
     return c;
 }
 
-void to_json(nlohmann::json& j, const DrlComparison& c) {
+void to_json(nlohmann::ordered_json& j, const DrlComparison& c) {
     if (!c.hasLevel) {
         j = nullptr;
         return;
     }
-    j = nlohmann::json{{"valueMGy", c.valueMGy}, {"quantity", c.quantity}, {"percent", c.percent}};
+    j = nlohmann::ordered_json{
+        {"valueMGy", c.valueMGy}, {"quantity", c.quantity}, {"percent", c.percent}};
 }
 
 }  // namespace dovex

@@ -53,6 +53,6 @@ DrlComparison CompareWithDrl(const DrlTable& table, const std::string& examPart,
                              double esdMGy);
 
 // JSON {valueMGy, quantity, percent} for an exam part with a level, null otherwise.
-void to_json(nlohmann::json& j, const DrlComparison& c);
+void to_json(nlohmann::ordered_json& j, const DrlComparison& c);
 
 }  // namespace dovex

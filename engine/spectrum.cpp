@@ -4,13 +4,13 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/constants.h"
 #include "engine/error.h"
 #include "engine/numtext.h"
 
 namespace dovex {
 namespace {
 
-constexpr double kPi = 3.14159;  // the circle constant of the model, as a six-digit value
 constexpr double kTungstenDensity = 19.3;
 constexpr double kFluenceFloor = 1e-10;
 

@@ -109,14 +109,12 @@ void LoadDoseConstants(PhysicsTables& t, const fs::path& dir) {
         }
     }
     ComputePrimaryFine(t);
-    t.piValue = 3.14159;
-    const double w[15] = {0.12, 0.12, 0.12, 0.12, 0.12, 0.08, 0.04, 0.04,
-                          0.04, 0.04, 0.01, 0.01, 0.01, 0.01, 0.12};
-    for (long i = 1; i <= 15; ++i) t.tissueWeights[i] = w[i - 1];
+    t.piValue = kPi;
+    for (long i = 1; i <= 15; ++i) t.tissueWeights[i] = kIcrp103TissueWeights[i - 1];
 }
 
 void LoadPhysicsTables(PhysicsTables& t, const fs::path& dir) {
-    t.airWOverE = 33.97;
+    t.airWOverE = kAirWOverE;
     ComputeBsfEnergyGrid(t);
     ReadBackscatterFile(t.dbsfSoft, 0, dir, files::kBsfSoftBody);
     ReadBackscatterFile(t.dbsfAir, 0, dir, files::kBsfAirBody);

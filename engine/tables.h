@@ -6,6 +6,7 @@
 
 #include "engine/checked.h"
 #include "engine/conditions.h"
+#include "engine/constants.h"
 
 namespace dovex {
 
@@ -34,8 +35,8 @@ struct IcruSoftRow {
 };
 
 struct PhysicsTables {
-    double airWOverE = 33.97;  // Gy per C/kg
-    double piValue = 3.14159;
+    double airWOverE = kAirWOverE;  // Gy per C/kg
+    double piValue = kPi;
     Checked<double, 1, 31> bsfEnergyGrid;
     BackscatterTable dbsfSoft, dbsfAir, dbsfSkin;
     AttenuationTable att;

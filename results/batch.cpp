@@ -5,8 +5,9 @@
 #include <set>
 #include <sstream>
 
+#include "calculation/calculation.h"
 #include "cli/calcargs.h"
-#include "effdose/estimate.h"
+#include "effdose/depthdose.h"
 #include "engine/error.h"
 #include "engine/numtext.h"
 #include "engine/textio.h"
@@ -176,26 +177,25 @@ RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
     // One kernel reader for the whole batch: it reads the files again for every row and reuses a
     // parsed kernel only while the file's bytes are unchanged.
     auto kernels = std::make_shared<KernelFiles>(dataDir);
-    return [&tables, dataDir, kernels](const ConditionRow& row) {
+    std::vector<std::string> listed;
+    try {
+        listed = calc::ReadExamPartList(dataDir / files::kExamParts);
+    } catch (const std::exception&) {
+        // Without the list every exam part counts as typed.
+    }
+    return [&tables, dataDir, kernels, listed](const ConditionRow& row) {
         cli::CalcRequest req;
         for (const auto& [name, value] : row.options) {
             if (name.empty())
                 throw cli::UsageError("a cell \"" + value + "\" stands beyond the header");
             cli::ApplyConditionOption(req, name, value);
         }
-        cli::PreparedCalc prep = cli::PrepareCalc(req, tables, dataDir);
-        ExposureConditions c = prep.cond;
-        if (!req.examPartGiven) c.examPart = kNoEstimateExamPart;
-        if (c.ffd - c.fsd < c.subjectThickness)
-            throw CalcError("the subject thickness " + PlainNumber(c.subjectThickness) +
-                            " cm is greater than FFD - FSD = " + PlainNumber(c.ffd - c.fsd) +
-                            " cm");
-        EngineOutput e = RunEngine(c, tables, prep.filter);
+        const calc::CalculationRequest request = cli::PrepareCalc(req, tables, dataDir);
         OrganRows organs;
-        EstimateResult est =
-            RunEffectiveDoseEstimate(c, e.spectrum, e.dose, tables, dataDir, *kernels, organs);
-        RowCalculation out{c, e.dose, {}};
-        if (!est.message.empty()) out.note = "no effective dose estimate: " + est.message;
+        const calc::CalculationOutcome o =
+            calc::Calculate(request, {tables, dataDir, listed, *kernels, organs});
+        if (o.refusal) throw CalcError(o.refusal->messageEn);
+        RowCalculation out{o.result.conditions, o.result.dose, o.result.estimateNoteEn};
         return out;
     };
 }

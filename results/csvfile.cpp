@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "engine/error.h"
+#include "engine/kinds.h"
 #include "engine/numtext.h"
 #include "engine/textio.h"
 
@@ -85,9 +86,7 @@ const std::array<FieldSpec, 38>& FieldLines() {
 constexpr std::string_view kEffectiveDoseHeading = "実効線量概算値 (mSv)";
 
 std::string RectificationWord(int code) {
-    if (code == 1) return "定電圧";
-    if (code == 2) return "三相12";
-    return "単相全波";
+    return std::string(FileText(RectificationOrSinglePhase(code)));
 }
 
 std::string WriteValue(const FieldSpec& f, const ResultRow& r, double airWOverE) {
@@ -318,7 +317,7 @@ ResultsFileContents ParseResultsFile(std::string_view bytes, const std::string& 
                     break;
                 case Kind::Rectification: {
                     std::string s = in.Item("a rectification");
-                    r.rectification = s == "定電圧" ? 1 : s == "三相12" ? 2 : 3;
+                    r.rectification = CodeOf(RectificationFromFileText(s));
                     break;
                 }
                 case Kind::DashIfZero:

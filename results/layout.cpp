@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/kinds.h"
 #include "engine/numtext.h"
 
 namespace dovex {
@@ -243,10 +244,7 @@ std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOver
     std::vector<PlacedText> t;
     t.push_back({3, upper, r.examPart, 17.5});
     t.push_back({3, lower, SurfaceText(r, " ", ", "), 17.5});
-    t.push_back({22, base,
-                 r.rectification == 1   ? "定電圧"
-                 : r.rectification == 2 ? "三相12"
-                                        : "単相全"});
+    t.push_back({22, base, std::string(PrintText(RectificationOrSinglePhase(r.rectification)))});
     t.push_back({33, base, FormatPattern(r.exposureAt1m, "0.00E+0")});
     t.push_back({47, base, FormatPattern(r.tubeVoltage, "#00")});
     t.push_back({56, base, FormatPattern(r.tubeCurrent, "#00")});

@@ -151,7 +151,7 @@ class MainWindowTest : public QObject {
     void lostFocusStoresTheField();
     void presetKeysOnlyMoveOn();
     void presets();
-    void otherPresetCalculatesWithZeroSizes();
+    void otherPresetAsksForTheSizes();
     void geometryWarning();
     void calculationFillsEveryResultField();
     void calculationWithShippedData();
@@ -160,6 +160,11 @@ class MainWindowTest : public QObject {
     void thicknessCappedAt40();
     void missingOrganDataEndsInFailure();
     void engineFailureKeepsEarlierResults();
+    void refusedConditions_data();
+    void refusedConditions();
+    void missingKernelFileIsNamed();
+    void failureBeforeTheDosesEmptiesTheFields();
+    void typedExamPartWithoutDataCanBeAdded();
     void oddInputsNeverCrash_data();
     void oddInputsNeverCrash();
     void commandStates();
@@ -336,7 +341,7 @@ void MainWindowTest::presets() {
     QCOMPARE(QString::fromStdString(s.cond().fieldPreset), QString("半切サイズ 縦"));
 }
 
-void MainWindowTest::otherPresetCalculatesWithZeroSizes() {
+void MainWindowTest::otherPresetAsksForTheSizes() {
     Session s;
     s.choosePreset("その他");
     QCOMPARE(s.text("Text10")->text(), QString());
@@ -347,6 +352,10 @@ void MainWindowTest::otherPresetCalculatesWithZeroSizes() {
     s.calculate();
     QCOMPARE(s.cond().fieldLong, 0.0);
     QCOMPARE(s.cond().fieldShort, 0.0);
+    // A field of 0 cm gives no dose: the sizes are asked for instead of computing with them.
+    QCOMPARE(s.rec.texts(),
+             QStringList{QStringLiteral(
+                 "　照射野サイズ（長軸・直径）は 0 cmを超え 100 cm以下の値を入力して下さい　")});
 }
 
 void MainWindowTest::geometryWarning() {
@@ -508,7 +517,11 @@ void MainWindowTest::missingOrganDataEndsInFailure() {
     Session s;
     s.setExamPart("胸部側面");  // listed, without an organ data file
     s.calculate();
-    QCOMPARE(s.rec.texts(), QStringList{kCalcFailed});
+    QCOMPARE(s.rec.messages.size(), std::size_t(1));
+    // The failure message, and the missing file named on a second line.
+    QVERIFY2(s.rec.last().startsWith(kCalcFailed + "\n"), qPrintable(s.rec.last()));
+    QVERIFY2(s.rec.last().contains(QStringLiteral("胸部側面.csv")), qPrintable(s.rec.last()));
+    QCOMPARE(s.label("Label81")->text(), QString());
     QCOMPARE(s.rec.beeps, 1);
     QCOMPARE(s.rec.messages.back().icon, ui::Icon::Exclamation);
     // The entrance surface doses stay visible; the result cannot be added.
@@ -524,13 +537,129 @@ void MainWindowTest::engineFailureKeepsEarlierResults() {
     s.calculate();
     const QString esd = s.label("Label73")->text();
     QVERIFY(s.button("Command3")->isEnabled());
+    const QString exposure = s.label("Label78")->text();
     s.type("Text5", "200");  // beyond the model's 150 kV
     s.calculate();
-    QCOMPARE(s.rec.texts(), QStringList{kCalcFailed});
+    QCOMPARE(s.rec.messages.size(), std::size_t(1));
+    QCOMPARE(s.rec.beeps, 1);
+    // The failure message with the reason: the voltage and the range the data cover.
+    QVERIFY2(s.rec.last().startsWith(kCalcFailed + "\n管電圧 200 kV"), qPrintable(s.rec.last()));
+    QVERIFY2(s.rec.last().contains(QStringLiteral("150 kV未満")), qPrintable(s.rec.last()));
+    // Every result field still shows the one earlier calculation, the exposure at 1 m included.
+    QCOMPARE(s.label("Label78")->text(), exposure);
     QCOMPARE(s.label("Label73")->text(), esd);
     // The earlier result no longer matches the conditions: it cannot be added now.
     QVERIFY(!s.button("Command3")->isEnabled());
     QVERIFY(s.button("Command2")->isEnabled());
+}
+
+void MainWindowTest::refusedConditions_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+    const auto msg = [](const char* s) { return QString::fromUtf8(s); };
+    QTest::newRow("negative mA") << "Text6"
+                                 << "-200"
+                                 << msg("　管電流は 0 mAを超え 2000 mA以下の値を入力して下さい　");
+    QTest::newRow("zero mA") << "Text6"
+                             << "0"
+                             << msg("　管電流は 0 mAを超え 2000 mA以下の値を入力して下さい　");
+    QTest::newRow("1e300 mA") << "Text6"
+                              << "1e300"
+                              << msg("　管電流は 0 mAを超え 2000 mA以下の値を入力して下さい　");
+    QTest::newRow("negative s")
+        << "Text7"
+        << "-0.05" << msg("　照射時間は 0 secを超え 3600 sec以下の値を入力して下さい　");
+    QTest::newRow("angle 150")
+        << "Text1"
+        << "150" << msg("　ターゲット角度は 1 度以上 45 度以下の値を入力して下さい　");
+    QTest::newRow("FFD -1") << "Text8"
+                            << "-1" << msg("　FFDは 0 cmを超え 1000 cm以下の値を入力して下さい　");
+    QTest::newRow("short side 0")
+        << "Text11"
+        << "0" << msg("　照射野サイズ（短軸）は 0 cmを超え 100 cm以下の値を入力して下さい　");
+    QTest::newRow("geometry") << "Text9"
+                              << "85" << msg("  被写体厚が (FFD-FSD) より大きくなっています  ");
+    QTest::newRow("copper -1")
+        << "Text4"
+        << "-1" << msg("　付加フィルタ（銅）は 0 mm以上 10 mm以下の値を入力して下さい　");
+}
+
+// Conditions no exposure can have are refused before anything is computed: the results shown
+// stay those of the earlier calculation, and they can no longer be added.
+void MainWindowTest::refusedConditions() {
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();
+    const QString exposure = s.label("Label78")->text(), esd = s.label("Label73")->text();
+    const double esdSoft = s.state().dose.esdSoft;
+    QVERIFY(s.button("Command3")->isEnabled());
+    s.type(field.toLatin1().constData(), value);
+    s.calculate();
+    QCOMPARE(s.rec.texts(), QStringList{message});
+    QCOMPARE(s.rec.messages.back().icon, ui::Icon::Exclamation);
+    QCOMPARE(s.label("Label78")->text(), exposure);
+    QCOMPARE(s.label("Label73")->text(), esd);
+    QCOMPARE(s.state().dose.esdSoft, esdSoft);
+    QVERIFY(!s.button("Command3")->isEnabled());
+}
+
+void MainWindowTest::missingKernelFileIsNamed() {
+    Session s;
+    s.calculate();  // 腹部正面 with an estimate
+    QVERIFY(!s.label("Label81")->text().isEmpty());
+    fs::remove(s.dir / "PDS-data" / "50.dat");
+    s.calculate();
+    QCOMPARE(s.rec.messages.size(), std::size_t(1));
+    QVERIFY2(s.rec.last().startsWith(kCalcFailed + "\n"), qPrintable(s.rec.last()));
+    QVERIFY2(s.rec.last().contains(QStringLiteral("50.dat")), qPrintable(s.rec.last()));
+    // This calculation's entrance doses, and no effective dose of the earlier one beside them.
+    QCOMPARE(s.label("Label73")->text(), Fmt(s.state().dose.esdSoft, "#0.00"));
+    QCOMPARE(s.label("Label81")->text(), QString());
+    QVERIFY(!s.button("Command3")->isEnabled());
+}
+
+// The spectrum file cannot be written: the calculation stops before the doses, and no field
+// keeps a value of the earlier calculation.
+void MainWindowTest::failureBeforeTheDosesEmptiesTheFields() {
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();
+    QVERIFY(!s.label("Label73")->text().isEmpty());
+    fs::remove(s.dir / "X_SPCTL.dat");
+    fs::create_directory(s.dir / "X_SPCTL.dat");
+    s.calculate();
+    QCOMPARE(s.rec.messages.size(), std::size_t(1));
+    QVERIFY2(s.rec.last().startsWith(kCalcFailed + "\n"), qPrintable(s.rec.last()));
+    QVERIFY2(s.rec.last().contains(QStringLiteral("X_SPCTL.dat")), qPrintable(s.rec.last()));
+    for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
+                          "Label73", "Label74", "Label75", "Label81"})
+        QVERIFY2(s.label(r)->text().isEmpty(), r);
+    QVERIFY(!s.button("Command3")->isEnabled());
+}
+
+// An exam part typed by the user, without organ data: the entrance doses are complete, no
+// estimate is made ("---" and a note why), and the row can be added under the typed name.
+void MainWindowTest::typedExamPartWithoutDataCanBeAdded() {
+    Session s;
+    s.setExamPart("足関節正面");
+    s.calculate();
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    QCOMPARE(s.label("Label81")->text(), QString("---"));
+    QVERIFY(s.label("Label89")->text().contains(QStringLiteral("臓器データがない")));
+    QVERIFY(s.button("Command3")->isEnabled());
+    s.add();
+    QCOMPARE(s.state().table.count(), 1);
+    QCOMPARE(QString::fromStdString(s.state().table.row(1).examPart), QString("足関節正面"));
+    QCOMPARE(s.state().table.row(1).effectiveDose, 0.0);
+    QCOMPARE(s.state().table.row(1).subjectThickness, 20.0);
+    // The next calculation with organ data clears the note.
+    s.setExamPart("腹部正面");
+    s.calculate();
+    QCOMPARE(s.label("Label89")->text(), QString());
 }
 
 void MainWindowTest::oddInputsNeverCrash_data() {
@@ -561,9 +690,10 @@ void MainWindowTest::oddInputsNeverCrash() {
     // Either a result, or one of the program's own messages; never a crash or a hang.
     for (const auto& m : s->rec.messages) {
         const bool known =
-            m.text == kCalcFailed ||
+            m.text.startsWith(kCalcFailed) ||
             m.text == QStringLiteral("  被写体厚が (FFD-FSD) より大きくなっています  ") ||
-            m.text.endsWith(QStringLiteral("に入力ミスがあります"));
+            m.text.endsWith(QStringLiteral("に入力ミスがあります")) ||
+            m.text.endsWith(QStringLiteral("の値を入力して下さい　"));
         QVERIFY2(known, qPrintable(m.text));
     }
     if (s->rec.messages.empty()) {
@@ -1134,7 +1264,7 @@ void MainWindowTest::beamQualityReferenceLevelChartsAndReport() {
     QVERIFY(s.state().drl.percent < 100);
     QVERIFY(!q->drlPercentLabel()->styleSheet().contains("c00000"));
     s.type("Text7", "0.05");
-    s.type("Text6", "5000");  // far above the level: shown in red
+    s.type("Text6", "1000");  // far above the level: shown in red
     s.calculate();
     QVERIFY(s.state().drl.percent > 100);
     QVERIFY(q->drlPercentLabel()->styleSheet().contains("c00000"));

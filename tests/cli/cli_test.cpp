@@ -1,7 +1,9 @@
 // dovex-calc as a user runs it: exit statuses, plain and JSON output, the spectrum file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -98,9 +100,9 @@ TEST_F(CliTest, SpectrumFileIsWritten) {
 }
 
 TEST_F(CliTest, FailuresAndUsageErrors) {
-    EXPECT_EQ(Calc(data() + " --kv 150").status, 1);
-    EXPECT_EQ(Calc(data() + " --target-angle 0").status, 1);
-    EXPECT_EQ(Calc(data() + " --ffd 0").status, 1);
+    EXPECT_EQ(Calc(data() + " --kv 150").status, 2);
+    EXPECT_EQ(Calc(data() + " --target-angle 0").status, 2);
+    EXPECT_EQ(Calc(data() + " --ffd 0").status, 2);
     CalcRun missing = Calc("--data-dir " + (dir.path() / "nowhere").string());
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.out.find("dBSF-SoftDose-SoftPhantom.dat"), std::string::npos);
@@ -186,4 +188,136 @@ TEST(CliShippedData, MaterialFileCopperMatchesAddedCopper) {
     EXPECT_GT(body["bsfSoft"].get<double>(), 1.3);
     EXPECT_LT(body["bsfSoft"].get<double>(), 1.45);
     EXPECT_LT(head["bsfSoft"].get<double>(), body["bsfSoft"].get<double>());
+}
+
+// Argument sets a user tried: each is refused, as a usage error (2) or a refusal of the
+// calculation (1), with a message that names the option and what it allows.
+struct Refused {
+    const char* args;
+    int status;
+    const char* message;
+};
+
+class CliRefuses : public CliTest, public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(CliRefuses, WithTheOptionNamed) {
+    CalcRun r = Calc(data() + " " + GetParam().args);
+    EXPECT_EQ(r.status, GetParam().status) << r.out;
+    EXPECT_NE(r.out.find(GetParam().message), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("mGy"), std::string::npos) << r.out;  // no doses
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OddArguments, CliRefuses,
+    ::testing::Values(
+        Refused{"--thickness 60 --ffd 100 --fsd 80", 1, "greater than FFD - FSD"},
+        Refused{"--ffd 100 --fsd 120", 1, "greater than FFD - FSD"},
+        Refused{"--ma -200", 2, "--ma: the tube current -200 mA is outside the allowed range"},
+        Refused{"--time -0.05", 2, "--time: the exposure time"},
+        Refused{"--ma 0", 2, "above 0 mA and at most 2000 mA"}, Refused{"--ma 1e300", 2, "--ma:"},
+        Refused{"--field 30x0", 2, "--field:"}, Refused{"--field 0x0", 2, "--field:"},
+        Refused{"--field -1x5", 2, "--field:"}, Refused{"--circle 0", 2, "--circle:"},
+        Refused{"--kv 0x50", 2, "--kv: \"0x50\" is not a number"},
+        Refused{"--kv 1e-320", 2, "--kv: the tube voltage 1e-320 kV is outside"},
+        Refused{"--kv 150", 2, "at least 10 kV and below 150 kV"}, Refused{"--ffd -1", 2, "--ffd:"},
+        Refused{"--target-angle 150", 2, "at least 1 degrees and at most 45 degrees"},
+        Refused{"--target-angle -12", 2, "--target-angle:"},
+        Refused{"--added-cu -1", 2, "--added-cu:"},
+        Refused{"--exposure 5000 --exposure-unit R", 1, "--exposure: the measured exposure"},
+        Refused{"--batch '' --out x.csv", 2, "--batch: needs a file name"},
+        Refused{"--read ''", 2, "--read: needs a file name"},
+        Refused{"--read x.csv --kv 80", 2, "--kv excludes --read"},
+        Refused{"--batch c.csv --out x.csv --fsd 70", 2, "--fsd excludes --batch"}),
+    [](const auto& info) {
+        std::string name;
+        for (char ch : std::string(info.param.args))
+            name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return name + "_" + std::to_string(info.index);
+    });
+
+// What goes to standard output and what to standard error, separately.
+struct SplitRun {
+    int status = -1;
+    std::string out, err;
+};
+
+SplitRun CalcSplit(const std::string& args, const std::filesystem::path& errFile) {
+    SplitRun r;
+    CalcRun c = Calc(args + " 2>" + errFile.string() + " #");
+    r.status = c.status;
+    r.out = c.out;
+    r.err = dovex::testing::ReadBytes(errFile);
+    return r;
+}
+
+TEST_F(CliTest, FailedWritesToStandardOutputAreErrors) {
+    TempDir work;
+    const auto err = work.path() / "err.txt";
+    EXPECT_EQ(Calc(data() + " --json > /dev/full").status, 1);
+    EXPECT_NE(CalcSplit(data() + " --json > /dev/full", err).err.find("cannot write"),
+              std::string::npos);
+    const auto cond = work.path() / "c.csv";
+    dovex::testing::WriteBytes(cond, "kv,ma\r\n70,100\r\n");
+    CalcRun b = Calc(data() + " --batch " + cond.string() + " --out " +
+                     (work.path() / "r.csv").string() + " > /dev/full");
+    EXPECT_EQ(b.status, 1) << b.out;
+    EXPECT_EQ(Calc("--read " + (work.path() / "r.csv").string() + " > /dev/full").status, 1);
+    EXPECT_EQ(CalcSplit("--read " + (work.path() / "r.csv").string(), err).status, 0);
+}
+
+TEST_F(CliTest, BatchRefusesAnOutputThatIsItsInput) {
+    TempDir work;
+    const auto cond = work.path() / "c.csv";
+    const std::string text = "kv,ma\r\n70,100\r\n";
+    dovex::testing::WriteBytes(cond, text);
+    for (const std::string& out : {cond.string(), (work.path() / "." / "c.csv").string()}) {
+        CalcRun r = Calc(data() + " --batch " + cond.string() + " --out " + out);
+        EXPECT_EQ(r.status, 2) << r.out;
+        EXPECT_NE(r.out.find("would overwrite the conditions file"), std::string::npos) << r.out;
+        EXPECT_EQ(dovex::testing::ReadBytes(cond), text);
+    }
+    // The second results file of a run would be the input as well.
+    const auto second = work.path() / "r-2.csv";
+    dovex::testing::WriteBytes(second, text);
+    EXPECT_EQ(
+        Calc(data() + " --batch " + second.string() + " --out " + (work.path() / "r.csv").string())
+            .status,
+        2);
+}
+
+TEST_F(CliTest, FilterFileMustBeARegularFile) {
+    TempDir work;
+    const auto fifo = work.path() / "fifo.ele";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    CalcRun r = Calc(data() + " --filter-file " + fifo.string() + " --filter-mm 1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << r.out;
+}
+
+// On a copy of the shipped data: an exam part without organ data gives the doses and no
+// estimate; a tissue row with bad data stops the estimate, and its message goes to standard error
+// as well as into the output.
+TEST(CliShippedData, EstimateMessagesGoToStandardError) {
+    TempDir work;
+    const auto dir = work.path() / "data";
+    std::filesystem::copy(DOVEX_SOURCE_DATA_DIR, dir, std::filesystem::copy_options::recursive);
+    std::string organ = dovex::testing::ReadBytes(dir / "Organ-data" / "腹部正面.csv");
+    const auto comma = organ.find(",6.67");
+    ASSERT_NE(comma, std::string::npos);
+    organ.replace(comma, 5, ",150");  // breast: 150 per cent
+    dovex::testing::WriteBytes(dir / "Organ-data" / "試験部位.csv", organ);
+    const std::string args = "--data-dir " + dir.string();
+    const auto err = work.path() / "err.txt";
+
+    SplitRun none = CalcSplit(args + " --exam-part 足関節正面", err);
+    EXPECT_EQ(none.status, 0);
+    EXPECT_NE(none.out.find("実効線量  --- mSv"), std::string::npos) << none.out;
+    EXPECT_NE(none.err.find("no organ data for the exam part"), std::string::npos) << none.err;
+
+    SplitRun bad = CalcSplit(args + " --exam-part 試験部位 --json", err);
+    EXPECT_EQ(bad.status, 1);
+    auto j = nlohmann::json::parse(bad.out);
+    EXPECT_TRUE(j["effectiveDose"].is_null());
+    EXPECT_EQ(j["estimateMessage"], "乳房のデータに入力ミスがあります");
+    EXPECT_NE(bad.err.find("乳房のデータに入力ミスがあります"), std::string::npos) << bad.err;
 }

@@ -124,7 +124,7 @@ TEST(BeamQuality, ValuesSurviveTheResultsFile) {
 }
 
 TEST(BeamQuality, JsonKeys) {
-    const nlohmann::json j = Quality(80, 2.5);
+    const nlohmann::ordered_json j = Quality(80, 2.5);
     for (const char* k : {"hvl1MmAl", "hvl2MmAl", "homogeneity", "meanEnergyKeV",
                           "effectiveEnergyKeV", "qualityIndex"})
         EXPECT_TRUE(j.at(k).is_number()) << k;
@@ -180,8 +180,8 @@ TEST(Drl, EveryListedExamPartIsInTheFile) {
 }
 
 TEST(Drl, JsonIsNullWithoutALevel) {
-    EXPECT_TRUE(nlohmann::json(CompareWithDrl(Drl(), "胸部側面", 120, 0.2)).is_null());
-    const nlohmann::json j = CompareWithDrl(Drl(), "腹部正面", 80, 3.0);
+    EXPECT_TRUE(nlohmann::ordered_json(CompareWithDrl(Drl(), "胸部側面", 120, 0.2)).is_null());
+    const nlohmann::ordered_json j = CompareWithDrl(Drl(), "腹部正面", 80, 3.0);
     EXPECT_DOUBLE_EQ(j.at("valueMGy").get<double>(), 2.5);
     EXPECT_DOUBLE_EQ(j.at("percent").get<double>(), 120);
     EXPECT_EQ(j.at("quantity"), "esdAir");

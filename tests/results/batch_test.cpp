@@ -141,9 +141,13 @@ TEST(BatchTest, ProgramCalculatorOnSyntheticData) {
     EXPECT_EQ(m.cond.exposureSource, 1);
     EXPECT_THROW(calc(f.rows[3]), std::exception);
     EXPECT_THROW(calc(f.rows[4]), std::exception);
-    // An exam part without organ data fails as the calculation run does.
+    // A typed exam part without organ data: the doses, no estimate, and a note why.
     ConditionsFile g = ParseConditionsFile("exam-part\n存在しない部位\n");
-    EXPECT_THROW(calc(g.rows[0]), std::exception);
+    RowCalculation typed = calc(g.rows[0]);
+    EXPECT_EQ(typed.cond.examPart, "存在しない部位");
+    EXPECT_GT(typed.dose.esdSoft, 0);
+    EXPECT_EQ(typed.dose.effectiveDose, 0);
+    EXPECT_NE(typed.note.find("no organ data"), std::string::npos) << typed.note;
 }
 
 TEST(ReadCommandTest, TextAndJson) {
