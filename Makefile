@@ -3,6 +3,8 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+# Warnings are errors in the developer builds (CI runs `make test`); a plain cmake build keeps them warnings.
+WERROR ?= ON
 
 .PHONY: deps build run test test-main test-asan bench calc clean data
 
@@ -10,7 +12,7 @@ deps:
 	@bash scripts/setup-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDOVEX_WERROR=$(WERROR) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -23,7 +25,7 @@ test-main: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE slow
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDOVEX_SANITIZE=ON -DDOVEX_WITH_QT=OFF \
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDOVEX_SANITIZE=ON -DDOVEX_WERROR=$(WERROR) -DDOVEX_WITH_QT=OFF \
 	  -DDOVEX_WITH_TOOLS=OFF -DDOVEX_WITH_BENCH=OFF >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE slow
