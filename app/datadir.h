@@ -11,8 +11,8 @@ namespace dovex::app {
 // Name of the stamp file that records which version of the shipped data a folder holds.
 inline constexpr const char* kDataStampFile = ".dovex-data-version";
 
-// The version of the shipped data: the first line of their stamp file, or `programVersion`
-// when the folder has none (the source tree's data/).
+// The version of the shipped data: the first line of their stamp file, or `programVersion` (the
+// stamp built into the program) when the folder has none (the source tree's data/).
 std::string ShippedDataVersion(const std::filesystem::path& shippedDir,
                                const std::string& programVersion);
 

@@ -17,8 +17,9 @@
 #ifndef DOVEX_DATA_DIR
 #define DOVEX_DATA_DIR "data"
 #endif
-#ifndef DOVEX_VERSION
-#define DOVEX_VERSION "0"
+// Version and digest of the source tree's data/, for a program run from its build folder.
+#ifndef DOVEX_DATA_STAMP
+#define DOVEX_DATA_STAMP "0"
 #endif
 
 namespace {
@@ -33,7 +34,8 @@ QString UserDataDir() {
         r.reason = "no folder for the user's data (HOME is not set)";
     } else {
         r = dovex::app::PrepareUserDataFolder(QFile::encodeName(shipped).toStdString(),
-                                              QFile::encodeName(user).toStdString(), DOVEX_VERSION);
+                                              QFile::encodeName(user).toStdString(),
+                                              DOVEX_DATA_STAMP);
     }
     if (r.ok) return user;
     dovex::ui::messenger().show(nullptr,
