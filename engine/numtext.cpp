@@ -97,9 +97,12 @@ struct Decimal {
 };
 
 Decimal ToDecimal(double ax) {
-    // Zero is built whole: assigning "0" to the member trips GCC 12's false -Wrestrict at -O3.
-    if (ax == 0) return Decimal{std::string(1, '0'), 1};
     Decimal d;
+    if (ax == 0) {
+        d.digits = "0";
+        d.exp10 = 1;
+        return d;
+    }
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.14e", ax);
     std::string s(buf);
