@@ -1,32 +1,43 @@
 # make run   : installs what is missing, builds, and starts the desktop program
 # make test  : installs what is missing, builds, runs every test (normal and sanitizer builds)
+#              and checks the installation and the Debian package
+# make package: builds dovex_<version>_amd64.deb in the build folder
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+# Warnings are errors in the developer builds (CI runs `make test`); a plain cmake build keeps them warnings.
+WERROR ?= ON
 
-.PHONY: deps build run test test-main test-asan bench calc clean data
+.PHONY: deps build run test test-main test-asan test-package package bench calc clean data
 
 deps:
 	@bash scripts/setup-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDOVEX_WERROR=$(WERROR) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
 	bash scripts/prepare-rundata.sh data $(BUILD)/rundata
 	$(BUILD)/app/dovex --data-dir $(BUILD)/rundata
 
-test: test-main test-asan
+test: test-main test-asan test-package
 
 test-main: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE slow
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDOVEX_SANITIZE=ON -DDOVEX_WITH_QT=OFF \
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDOVEX_SANITIZE=ON -DDOVEX_WERROR=$(WERROR) -DDOVEX_WITH_QT=OFF \
 	  -DDOVEX_WITH_TOOLS=OFF -DDOVEX_WITH_BENCH=OFF >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE slow
+
+test-package: build
+	bash scripts/check-package.sh $(BUILD)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls -l $(BUILD)/dovex_*_amd64.deb
 
 bench: build
 	$(BUILD)/bench/dovex_bench

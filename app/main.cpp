@@ -1,18 +1,53 @@
-// dovex: the desktop dose calculator. Its data folder becomes the current directory; the folder
-// is the one built in, or DOVEX_DATA_DIR, or "--data-dir DIR".
+// dovex: the desktop dose calculator. Its data folder becomes the current directory: the folder
+// given by "--data-dir DIR", else DOVEX_DATA_DIR, else the user's own data folder
+// (~/.local/share/dovex), which is filled from the shipped data on the first start and after an
+// update of the package.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 
 #include "app/application.h"
 #include "app/common/messenger.h"
+#include "app/datadir.h"
 
 #ifndef DOVEX_DATA_DIR
 #define DOVEX_DATA_DIR "data"
 #endif
+// Version and digest of the source tree's data/, for a program run from its build folder.
+#ifndef DOVEX_DATA_STAMP
+#define DOVEX_DATA_STAMP "0"
+#endif
+
+namespace {
+
+// The user's data folder, made ready from the shipped data; empty (after a message) on failure.
+QString UserDataDir() {
+    const QString shipped = dovex::app::ShippedDataDir(QCoreApplication::applicationDirPath(),
+                                                       QString::fromUtf8(DOVEX_DATA_DIR));
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    dovex::app::DataFolderResult r;
+    if (user.isEmpty()) {
+        r.reason = "no folder for the user's data (HOME is not set)";
+    } else {
+        r = dovex::app::PrepareUserDataFolder(QFile::encodeName(shipped).toStdString(),
+                                              QFile::encodeName(user).toStdString(),
+                                              DOVEX_DATA_STAMP);
+    }
+    if (r.ok) return user;
+    dovex::ui::messenger().show(nullptr,
+                                QStringLiteral("　データフォルダを用意できません：") +
+                                    QFile::decodeName(r.file.c_str()) + QStringLiteral("　\n") +
+                                    QString::fromStdString(r.reason) +
+                                    QStringLiteral("\nプログラムを終了します。"),
+                                dovex::ui::Icon::Exclamation);
+    return {};
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer clock;
@@ -23,9 +58,12 @@ int main(int argc, char** argv) {
     // the program's own texts. The program ends only through the exit confirmation.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const QString dir = dovex::app::ResolveDataDir(QApplication::arguments(),
-                                                   qEnvironmentVariable("DOVEX_DATA_DIR"),
-                                                   QString::fromUtf8(DOVEX_DATA_DIR));
+    QString dir = dovex::app::ResolveDataDir(QApplication::arguments(),
+                                             qEnvironmentVariable("DOVEX_DATA_DIR"), QString());
+    if (dir.isEmpty()) {
+        dir = UserDataDir();
+        if (dir.isEmpty()) return 1;
+    }
     const QString absolute = QDir(dir).absolutePath();
     if (!QDir(absolute).exists() || !QDir::setCurrent(absolute)) {
         dovex::ui::messenger().show(

@@ -30,6 +30,8 @@ fs::path DefaultDataDir(const char* argv0) {
     if (ec) exe = fs::absolute(argv0, ec);
     fs::path beside = exe.parent_path() / "data";
     if (fs::is_directory(beside, ec)) return beside;
+    fs::path installed = exe.parent_path().parent_path() / "share" / "dovex";  // bin/../share/dovex
+    if (fs::is_regular_file(installed / "Primary.dat", ec)) return installed;
     if (fs::is_directory("data", ec)) return "data";
 #ifdef DOVEX_SOURCE_DATA_DIR
     return DOVEX_SOURCE_DATA_DIR;
