@@ -31,6 +31,7 @@
 #include "dialogs/measuredexposuredialog.h"
 #include "dialogs/usernamedialog.h"
 #include "effdose/estimate.h"
+#include "engine/constants.h"
 #include "engine/dose.h"
 #include "engine/kinds.h"
 #include "engine/numtext.h"
@@ -335,7 +336,8 @@ void MainWindow::buildUi() {
     auto* wNote = new QHBoxLayout;
     wNote->setSpacing(10);
     for (const QString& t :
-         {QStringLiteral("W値 ="), QStringLiteral("33.97 eV"), QStringLiteral("とする")})
+         {QStringLiteral("W値 ="), Q(FormatPattern(kAirWOverE, "0.00")) + QStringLiteral(" eV"),
+          QStringLiteral("とする")})
         wNote->addWidget(Caption(res, t));
     wNote->addStretch();
     rg->addLayout(wNote, q++, 0, 1, 3);

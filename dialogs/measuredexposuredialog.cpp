@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/common/fonts.h"
+#include "engine/constants.h"
 
 namespace dovex::ui {
 
@@ -95,7 +96,7 @@ ExposureUnit MeasuredExposureDialog::unit() const {
 void MeasuredExposureDialog::accept() {
     const QByteArray text = value_->text().toUtf8();
     const auto v = MeasuredExposureCPerKg(std::string_view(text.constData(), text.size()), unit(),
-                                          airWOverE_ ? airWOverE_() : 33.97);
+                                          airWOverE_ ? airWOverE_() : kAirWOverE);
     if (v)
         emit measuredAccepted(*v);
     else
