@@ -46,6 +46,7 @@ struct CheckCase {
     std::function<void(ExposureConditions&)> change;
     std::optional<Check> refused;  // nullopt: passes
 };
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
 
 class Checks : public ::testing::TestWithParam<CheckCase> {};
 

@@ -197,6 +197,7 @@ struct Refused {
     int status;
     const char* message;
 };
+void PrintTo(const Refused& r, std::ostream* os) { *os << r.args; }
 
 class CliRefuses : public CliTest, public ::testing::WithParamInterface<Refused> {};
 

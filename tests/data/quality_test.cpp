@@ -142,6 +142,7 @@ struct LevelCase {
     double kv;
     double mGy;  // 0: no level
 };
+void PrintTo(const LevelCase& c, std::ostream* os) { *os << c.part << " " << c.kv << " kV"; }
 class DrlMapping : public ::testing::TestWithParam<LevelCase> {};
 
 TEST_P(DrlMapping, ExamPartHasItsLevel) {
