@@ -83,12 +83,16 @@ FineArray UnfilteredSpectrum(const ExposureConditions& c, const PhysicsTables& t
         const double cv = ThomsonWhiddington(v);
         const double kf = KLineFraction(v);
         const long top = TopBin(v);
-        // Electron-energy factor (1 + 511/T) / L(T) on the 0.5 keV grid of T = 0.5 m.
-        Checked<double, 1, 300> electron;
+        // Electron-energy factor (1 + 511/T) / L(T) on the 0.5 keV grid of T = 0.5 m, and the
+        // path x(T) out of the target of a photon made where the electron has energy T.
+        Checked<double, 1, 300> electron, path;
         for (long m = 2; m <= top; ++m) {
             const double te = FineEnergy(m);
             electron[m] = (1 + 511 / te) / Divisor(te);
+            path[m] = cotTheta * (v * v - te * te) / (kTungstenDensity * cv);
         }
+        const double* el = electron.raw().data();  // el[m - 1] = electron[m]; top <= 300
+        const double* px = path.raw().data();
         for (long i = 2; i <= top; ++i) {
             const double e = FineEnergy(i);
             const double mu = t.att.muW[i];
@@ -97,8 +101,7 @@ FineArray UnfilteredSpectrum(const ExposureConditions& c, const PhysicsTables& t
             // in the target; photons made at depth are attenuated on their way out.
             for (long m = i; m <= top; ++m) {
                 const double te = FineEnergy(m);
-                const double x = cotTheta * (v * v - te * te) / (kTungstenDensity * cv);
-                sum += electron[m] * BremsCrossSection(e, te) * std::exp(-mu * x);
+                sum += el[m - 1] * BremsCrossSection(e, te) * std::exp(-mu * px[m - 1]);
             }
             buffer[i] = sum;
         }

@@ -115,8 +115,9 @@ TEST(Tables, MissingAndShortFilesAreNamedWithCounts) {
     TempDir d;
     dovex::testing::WriteSyntheticData(d.path());
     fs::remove(d.path() / "dBSF-AirDose-Soft_Head.dat");
-    EXPECT_NE(ErrorOf(d.path()).find("dBSF-AirDose-Soft_Head.dat: file not found"),
-              std::string::npos);
+    const std::string missing = ErrorOf(d.path());
+    EXPECT_EQ(missing.rfind("dBSF-AirDose-Soft_Head.dat: ファイルがありません", 0), 0u) << missing;
+    EXPECT_NE(missing.find("(file not found)"), std::string::npos);
 
     dovex::testing::WriteSyntheticData(d.path());
     std::string att = ReadBytes(d.path() / "Att_coeff2020.dat");
@@ -131,7 +132,8 @@ TEST(Tables, MissingAndShortFilesAreNamedWithCounts) {
 
     dovex::testing::WriteSyntheticData(d.path());
     WriteBytes(d.path() / "ICRUSoft.dat", "38,0\r\n");
-    EXPECT_NE(ErrorOf(d.path()).find("ICRUSoft.dat: row count"), std::string::npos);
+    EXPECT_NE(ErrorOf(d.path()).find("ICRUSoft.dat: 行数 38 は 2 から 37 の整数"),
+              std::string::npos);
 
     dovex::testing::WriteSyntheticData(d.path());
     WriteBytes(d.path() / "Primary.dat", "10,1\r\n15,0\r\n");
@@ -145,5 +147,8 @@ TEST(Tables, NonPositivePrimaryFactorIsReported) {
     for (int k = 2; k <= 30; ++k)
         s += std::to_string(5 * k) + "," + (k == 7 ? "0" : "1000") + "\r\n";
     WriteBytes(d.path() / "Primary.dat", s);
-    EXPECT_NE(ErrorOf(d.path()).find("not positive"), std::string::npos);
+    const std::string err = ErrorOf(d.path());
+    EXPECT_NE(err.find("Primary.dat: 6 行目の値 0 は一次線量係数として正でなければなりません"),
+              std::string::npos)
+        << err;
 }
