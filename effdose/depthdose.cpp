@@ -93,13 +93,17 @@ std::unique_ptr<ScatterKernel> ParseKernel(const std::string& bytes, const std::
     for (long k = 1; k <= kDepthLayers; ++k) {
         for (long j = 1; j <= kKernelRings; ++j) {
             const double v = reader.NextNumber(kValues);
-            // A scatter dose cannot be negative.
-            if (!(v >= 0)) {
+            // A scatter dose is not negative, and no kernel comes near kMaxKernelValue.
+            if (!(v >= 0 && v <= kMaxKernelValue)) {
                 const std::string line = std::to_string(reader.itemLine());
                 throw DataFileError(fileName, line + " 行目の値 " + PlainNumber(v) +
-                                                  " は散乱線量として負であってはなりません (line " +
-                                                  line + ": value " + PlainNumber(v) +
-                                                  " must not be negative as a scatter dose)");
+                                                  " は散乱線量として 0 から " +
+                                                  PlainNumber(kMaxKernelValue) +
+                                                  " の範囲になければなりません (line " + line +
+                                                  ": value " + PlainNumber(v) +
+                                                  " must lie within 0 to " +
+                                                  PlainNumber(kMaxKernelValue) +
+                                                  " as a scatter dose)");
             }
             (*kernel)[k][j] = v;
         }

@@ -88,8 +88,16 @@ void ParseDefaultOutputData(DefaultOutputTable& o, std::string bytes) {
                 "must be above the voltage before it, " + PlainNumber(o.outputKv[j - 1]) + " kV");
     }
     for (long col = 1; col <= 3; ++col) {
-        for (long j = 1; j <= 12; ++j)
-            o.outputPerMas[j][col] = Positive(r, kFields, "出力", "a tube output");
+        for (long j = 1; j <= 12; ++j) {
+            const double v = Positive(r, kFields, "出力", "a tube output");
+            if (!(v <= kMaxOutputPerMas))
+                Implausible(r, v,
+                            "X線管の出力 (C/kg/mAs) として大きすぎます (上限 " +
+                                PlainNumber(kMaxOutputPerMas) + ")",
+                            "is too large for a tube output in C/kg per mAs (at most " +
+                                PlainNumber(kMaxOutputPerMas) + ")");
+            o.outputPerMas[j][col] = v;
+        }
         for (double* ref : {&o.refAl[col], &o.refCu[col]}) {
             const double v = r.NextNumber(kFields);
             if (!(v >= 0))

@@ -388,7 +388,8 @@ const char* ReadPlainDecimal(const char* p, const char* end, double* value) {
             ++e;
         }
         const char* const expBegin = e;
-        while (e < end && IsDigitChar(*e)) exp10 = exp10 * 10 + (*e++ - '0');
+        for (; e < end && IsDigitChar(*e); ++e)
+            if (e - expBegin < 4) exp10 = exp10 * 10 + (*e - '0');
         const auto n = e - expBegin;
         if (n == 0 || n > 4) return nullptr;  // left to the general reading
         if (eneg) exp10 = -exp10;
