@@ -1,10 +1,11 @@
 # make run   : installs what is missing, builds, and starts the desktop program
 # make test  : installs what is missing, builds, runs every test (normal and sanitizer builds)
+#              and, where clang is installed, each fuzz target for 20 s on its seed corpus
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: deps build run test test-main test-asan bench calc clean data
+.PHONY: deps build run test test-main test-asan test-fuzz bench calc clean data
 
 deps:
 	@bash scripts/setup-deps.sh
@@ -17,7 +18,7 @@ run: build
 	bash scripts/prepare-rundata.sh data $(BUILD)/rundata
 	$(BUILD)/app/dovex --data-dir $(BUILD)/rundata
 
-test: test-main test-asan
+test: test-main test-asan test-fuzz
 
 test-main: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE slow
@@ -28,8 +29,14 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -LE slow
 
+# The fuzz targets of fuzz/ (clang's libFuzzer), FUZZ_SECONDS each (default 20).
+test-fuzz: deps
+	@if command -v clang++ >/dev/null 2>&1; then \
+	  JOBS=$(JOBS) bash fuzz/run-fuzz.sh; \
+	else echo "clang++ not found: the fuzz step is skipped"; fi
+
 bench: build
 	$(BUILD)/bench/dovex_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
