@@ -86,11 +86,12 @@ std::string KernelEnergyLabel(long bin) {
     return std::to_string(bin / 2);
 }
 
-std::unique_ptr<ScatterKernel> ParseKernel(const std::string& bytes, const std::string& fileName) {
+std::unique_ptr<ScatterKernel> ParseKernel(std::string bytes, const std::string& fileName) {
     constexpr std::size_t kValues = kDepthLayers * kKernelRings;
     auto kernel = std::make_unique<ScatterKernel>();
-    FieldReader reader(bytes, fileName);
+    FieldReader reader(std::move(bytes), fileName);
     for (long k = 1; k <= kDepthLayers; ++k) {
+        auto& layer = (*kernel)[k].raw();  // ring j at j - 1
         for (long j = 1; j <= kKernelRings; ++j) {
             const double v = reader.NextNumber(kValues);
             // A scatter dose is not negative, and no kernel comes near kMaxKernelValue.
@@ -105,7 +106,7 @@ std::unique_ptr<ScatterKernel> ParseKernel(const std::string& bytes, const std::
                                                   PlainNumber(kMaxKernelValue) +
                                                   " as a scatter dose)");
             }
-            (*kernel)[k][j] = v;
+            layer[static_cast<std::size_t>(j - 1)] = v;
         }
     }
     return kernel;
@@ -127,7 +128,7 @@ const ScatterKernel& KernelFiles::Kernel(long bin) {
         return *entry.kernel;
     entry.kernel.reset();
     std::string bytes = ReadFileBytes(path, display, 16u << 20);  // reports a missing file
-    entry.kernel = ParseKernel(bytes, display);
+    entry.kernel = ParseKernel(std::move(bytes), display);
     entry.device = st.st_dev;
     entry.inode = st.st_ino;
     entry.size = st.st_size;
