@@ -97,14 +97,12 @@ std::unique_ptr<ScatterKernel> ParseKernel(std::string bytes, const std::string&
             // A scatter dose is not negative, and no kernel comes near kMaxKernelValue.
             if (!(v >= 0 && v <= kMaxKernelValue)) {
                 const std::string line = std::to_string(reader.itemLine());
-                throw DataFileError(fileName, line + " 行目の値 " + PlainNumber(v) +
-                                                  " は散乱線量として 0 から " +
-                                                  PlainNumber(kMaxKernelValue) +
-                                                  " の範囲になければなりません (line " + line +
-                                                  ": value " + PlainNumber(v) +
-                                                  " must lie within 0 to " +
-                                                  PlainNumber(kMaxKernelValue) +
-                                                  " as a scatter dose)");
+                throw DataFileError(
+                    fileName, line + " 行目の値 " + PlainNumber(v) + " は散乱線量として 0 から " +
+                                  PlainNumber(kMaxKernelValue) +
+                                  " の範囲になければなりません (line " + line + ": value " +
+                                  PlainNumber(v) + " must lie within 0 to " +
+                                  PlainNumber(kMaxKernelValue) + " as a scatter dose)");
             }
             layer[static_cast<std::size_t>(j - 1)] = v;
         }
