@@ -17,8 +17,9 @@ std::vector<std::string> ReadExamParts(const std::filesystem::path& file) {
     for (const std::string& line : SplitLines(bytes)) {
         try {
             parts.push_back(Cp932ToUtf8(line));
-        } catch (const std::exception& e) {
-            throw DataFileError(name, std::string("not valid Shift-JIS text: ") + e.what());
+        } catch (const std::exception&) {
+            throw DataFileError(name, "Shift-JIS の文字として読めない行があります (not valid "
+                                      "Shift-JIS text)");
         }
     }
     return parts;
