@@ -294,7 +294,7 @@ std::string FormatPattern(double value, std::string_view pattern) {
     std::string out = FormatPatternImpl(value, pattern, false, &at);
     // Rounding the last digit up can carry a number next to the largest double beyond it
     // ("1.80E+308"), which no reader can take back: such a number is written cut instead.
-    if (!std::isfinite(ParseLenient(std::string_view(out).substr(at))))
+    if (std::fabs(value) >= 1e308 && !std::isfinite(ParseLenient(std::string_view(out).substr(at))))
         out = FormatPatternImpl(value, pattern, true, &at);
     return out;
 }
@@ -306,7 +306,8 @@ std::string PlainNumber(double value) {
     std::snprintf(buf, sizeof buf, "%.15g", value);
     // 15 digits of a number next to the largest double can round beyond it; 17 digits always
     // read back as the number itself.
-    if (!std::isfinite(std::strtod(buf, nullptr))) std::snprintf(buf, sizeof buf, "%.17g", value);
+    if (std::fabs(value) >= 1e308 && !std::isfinite(std::strtod(buf, nullptr)))
+        std::snprintf(buf, sizeof buf, "%.17g", value);
     std::string s(buf);
     auto e = s.find('e');
     if (e != std::string::npos) s[e] = 'E';

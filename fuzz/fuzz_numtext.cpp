@@ -10,8 +10,9 @@
 namespace {
 
 // The patterns the program writes numbers with (results file, windows, printout, spectrum file).
-constexpr const char* kPatterns[] = {"0.00E+00", "#0.000", "#00.00", "0.000",  "00.00",  "##0.00",
-                                     "##0.000",  "###0.0", "#0.0",   "0000.0", "0.00000", "0.00E+0"};
+constexpr const char* kPatterns[] = {"0.00E+00", "#0.000", "#00.00",  "0.000",
+                                     "00.00",    "##0.00", "##0.000", "###0.0",
+                                     "#0.0",     "0000.0", "0.00000", "0.00E+0"};
 
 }  // namespace
 
