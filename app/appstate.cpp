@@ -18,8 +18,9 @@ std::vector<std::string> ReadExamParts(const std::filesystem::path& file) {
         try {
             parts.push_back(Cp932ToUtf8(line));
         } catch (const std::exception&) {
-            throw DataFileError(name, "Shift-JIS の文字として読めない行があります (not valid "
-                                      "Shift-JIS text)");
+            throw DataFileError(name,
+                                "Shift-JIS の文字として読めない行があります (not valid "
+                                "Shift-JIS text)");
         }
     }
     return parts;

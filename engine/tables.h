@@ -83,8 +83,8 @@ inline constexpr double kMaxOutputPerMas = 1e-3;
 
 // The readers of the single files, from the file's bytes. Besides the layout they check what
 // physics requires (coefficients positive, outputs within 0..kMaxOutputPerMas, voltages and
-// energies rising, backscatter factors within 0..kMaxDifferentialBsf) and throw DataFileError naming the file, the line and
-// the value.
+// energies rising, backscatter factors within 0..kMaxDifferentialBsf) and throw DataFileError
+// naming the file, the line and the value.
 void ParseBackscatterData(BackscatterTable& table, long phantom, std::string bytes,
                           const std::string& name);
 void ParseAttenuationData(AttenuationTable& a, std::string bytes);
