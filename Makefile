@@ -1,6 +1,7 @@
 # make run   : installs what is missing, builds, and starts the desktop program
-# make test  : installs what is missing, builds, runs every test (normal and sanitizer builds)
-#              and checks the installation and the Debian package
+# make test  : installs what is missing, builds, runs every test (normal and sanitizer builds),
+#              checks the installation and the Debian package and, where clang is installed, runs
+#              each fuzz target for 20 s on its seed corpus
 # make package: builds dovex_<version>_amd64.deb in the build folder
 JOBS ?= $(shell nproc)
 BUILD ?= build
@@ -8,7 +9,7 @@ ASAN_BUILD ?= build-asan
 # Warnings are errors in the developer builds (CI runs `make test`); a plain cmake build keeps them warnings.
 WERROR ?= ON
 
-.PHONY: deps build run test test-main test-asan test-package package bench calc clean data
+.PHONY: deps build run test test-main test-asan test-package test-fuzz package bench calc clean data
 
 deps:
 	@bash scripts/setup-deps.sh
@@ -21,7 +22,7 @@ run: build
 	bash scripts/prepare-rundata.sh data $(BUILD)/rundata
 	$(BUILD)/app/dovex --data-dir $(BUILD)/rundata
 
-test: test-main test-asan test-package
+test: test-main test-asan test-package test-fuzz
 
 test-main: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE slow
@@ -39,8 +40,14 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 	@ls -l $(BUILD)/dovex_*_amd64.deb
 
+# The fuzz targets of fuzz/ (clang's libFuzzer), FUZZ_SECONDS each (default 20).
+test-fuzz: deps
+	@if command -v clang++ >/dev/null 2>&1; then \
+	  JOBS=$(JOBS) bash fuzz/run-fuzz.sh; \
+	else echo "clang++ not found: the fuzz step is skipped"; fi
+
 bench: build
 	$(BUILD)/bench/dovex_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -3,10 +3,12 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "engine/dose.h"
 #include "engine/spectrum.h"
 #include "engine/tables.h"
+#include "engine/textio.h"
 
 namespace {
 
@@ -54,5 +56,21 @@ void BM_LoadPhysicsTables(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LoadPhysicsTables)->Unit(benchmark::kMillisecond);
+
+// One backscatter file (9600 numbers) read with the quick number route (arg 1) and with the
+// general lenient reading only (arg 0).
+void BM_ReadBackscatterFile(benchmark::State& state) {
+    const std::string bytes = dovex::ReadFileBytes(std::filesystem::path(DOVEX_SOURCE_DATA_DIR) /
+                                                   dovex::files::kBsfSoftBody);
+    dovex::FieldReader::SetQuickNumbers(state.range(0) != 0);
+    auto table = std::make_unique<dovex::BackscatterTable>();
+    for (auto _ : state) {
+        dovex::ParseBackscatterData(*table, 0, bytes, dovex::files::kBsfSoftBody);
+        benchmark::DoNotOptimize(table.get());
+    }
+    dovex::FieldReader::SetQuickNumbers(true);
+    state.SetItemsProcessed(state.iterations() * 300 * 32);
+}
+BENCHMARK(BM_ReadBackscatterFile)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -308,7 +308,11 @@ std::vector<std::string> ReadExamPartList(const std::filesystem::path& file) {
         try {
             parts.push_back(Cp932ToUtf8(line));
         } catch (const std::exception& e) {
-            throw DataFileError(name, std::string("not valid Shift-JIS text: ") + e.what());
+            throw DataFileError(
+                name,
+                std::string(
+                    "Shift-JIS の文字として読めない行があります (not valid Shift-JIS text: ") +
+                    e.what() + ")");
         }
     }
     return parts;

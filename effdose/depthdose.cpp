@@ -1,7 +1,8 @@
 #include "effdose/depthdose.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "engine/error.h"
 #include "engine/kinds.h"
+#include "engine/numtext.h"
 #include "engine/textio.h"
 
 namespace dovex {
@@ -85,49 +87,25 @@ std::string KernelEnergyLabel(long bin) {
     return std::to_string(bin / 2);
 }
 
-namespace {
-
-// Reads the kernel values when the file is in the plain layout the generator writes: decimal
-// numbers separated by single commas or line ends. Returns false at the first thing outside
-// that layout (blanks, empty items, other number forms), for the general reader to take over.
-bool ParsePlainKernel(std::string_view bytes, ScatterKernel& kernel) {
-    const char* p = bytes.data();
-    const char* const end = p + bytes.size();
-    for (long k = 1; k <= kDepthLayers; ++k) {
-        for (long j = 1; j <= kKernelRings; ++j) {
-            double v = 0;
-            const auto [next, ec] = std::from_chars(p, end, v, std::chars_format::general);
-            if (ec != std::errc() || next == p || !std::isfinite(v)) return false;
-            kernel[k][j] = v;
-            p = next;
-            const bool last = k == kDepthLayers && j == kKernelRings;
-            if (last) break;  // anything after the last value is not read
-            if (p < end && *p == ',') {
-                ++p;
-            } else if (p < end && *p == '\n') {
-                ++p;
-            } else if (end - p >= 2 && p[0] == '\r' && p[1] == '\n') {
-                p += 2;
-            } else {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
-std::unique_ptr<ScatterKernel> ParseKernel(const std::string& bytes, const std::string& fileName) {
+std::unique_ptr<ScatterKernel> ParseKernel(std::string bytes, const std::string& fileName) {
     constexpr std::size_t kValues = kDepthLayers * kKernelRings;
     auto kernel = std::make_unique<ScatterKernel>();
-    if (ParsePlainKernel(bytes, *kernel)) return kernel;
-    FieldReader reader(bytes, fileName);
+    FieldReader reader(std::move(bytes), fileName);
     for (long k = 1; k <= kDepthLayers; ++k) {
+        auto& layer = (*kernel)[k].raw();  // ring j at j - 1
         for (long j = 1; j <= kKernelRings; ++j) {
             const double v = reader.NextNumber(kValues);
-            if (!std::isfinite(v)) throw DataFileError(fileName, "value is not finite");
-            (*kernel)[k][j] = v;
+            // A scatter dose is not negative, and no kernel comes near kMaxKernelValue.
+            if (!(v >= 0 && v <= kMaxKernelValue)) {
+                const std::string line = std::to_string(reader.itemLine());
+                throw DataFileError(
+                    fileName, line + " 行目の値 " + PlainNumber(v) + " は散乱線量として 0 から " +
+                                  PlainNumber(kMaxKernelValue) +
+                                  " の範囲になければなりません (line " + line + ": value " +
+                                  PlainNumber(v) + " must lie within 0 to " +
+                                  PlainNumber(kMaxKernelValue) + " as a scatter dose)");
+            }
+            layer[static_cast<std::size_t>(j - 1)] = v;
         }
     }
     return kernel;
@@ -138,13 +116,24 @@ KernelFiles::KernelFiles(std::filesystem::path dataDir) : dir_(std::move(dataDir
 const ScatterKernel& KernelFiles::Kernel(long bin) {
     const std::string label = KernelEnergyLabel(bin);
     const std::string display = "PDS-data/" + label + ".dat";
-    std::string bytes = ReadFileBytes(dir_ / "PDS-data" / (label + ".dat"), display, 16u << 20);
+    const std::filesystem::path path = dir_ / "PDS-data" / (label + ".dat");
     Entry& entry = cache_[bin];
-    if (!entry.kernel || entry.bytes != bytes) {
-        entry.kernel.reset();
-        entry.kernel = ParseKernel(bytes, display);
-        entry.bytes = std::move(bytes);
-    }
+    // The file is looked at for every request; it is read again only when it is another file
+    // now or its size or modification time changed.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && entry.kernel &&
+        entry.device == st.st_dev && entry.inode == st.st_ino && entry.size == st.st_size &&
+        entry.mtimeSec == st.st_mtim.tv_sec && entry.mtimeNsec == st.st_mtim.tv_nsec)
+        return *entry.kernel;
+    entry.kernel.reset();
+    std::string bytes = ReadFileBytes(path, display, 16u << 20);  // reports a missing file
+    entry.kernel = ParseKernel(std::move(bytes), display);
+    entry.device = st.st_dev;
+    entry.inode = st.st_ino;
+    entry.size = st.st_size;
+    entry.mtimeSec = st.st_mtim.tv_sec;
+    entry.mtimeNsec = st.st_mtim.tv_nsec;
+    ++fileReads_;
     return *entry.kernel;
 }
 
@@ -279,11 +268,13 @@ DepthDoseCurve ComputeDepthDose(const ExposureConditions& c, const XraySpectrum&
     }
 
     // Scatter between kernel energies: log interpolation between the two kernel energies; a
-    // zero at either kernel energy is replaced by 1 (and stays replaced).
-    for (long e = 21; e <= topBin; ++e) {
-        if (e % kKernelBinStep == 0) continue;
-        const long h = (e / kKernelBinStep + 1) * kKernelBinStep;
-        const double delta = FineEnergy(h) - FineEnergy(e);
+    // zero at either kernel energy is replaced by 1 (and stays replaced). The energies are taken
+    // block by block between two kernel energies, so that each logarithm is taken once.
+    for (long h = kFirstKernelBin + kKernelBinStep; h - kKernelBinStep < topBin;
+         h += kKernelBinStep) {
+        const long eFirst = std::max<long>(21, h - kKernelBinStep + 1);
+        const long eLast = std::min<long>(topBin, h - 1);
+        if (eFirst > eLast) continue;
         for (long k = 1; k <= n; ++k) {
             double& dh = perEnergy.at(k, h);
             double& dl = perEnergy.at(k, h - kKernelBinStep);
@@ -291,7 +282,10 @@ DepthDoseCurve ComputeDepthDose(const ExposureConditions& c, const XraySpectrum&
             if (dl == 0) dl = 1;
             const double lh = CheckedLog(dh, "scatter dose");
             const double ll = CheckedLog(dl, "scatter dose");
-            perEnergy.at(k, e) = std::exp(lh - (lh - ll) * delta / 5.0);
+            for (long e = eFirst; e <= eLast; ++e) {
+                const double delta = FineEnergy(h) - FineEnergy(e);
+                perEnergy.at(k, e) = std::exp(lh - (lh - ll) * delta / 5.0);
+            }
         }
     }
 

@@ -39,26 +39,35 @@ class KernelSource {
 std::string KernelEnergyLabel(long bin);
 
 // The 29 kernel files "<dataDir>/PDS-data/<label>.dat", each 6400 numbers (layer-major). Every
-// request reads the file again; the parsed kernel is reused only when the bytes are identical to
-// those parsed before, so an edited or replaced file is always taken as it now stands. A missing
-// file or one with fewer than 6400 numbers throws DataFileError naming it.
+// request looks at the file again; it is read and parsed again only when the file was replaced
+// or its size or modification time changed, so an edited file is taken as it now stands without
+// the cost of reading 29 unchanged files for every calculation. A missing file, one with fewer
+// than 6400 numbers or with a negative value throws DataFileError naming it.
 class KernelFiles : public KernelSource {
   public:
     explicit KernelFiles(std::filesystem::path dataDir);
     const ScatterKernel& Kernel(long bin) override;
     const std::filesystem::path& dataDir() const { return dir_; }
+    // How many times a file was read and parsed.
+    long fileReads() const { return fileReads_; }
 
   private:
     struct Entry {
-        std::string bytes;
+        unsigned long long device = 0, inode = 0;
+        long long size = -1, mtimeSec = 0, mtimeNsec = 0;
         std::unique_ptr<ScatterKernel> kernel;
     };
     std::filesystem::path dir_;
     std::map<long, Entry> cache_;
+    long fileReads_ = 0;
 };
 
-// Parses kernel file bytes (6400 numbers, anything after them is ignored).
-std::unique_ptr<ScatterKernel> ParseKernel(const std::string& bytes, const std::string& fileName);
+// Upper bound of a kernel value: the shipped kernels stay below 3e5.
+inline constexpr double kMaxKernelValue = 1e12;
+
+// Parses kernel file bytes (6400 numbers within 0..kMaxKernelValue; anything after them is
+// ignored).
+std::unique_ptr<ScatterKernel> ParseKernel(std::string bytes, const std::string& fileName);
 
 // Number of 0.5 cm layers for a subject thickness T: Int(2T - 0.1) + 1, at most 80.
 long DepthLayerCount(double thickness);

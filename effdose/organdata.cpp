@@ -15,9 +15,12 @@ constexpr std::size_t kFields = 7 * kTissueRows;
 int ReadMode(FieldReader& reader, const std::string& fileName, long record) {
     const double v = reader.NextNumber(kFields);
     if (v != 0 && v != 1 && v != 2) {
-        throw DataFileError(fileName, "record " + std::to_string(record) +
+        const std::string line = std::to_string(reader.itemLine());
+        throw DataFileError(fileName, line + " 行目: 深さの指定 " + PlainNumber(v) +
+                                          " は 0, 1, 2 のいずれかでなければなりません (line " +
+                                          line + ", record " + std::to_string(record) +
                                           ": depth mode must be 0, 1 or 2, found " +
-                                          PlainNumber(v));
+                                          PlainNumber(v) + ")");
     }
     return static_cast<int>(v);
 }
@@ -31,9 +34,11 @@ OrganDataRecords ParseOrganData(const std::string& bytes, const std::string& fil
         OrganDataRecord& r = recs[i];
         auto label = reader.NextItem(false);
         if (!label) {
-            throw DataFileError(fileName, "expected " + std::to_string(kFields) +
-                                              " fields, found " +
-                                              std::to_string(reader.itemsRead()));
+            throw DataFileError(
+                fileName, "データが途中で終わっています: " + std::to_string(kFields) +
+                              " 個の値が必要なところ " + std::to_string(reader.itemsRead()) +
+                              " 個しかありません (too short: expected " + std::to_string(kFields) +
+                              " fields, found " + std::to_string(reader.itemsRead()) + ")");
         }
         r.label = *label;
         r.applies = reader.NextNumber(kFields);
@@ -42,9 +47,13 @@ OrganDataRecords ParseOrganData(const std::string& bytes, const std::string& fil
         r.endMode = ReadMode(reader, fileName, i);
         r.endValue = reader.NextNumber(kFields);
         r.percentage = reader.NextNumber(kFields);
-        if (!std::isfinite(r.startValue) || !std::isfinite(r.endValue) ||
-            !std::isfinite(r.percentage)) {
-            throw DataFileError(fileName, "record " + std::to_string(i) + ": value is not finite");
+        // The share of the organ inside the field is a percentage.
+        if (!(r.percentage >= 0 && r.percentage <= 100)) {
+            const std::string line = std::to_string(reader.itemLine());
+            throw DataFileError(fileName, line + " 行目の割合 " + PlainNumber(r.percentage) +
+                                              " % は 0 から 100 の範囲になければなりません (line " +
+                                              line + ": percentage " + PlainNumber(r.percentage) +
+                                              " must lie within 0 to 100)");
         }
     }
     return recs;

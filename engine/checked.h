@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <type_traits>
 
 #include "engine/error.h"
 
@@ -21,7 +22,11 @@ class Checked {
     static constexpr long hi = Hi;
     static constexpr std::size_t size = static_cast<std::size_t>(Hi - Lo + 1);
 
-    Checked() { v_.fill(T{}); }
+    // Every element starts as T{}: plain values are filled; elements with a constructor of their
+    // own (nested arrays, rows with member initialisers) were set by it already.
+    Checked() {
+        if constexpr (std::is_trivially_default_constructible_v<T>) v_.fill(T{});
+    }
 
     T& operator[](long i) {
         if (i < Lo || i > Hi) ThrowIndexError("array", i, Lo, Hi);

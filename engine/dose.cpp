@@ -140,10 +140,15 @@ DoseResult ComputeDoses(const ExposureConditions& c, const XraySpectrum& s,
     if (!(c.fsd > 0)) throw CalcError("FSD must be above 0");
     const SkinField field = ProjectFieldToSkin(c);
     const double fsd2 = c.fsd * c.fsd;
-    auto g = [&](long k) {
+    // Inverse-square weight and in-field share of every ring reached, the same for each energy
+    // column and quantity: computed once, used as factors in the same order as before.
+    const long rings = field.circular ? field.n : field.nd;
+    Checked<double, 1, 300> ringG, ringF;
+    for (long k = 1; k <= rings; ++k) {
         const double rho = RingRadius(k);
-        return fsd2 / (fsd2 + rho * rho);
-    };
+        ringG[k] = fsd2 / (fsd2 + rho * rho);
+        ringF[k] = field.circular ? 1.0 : RectangleRingFraction(field, k);
+    }
 
     // Backscatter factor per energy column for each quantity.
     using Columns = Checked<double, 1, 31>;
@@ -151,12 +156,13 @@ DoseResult ComputeDoses(const ExposureConditions& c, const XraySpectrum& s,
         Columns out;
         for (long m = 1; m <= jmax; ++m) {
             double acc = 0;
+            const auto& d = table.d[ph][m];
             if (field.circular) {
-                for (long k = 1; k <= field.n; ++k) acc += table.at(ph, m, k) * g(k);
+                for (long k = 1; k <= rings; ++k) acc += d[k] * ringG[k];
             } else {
-                for (long k = 1; k <= field.nd; ++k) {
-                    const double f = RectangleRingFraction(field, k);
-                    if (f != 0) acc += table.at(ph, m, k) * f * g(k);
+                for (long k = 1; k <= rings; ++k) {
+                    const double f = ringF[k];
+                    if (f != 0) acc += d[k] * f * ringG[k];
                 }
             }
             out[m] = 1 + acc;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/error.h"
+#include "engine/numtext.h"
 #include "engine/textio.h"
 
 namespace dovex {
@@ -17,63 +18,97 @@ std::string ReadMaterialName(const fs::path& file) {
     std::string bytes = ReadFileBytes(file, DisplayName(file), 1u << 20);
     FieldReader r(std::move(bytes), DisplayName(file));
     auto line = r.ReadLine();
-    if (!line) throw DataFileError(DisplayName(file), "empty file: the material name is missing");
+    if (!line)
+        throw DataFileError(DisplayName(file),
+                            "ファイルが空です: 材質名がありません (empty file: the material name "
+                            "is missing)");
     try {
         return Cp932ToUtf8(*line);
     } catch (const std::exception&) {
-        throw DataFileError(DisplayName(file), "the material name is not valid cp932 text");
+        throw DataFileError(DisplayName(file),
+                            "材質名が Shift-JIS の文字ではありません (the material name is not "
+                            "valid cp932 text)");
     }
 }
 
-MaterialTable ReadMaterialFile(const fs::path& file) {
-    const std::string name = DisplayName(file);
-    FieldReader r(ReadFileBytes(file, name, 1u << 20), name);
+MaterialTable ParseMaterialData(std::string bytes, const std::string& name) {
+    FieldReader r(std::move(bytes), name);
     MaterialTable m;
     auto line = r.ReadLine();
-    if (!line) throw DataFileError(name, "empty file: the material name is missing");
+    if (!line)
+        throw DataFileError(name,
+                            "ファイルが空です: 材質名がありません (empty file: the material name "
+                            "is missing)");
     try {
         m.name = Cp932ToUtf8(*line);
     } catch (const std::exception&) {
-        throw DataFileError(name, "the material name is not valid cp932 text");
+        throw DataFileError(name,
+                            "材質名が Shift-JIS の文字ではありません (the material name is not "
+                            "valid cp932 text)");
     }
+    auto fault = [&](const std::string& ja, const std::string& en) {
+        const std::string l = std::to_string(r.itemLine());
+        return DataFileError(name, l + " 行目: " + ja + " (line " + l + ": " + en + ")");
+    };
     // The record count is open until the 10 MeV record; count what a complete table needs.
     constexpr std::size_t kAtLeast = 2 + 6 * 2;
     m.density = r.NextNumber(kAtLeast);
-    if (!(m.density > 0)) throw DataFileError(name, "density must be above 0 g/cm3");
+    if (!(m.density > 0))
+        throw fault("密度 " + PlainNumber(m.density) + " g/cm3 は正でなければなりません",
+                    "density " + PlainNumber(m.density) + " must be above 0 g/cm3");
     r.NextNumber(kAtLeast);  // not used
     for (;;) {
         if (m.energyMeV.size() == kMaxMaterialRecords)
-            throw DataFileError(name, "more than 100 records before the 10 MeV record");
+            throw DataFileError(name,
+                                "10 MeV の行までに 100 行を超えています (more than 100 records "
+                                "before the 10 MeV record)");
         auto next = [&] {
             if (r.AtEnd())
-                throw DataFileError(name, "the table ends before a record at 10 MeV (after " +
-                                              std::to_string(m.energyMeV.size()) + " records)");
+                throw DataFileError(
+                    name,
+                    "10 MeV の行の前で表が終わっています (the table ends before a record at "
+                    "10 MeV, after " +
+                        std::to_string(m.energyMeV.size()) + " records)");
             return r.NextNumber(r.itemsRead() + 1);
         };
         double e = next();
-        double c1 = next(), c2 = next(), c3 = next();
+        double c[3] = {next(), next(), next()};
+        for (double x : c)
+            if (!(x >= 0))
+                throw fault("減弱係数 " + PlainNumber(x) + " が負です",
+                            "attenuation coefficient " + PlainNumber(x) + " is negative");
         next();
         next();
-        double total = c1 + c2 + c3;
-        std::size_t n = m.energyMeV.size() + 1;
+        double total = c[0] + c[1] + c[2];
         if (!(e > 0))
-            throw DataFileError(name, "record " + std::to_string(n) + ": energy must be above 0");
-        if (!(total > 0))
-            throw DataFileError(
-                name, "record " + std::to_string(n) + ": attenuation coefficient must be above 0");
+            throw fault("エネルギー " + PlainNumber(e) + " MeV は正でなければなりません",
+                        "energy " + PlainNumber(e) + " must be above 0");
+        if (!(total > 0) || !std::isfinite(total))
+            throw fault("減弱係数の和 " + PlainNumber(total) + " は正でなければなりません",
+                        "attenuation coefficient " + PlainNumber(total) + " must be above 0");
         if (!m.energyMeV.empty() && e < m.energyMeV.back())
-            throw DataFileError(name, "record " + std::to_string(n) + ": energies must rise");
+            throw fault("エネルギーが昇順ではありません", "energies must rise: " + PlainNumber(e) +
+                                                              " after " +
+                                                              PlainNumber(m.energyMeV.back()));
         if (m.energyMeV.size() >= 2 && e == m.energyMeV.back() &&
             e == m.energyMeV[m.energyMeV.size() - 2])
-            throw DataFileError(name,
-                                "record " + std::to_string(n) + ": three records of equal energy");
+            throw fault("同じエネルギーの行が 3 つ続いています",
+                        "three records of equal energy " + PlainNumber(e));
         m.energyMeV.push_back(e);
         m.total.push_back(total);
         if (e >= 10) break;
     }
     if (m.energyMeV.front() > 0.001)
-        throw DataFileError(name, "the first record must lie at or below 0.001 MeV (1 keV)");
+        throw DataFileError(
+            name,
+            "最初の行のエネルギーは 0.001 MeV (1 keV) 以下でなければなりません (the "
+            "first record must lie at or below 0.001 MeV (1 keV))");
     return m;
+}
+
+MaterialTable ReadMaterialFile(const fs::path& file) {
+    const std::string name = DisplayName(file);
+    return ParseMaterialData(ReadFileBytes(file, name, 1u << 20), name);
 }
 
 FineArray BuildArbitraryFilterMu(const MaterialTable& m) {

@@ -20,8 +20,12 @@ inline constexpr std::size_t kMaxMaterialRecords = 100;
 
 // Reads the name line only (cp932), for the dialog's material display.
 std::string ReadMaterialName(const std::filesystem::path& file);
-// Reads and checks a material file. Throws DataFileError naming the file and the fault.
+// Reads and checks a material file: density and energies positive, energies rising, the three
+// partial coefficients not negative and their sum positive. Throws DataFileError naming the file,
+// the line and the fault.
 MaterialTable ReadMaterialFile(const std::filesystem::path& file);
+// The same from the bytes of a file named `name`.
+MaterialTable ParseMaterialData(std::string bytes, const std::string& name);
 // arbitraryFilterMu: log-log interpolation at every whole keV, odd bins the mean of their
 // neighbours, bin 1 = bin 2; per cm (times the density).
 FineArray BuildArbitraryFilterMu(const MaterialTable& m);

@@ -1,5 +1,6 @@
 #include "engine/numtext.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -96,7 +97,8 @@ struct Decimal {
     int exp10 = 0;       // position of the decimal point after `exp10` digits
 };
 
-Decimal ToDecimal(double ax) {
+// `truncate`: the 15 digits are cut instead of rounded (see FormatPattern).
+Decimal ToDecimal(double ax, bool truncate = false) {
     Decimal d;
     if (ax == 0) {
         d.digits = "0";
@@ -104,17 +106,18 @@ Decimal ToDecimal(double ax) {
         return d;
     }
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", ax);
+    std::snprintf(buf, sizeof buf, truncate ? "%.24e" : "%.14e", ax);
     std::string s(buf);
     auto e = s.find('e');
-    d.digits = s.substr(0, 1) + s.substr(2, e - 2);
+    d.digits = s.substr(0, 1) + s.substr(2, std::min<std::size_t>(e - 2, 14));
     d.exp10 = std::atoi(s.c_str() + e + 1) + 1;
     return d;
 }
 
 // Rounds the decimal so that it keeps `frac` digits after the point (half away from zero).
 // Returns the integer digits (possibly empty for 0) and exactly `frac` fraction digits.
-void RoundFixed(const Decimal& d, int frac, std::string* intPart, std::string* fracPart) {
+void RoundFixed(const Decimal& d, int frac, std::string* intPart, std::string* fracPart,
+                bool truncate = false) {
     // Digits as a position-indexed string: digit k stands for 10^(exp10 - 1 - k).
     std::string digits = d.digits;
     int exp10 = d.exp10;
@@ -125,7 +128,7 @@ void RoundFixed(const Decimal& d, int frac, std::string* intPart, std::string* f
         return;
     }
     if (keep < static_cast<int>(digits.size())) {
-        bool up = digits[static_cast<std::size_t>(keep)] >= '5';
+        bool up = !truncate && digits[static_cast<std::size_t>(keep)] >= '5';
         digits.resize(static_cast<std::size_t>(keep));
         if (up) {
             int k = keep - 1;
@@ -189,8 +192,13 @@ bool StartsWithNumber(std::string_view text) {
     return digits;
 }
 
-std::string FormatPattern(double value, std::string_view pattern) {
-    if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Inf" : "-Inf");
+namespace {
+
+// FormatPattern; `truncate` cuts the last written digit instead of rounding it. `numberAt` is set
+// to where the number begins in the result (after the pattern's prefix).
+std::string FormatPatternImpl(double value, std::string_view pattern, bool truncate,
+                              std::size_t* numberAt) {
+    *numberAt = 0;
     // Split the pattern: prefix/suffix literals are copied, the numeric part is analysed.
     std::size_t first = pattern.find_first_of("0#.");
     if (first == std::string_view::npos) return std::string(pattern);
@@ -212,6 +220,7 @@ std::string FormatPattern(double value, std::string_view pattern) {
     }
     std::string prefix(pattern.substr(0, first));
     std::string suffix(pattern.substr(end));
+    *numberAt = prefix.size();
     std::string_view mant =
         pattern.substr(first, (expPos == std::string_view::npos ? end : expPos) - first);
     std::size_t dot = mant.find('.');
@@ -237,15 +246,15 @@ std::string FormatPattern(double value, std::string_view pattern) {
         int intDigits = std::max(1, minInt);
         int e = 0;
         if (ax != 0) {
-            Decimal d = ToDecimal(ax);
+            Decimal d = ToDecimal(ax, truncate);
             e = d.exp10 - intDigits;
             Decimal scaled = d;
             scaled.exp10 = intDigits;
-            RoundFixed(scaled, frac, &ip, &fp);
+            RoundFixed(scaled, frac, &ip, &fp, truncate);
             if (static_cast<int>(ip.size()) > intDigits) {  // 9.995 -> 10.00: renormalise
                 scaled.exp10 = intDigits - 1;
                 ++e;
-                RoundFixed(scaled, frac, &ip, &fp);
+                RoundFixed(scaled, frac, &ip, &fp, truncate);
             }
         } else {
             ip = "";
@@ -260,7 +269,7 @@ std::string FormatPattern(double value, std::string_view pattern) {
             expText += '+';
         expText += ed;
     } else {
-        RoundFixed(ToDecimal(ax), frac, &ip, &fp);
+        RoundFixed(ToDecimal(ax, truncate), frac, &ip, &fp, truncate);
     }
     // Optional fraction digits: drop trailing zeros down to the mandatory count.
     while (static_cast<int>(fp.size()) > fracMandatory && !fp.empty() && fp.back() == '0')
@@ -277,11 +286,28 @@ std::string FormatPattern(double value, std::string_view pattern) {
     return out;
 }
 
+}  // namespace
+
+std::string FormatPattern(double value, std::string_view pattern) {
+    if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Inf" : "-Inf");
+    std::size_t at = 0;
+    std::string out = FormatPatternImpl(value, pattern, false, &at);
+    // Rounding the last digit up can carry a number next to the largest double beyond it
+    // ("1.80E+308"), which no reader can take back: such a number is written cut instead.
+    if (std::fabs(value) >= 1e308 && !std::isfinite(ParseLenient(std::string_view(out).substr(at))))
+        out = FormatPatternImpl(value, pattern, true, &at);
+    return out;
+}
+
 std::string PlainNumber(double value) {
     if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Inf" : "-Inf");
     if (value == 0) return "0";
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", value);
+    // 15 digits of a number next to the largest double can round beyond it; 17 digits always
+    // read back as the number itself.
+    if (std::fabs(value) >= 1e308 && !std::isfinite(std::strtod(buf, nullptr)))
+        std::snprintf(buf, sizeof buf, "%.17g", value);
     std::string s(buf);
     auto e = s.find('e');
     if (e != std::string::npos) s[e] = 'E';

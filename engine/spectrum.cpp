@@ -1,7 +1,9 @@
 #include "engine/spectrum.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <mutex>
 #include <vector>
 
 #include "engine/constants.h"
@@ -21,6 +23,34 @@ double BremsCrossSection(double e, double t) {
 }
 
 double Divisor(double t) { return 1036.1 * std::exp(-0.04695 * t) + 202.41; }
+
+// Electron-energy factor (1 + 511/T) / L(T) times the cross-section of photon energy E(i) from
+// electron energy T(m), for 2 <= i <= m <= 300, at [i * 301 + m]. It depends on neither the
+// voltage nor the phase, so each entry is computed once, when a spectrum first reaches T(m); each
+// is the same product as it would be computed where it is used.
+struct EmissionTable {
+    std::vector<double> values = std::vector<double>(300 * 301, 0.0);
+    std::atomic<long> filled{1};  // entries for m <= filled are present
+    std::mutex fill;
+};
+
+const double* EmissionUpTo(long top) {
+    static EmissionTable table;
+    if (top < 2 || top > 300) ThrowIndexError("emission table", top, 2, 300);
+    if (table.filled.load(std::memory_order_acquire) < top) {
+        std::lock_guard<std::mutex> lock(table.fill);
+        const long from = table.filled.load(std::memory_order_relaxed);
+        for (long m = from + 1; m <= top; ++m) {
+            const double te = FineEnergy(m);
+            const double electron = (1 + 511 / te) / Divisor(te);
+            for (long i = 2; i <= m; ++i)
+                table.values[static_cast<std::size_t>(i * 301 + m)] =
+                    electron * BremsCrossSection(FineEnergy(i), te);
+        }
+        if (top > from) table.filled.store(top, std::memory_order_release);
+    }
+    return table.values.data();
+}
 
 // Highest bin index i with i <= 2V, i.e. the bins 2..2V that a voltage V reaches.
 long TopBin(double kv) { return static_cast<long>(std::floor(2 * kv)); }
@@ -83,23 +113,21 @@ FineArray UnfilteredSpectrum(const ExposureConditions& c, const PhysicsTables& t
         const double cv = ThomsonWhiddington(v);
         const double kf = KLineFraction(v);
         const long top = TopBin(v);
-        // Electron-energy factor (1 + 511/T) / L(T) on the 0.5 keV grid of T = 0.5 m.
-        Checked<double, 1, 300> electron;
+        // The path x(T) out of the target of a photon made where the electron has energy T.
+        Checked<double, 1, 300> path;
         for (long m = 2; m <= top; ++m) {
             const double te = FineEnergy(m);
-            electron[m] = (1 + 511 / te) / Divisor(te);
+            path[m] = cotTheta * (v * v - te * te) / (kTungstenDensity * cv);
         }
+        const double* px = path.raw().data();  // px[m - 1] = path[m]; top <= 300
+        const double* emission = top >= 2 ? EmissionUpTo(top) : nullptr;
         for (long i = 2; i <= top; ++i) {
-            const double e = FineEnergy(i);
             const double mu = t.att.muW[i];
+            const double* em = emission + i * 301;
             double sum = 0;
             // Electron energies T = E, E + 0.5, ... up to V: each step is the electron slowing down
             // in the target; photons made at depth are attenuated on their way out.
-            for (long m = i; m <= top; ++m) {
-                const double te = FineEnergy(m);
-                const double x = cotTheta * (v * v - te * te) / (kTungstenDensity * cv);
-                sum += electron[m] * BremsCrossSection(e, te) * std::exp(-mu * x);
-            }
+            for (long m = i; m <= top; ++m) sum += em[m] * std::exp(-mu * px[m - 1]);
             buffer[i] = sum;
         }
         if (v > 70) {

@@ -75,6 +75,24 @@ void LoadDoseConstants(PhysicsTables& t, const std::filesystem::path& dataDir);
 // Convenience: a fresh table set loaded from dataDir.
 PhysicsTables LoadAllTables(const std::filesystem::path& dataDir);
 
+// Upper bound of a differential backscatter factor of one 1 mm ring: the shipped tables stay below
+// 0.02 and a whole backscatter factor is below 2, so a larger value is a damaged file.
+inline constexpr double kMaxDifferentialBsf = 1.0;
+// Upper bound of a default tube output, C/kg per mAs at 1 m: tubes give up to about 1e-5, so a
+// hundred times that is a damaged file.
+inline constexpr double kMaxOutputPerMas = 1e-3;
+
+// The readers of the single files, from the file's bytes. Besides the layout they check what
+// physics requires (coefficients positive, outputs within 0..kMaxOutputPerMas, voltages and
+// energies rising, backscatter factors within 0..kMaxDifferentialBsf) and throw DataFileError
+// naming the file, the line and the value.
+void ParseBackscatterData(BackscatterTable& table, long phantom, std::string bytes,
+                          const std::string& name);
+void ParseAttenuationData(AttenuationTable& a, std::string bytes);
+void ParseDefaultOutputData(DefaultOutputTable& o, std::string bytes);
+void ParseIcruSoftData(PhysicsTables& t, std::string bytes);  // fills icruSoft, icruSoftRows
+void ParsePrimaryData(PhysicsTables& t, std::string bytes);   // fills primaryCoarse
+
 // Derived tables, exposed for their own tests.
 void ComputeBsfEnergyGrid(PhysicsTables& t);
 void ComputePrimaryFine(PhysicsTables& t);

@@ -42,9 +42,12 @@ std::string Trim(std::string_view s) {
 struct Record {
     long line = 0;
     std::vector<std::string> cells;
+    std::string error;  // why the record cannot be used
 };
 
-// Splits CSV text into records of cells; quoted cells may hold commas, quotes and line breaks.
+// Splits CSV text into records of cells; quoted cells may hold commas and doubled quotes. A quote
+// left open ends at the line end, and its record is marked bad, so that one stray quote cannot
+// swallow the rows after it.
 std::vector<Record> SplitRecords(const std::string& text) {
     std::vector<Record> out;
     Record rec;
@@ -62,12 +65,16 @@ std::vector<Record> SplitRecords(const std::string& text) {
         bool blank = true;
         for (const auto& c : rec.cells)
             if (!c.empty()) blank = false;
-        if (!blank || rec.cells.size() > 1) out.push_back(std::move(rec));
+        if (!blank || rec.cells.size() > 1 || !rec.error.empty()) out.push_back(std::move(rec));
         rec = Record{};
         rec.line = line;
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         char ch = text[i];
+        if (quoted && (ch == '\r' || ch == '\n')) {
+            quoted = false;
+            rec.error = "a quote opened in this line is not closed (the row is not read)";
+        }
         if (quoted) {
             if (ch == '"') {
                 if (i + 1 < text.size() && text[i + 1] == '"') {
@@ -77,7 +84,6 @@ std::vector<Record> SplitRecords(const std::string& text) {
                     quoted = false;
                 }
             } else {
-                if (ch == '\n') ++line;
                 cell += ch;
             }
             continue;
@@ -96,6 +102,7 @@ std::vector<Record> SplitRecords(const std::string& text) {
             cell += ch;
         }
     }
+    if (quoted) rec.error = "a quote opened in this line is not closed (the row is not read)";
     if (!cell.empty() || !rec.cells.empty() || wasQuoted) endRecord();
     return out;
 }
@@ -118,11 +125,15 @@ ConditionsFile ParseConditionsFile(std::string_view bytes) {
     std::vector<Record> recs = SplitRecords(text);
     // Records without any non-blank cell are blank lines.
     std::erase_if(recs, [](const Record& r) {
+        if (!r.error.empty()) return false;
         for (const auto& c : r.cells)
             if (!c.empty()) return false;
         return true;
     });
     if (recs.empty()) throw ResultsFileError("the conditions file is empty");
+    if (!recs.front().error.empty())
+        throw ResultsFileError("line " + std::to_string(recs.front().line) + ": " +
+                               recs.front().error);
     ConditionsFile f;
     std::set<std::string> seen;
     for (std::string name : recs.front().cells) {
@@ -138,7 +149,12 @@ ConditionsFile ParseConditionsFile(std::string_view bytes) {
     for (std::size_t r = 1; r < recs.size(); ++r) {
         ConditionRow row;
         row.line = recs[r].line;
+        row.error = recs[r].error;
         const auto& cells = recs[r].cells;
+        if (cells.size() < f.header.size())
+            row.warning = std::to_string(cells.size()) + " cells where the header has " +
+                          std::to_string(f.header.size()) +
+                          "; the missing conditions keep their defaults";
         for (std::size_t c = 0; c < cells.size(); ++c) {
             if (cells[c].empty()) continue;
             if (c >= f.header.size()) {
@@ -207,24 +223,68 @@ std::filesystem::path BatchOutputPath(const std::filesystem::path& out, int k) {
     return p;
 }
 
+namespace {
+
+// Writes all files of a run: each to a temporary name beside its place first; only when all are
+// written are they renamed into place. On failure no file of the run is in place and every
+// temporary file is removed.
+void WriteRunFiles(const std::vector<std::pair<std::filesystem::path, std::string>>& files) {
+    std::vector<std::filesystem::path> temps;
+    auto removeTemps = [&] {
+        std::error_code ec;
+        for (const auto& t : temps) std::filesystem::remove(t, ec);
+    };
+    for (const auto& [path, bytes] : files) {
+        std::filesystem::path tmp = path;
+        tmp += ".part";
+        try {
+            std::error_code ec;
+            std::filesystem::remove(tmp, ec);
+            temps.push_back(tmp);
+            WriteFileAtomic(tmp, bytes);
+        } catch (const std::exception& e) {
+            removeTemps();
+            throw ResultsFileError(path.string() + ": " + e.what() +
+                                   " (no results file of this run was written)");
+        }
+    }
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        std::error_code ec;
+        std::filesystem::rename(temps[k], files[k].first, ec);
+        if (ec) {
+            removeTemps();
+            throw ResultsFileError(files[k].first.string() +
+                                   ": cannot be replaced: " + ec.message());
+        }
+    }
+}
+
+}  // namespace
+
 BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report) {
     ConditionsFile file = ReadConditionsFile(opt.conditions);
     BatchSummary sum;
     sum.rows = static_cast<long>(file.rows.size());
+    std::vector<std::pair<std::filesystem::path, std::string>> outputs;
     ResultsTable table;
     ClearResultsTable(table);
     auto flush = [&] {
         if (table.empty()) return;
-        std::filesystem::path p = BatchOutputPath(opt.out, static_cast<int>(sum.files.size()) + 1);
+        std::filesystem::path p = BatchOutputPath(opt.out, static_cast<int>(outputs.size()) + 1);
         try {
-            SaveResultsFile(p, table, opt.comment, opt.airWOverE);
+            outputs.emplace_back(p, ResultsFileBytes(table, opt.comment, opt.airWOverE));
         } catch (const ResultsFileError& e) {
             throw ResultsFileError(p.string() + ": " + e.what());
         }
-        sum.files.push_back(p);
         ClearResultsTable(table);
     };
     for (const ConditionRow& row : file.rows) {
+        if (!row.error.empty()) {
+            report << "line " << row.line << ": " << row.error << " (row skipped)\n";
+            ++sum.skipped;
+            continue;
+        }
+        if (!row.warning.empty()) report << "line " << row.line << ": " << row.warning << "\n";
         RowCalculation r;
         try {
             r = calc(row);
@@ -239,6 +299,30 @@ BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::o
         if (table.full()) flush();
     }
     flush();
+    if (outputs.empty()) return sum;
+    WriteRunFiles(outputs);
+    for (const auto& o : outputs) sum.files.push_back(o.first);
+    // Numbered files of an earlier, longer run with the same name would stand beside this run's
+    // files as if they belonged to it: results files are removed, anything else is left and
+    // reported.
+    for (int k = static_cast<int>(outputs.size()) + 1;; ++k) {
+        const std::filesystem::path stale = BatchOutputPath(opt.out, k);
+        std::error_code ec;
+        if (!std::filesystem::exists(stale, ec)) break;
+        bool resultsFile = false;
+        try {
+            ReadResultsFile(stale);
+            resultsFile = std::filesystem::is_regular_file(stale, ec);
+        } catch (const std::exception&) {
+        }
+        if (resultsFile && std::filesystem::remove(stale, ec)) {
+            report << stale.string() << ": removed, a results file of an earlier run\n";
+        } else {
+            report << stale.string()
+                   << ": left in place, but it is not a file of this run (not removed)\n";
+            sum.staleLeft.push_back(stale);
+        }
+    }
     return sum;
 }
 
@@ -260,7 +344,7 @@ int RunBatchCommand(const BatchOptions& opt, const RowCalculator& calc, std::ost
     if (sum.skipped) out << ", " << sum.skipped << " skipped";
     out << "\n";
     if (sum.written == 0) err << "dovex-calc: no exposure could be calculated; nothing written\n";
-    return sum.skipped == 0 && sum.written > 0 ? 0 : 1;
+    return sum.skipped == 0 && sum.written > 0 && sum.staleLeft.empty() ? 0 : 1;
 }
 
 nlohmann::ordered_json ResultsToJson(const ResultsFileContents& in) {

@@ -22,6 +22,8 @@ namespace dovex::batch {
 struct ConditionRow {
     long line = 0;
     std::vector<std::pair<std::string, std::string>> options;
+    std::string error;    // the row cannot be read (an unclosed quote): reported and skipped
+    std::string warning;  // fewer cells than the header: reported, the row is calculated
 };
 
 struct ConditionsFile {
@@ -30,7 +32,8 @@ struct ConditionsFile {
 };
 
 // Parses a conditions file: comma-separated, double-quoted cells may hold commas and doubled
-// quotes, CR LF or LF line ends, blank lines skipped, blanks around cells dropped, a leading
+// quotes (a quote left open ends at the line end and marks its row bad), CR LF or LF line ends,
+// blank lines skipped, blanks around cells dropped, a leading
 // "--" of a header name dropped. The text is UTF-8 (a byte-order mark is dropped) or, when it is
 // not valid UTF-8, cp932. Throws ResultsFileError for an empty file, an empty or repeated header
 // name, a row with more cells than the header and files above kMaxResultsFileBytes.
@@ -66,14 +69,18 @@ struct BatchSummary {
     long written = 0;  // rows written to results files
     long skipped = 0;  // bad rows, reported and left out
     std::vector<std::filesystem::path> files;
+    std::vector<std::filesystem::path> staleLeft;  // numbered files of another run, not removed
 };
 
 // The k-th results file (k = 1, 2, ...): RESULTS.csv, RESULTS-2.csv, ...
 std::filesystem::path BatchOutputPath(const std::filesystem::path& out, int k);
 
-// Calculates every row and writes the results files (each through a temporary file). A bad row
-// is reported on `report` as "line N: reason" and skipped. Throws ResultsFileError when the
-// conditions file cannot be read or a results file cannot be written.
+// Calculates every row and writes the results files: all of them to temporary names first, and
+// renamed into place only when all are written, so a failure leaves no file of this run. A bad
+// row is reported on `report` as "line N: reason" and skipped; a row with fewer cells than the
+// header is reported and calculated. Numbered files beyond this run's last (RESULTS-4.csv after a
+// run of three files) are removed when they are results files, reported otherwise. Throws
+// ResultsFileError when the conditions file cannot be read or a results file cannot be written.
 BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report);
 
 // dovex-calc --batch: runs the batch, prints a summary line per file on `out` and the row

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -275,8 +277,8 @@ TEST(KernelFiles, ReadsAndRereadsChangedFiles) {
 namespace dovex {
 namespace {
 
-// The plain layout is read by a fast path; every value must equal what the general field reader
-// gives, and any other layout must still be read by the general reader.
+// Plain numbers are read by a quick route; every value must equal what the general lenient
+// reading gives, and any other layout must still be read by the general reading.
 TEST(ParseKernel, PlainAndGeneralLayoutsGiveTheSameValues) {
     std::vector<double> values;
     unsigned x = 12345;
@@ -298,10 +300,12 @@ TEST(ParseKernel, PlainAndGeneralLayoutsGiveTheSameValues) {
     const std::string blanks = text(" , ", "%.6E");
     const auto a = ParseKernel(plain, "plain");
     const auto b = ParseKernel(blanks, "blanks");
-    FieldReader reader(plain, "plain");
+    FieldReader::SetQuickNumbers(false);
+    const auto general = ParseKernel(plain, "general");
+    FieldReader::SetQuickNumbers(true);
     for (long k = 1; k <= kDepthLayers; ++k) {
         for (long j = 1; j <= kKernelRings; ++j) {
-            const double expected = reader.NextNumber(6400);
+            const double expected = (*general)[k][j];
             ASSERT_EQ((*a)[k][j], expected) << k << " " << j;
             ASSERT_EQ((*b)[k][j], expected) << k << " " << j;
         }
@@ -315,6 +319,47 @@ TEST(ParseKernel, PlainAndGeneralLayoutsGiveTheSameValues) {
     EXPECT_EQ((*c)[80][80], (*a)[80][80]);
     // Short files fail either way.
     EXPECT_THROW(ParseKernel(plain.substr(0, plain.size() / 2), "short"), DataFileError);
+}
+
+// A file is read again only when it was replaced or its size or modification time changed.
+TEST(KernelFiles, RereadsOnlyFilesWhoseSizeOrTimeChanged) {
+    namespace fs = std::filesystem;
+    const auto dir = test::ScratchDir("kernel-times");
+    for (long bin = 20; bin <= 300; bin += 10)
+        test::WriteBytes(dir / "PDS-data" / (KernelEnergyLabel(bin) + ".dat"),
+                         test::KernelText([](long, long) { return 1.5; }));
+    KernelFiles files(dir);
+    for (long bin = 20; bin <= 300; bin += 10) files.Kernel(bin);
+    for (long bin = 20; bin <= 300; bin += 10) files.Kernel(bin);
+    EXPECT_EQ(files.fileReads(), 29);
+    // Same size, same time: the parsed kernel stands (the file is not read).
+    const fs::path f = dir / "PDS-data" / "50.dat";
+    const auto time = fs::last_write_time(f);
+    test::WriteBytes(f, test::KernelText([](long, long) { return 2.5; }));
+    fs::last_write_time(f, time);
+    EXPECT_EQ(files.Kernel(100)[1][1], 1.5);
+    EXPECT_EQ(files.fileReads(), 29);
+    // A new modification time: read again.
+    fs::last_write_time(f, time + std::chrono::seconds(1));
+    EXPECT_EQ(files.Kernel(100)[1][1], 2.5);
+    EXPECT_EQ(files.fileReads(), 30);
+    fs::remove_all(dir);
+}
+
+TEST(ParseKernel, ValuesOutsideWhatScatterAllowsAreRefusedWithLineAndValue) {
+    for (const char* bad : {"-0.5", "4.4E+304"}) {
+        std::string text = test::KernelText([](long, long) { return 1.0; });
+        const auto line3 = text.find('\n', text.find('\n') + 1) + 1;
+        text.replace(line3, text.find(',', line3) - line3, bad);
+        try {
+            ParseKernel(text, "PDS-data/50.dat");
+            FAIL() << bad;
+        } catch (const DataFileError& e) {
+            const std::string what = e.what();
+            EXPECT_EQ(what.rfind("PDS-data/50.dat: 3 行目の値", 0), 0u) << what;
+            EXPECT_NE(what.find("as a scatter dose"), std::string::npos) << what;
+        }
+    }
 }
 
 }  // namespace

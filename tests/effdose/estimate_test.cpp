@@ -33,7 +33,7 @@ class EstimateTest : public ::testing::Test {
         dir = test::ScratchDir("estimate");
         test::WriteBytes(dir / "Organ-data" / "腹部正面.csv", Organs(AbdomenRecords()));
         auto bad = AbdomenRecords();
-        bad[4] = "胃,1,1,0.25,1,0.55,150";
+        bad[4] = "胃,1,1,0.55,1,0.25,50";  // ends before it starts
         test::WriteBytes(dir / "Organ-data" / "bad.csv", Organs(bad));
         c.tubeVoltage = 80;
         c.fsd = 80;

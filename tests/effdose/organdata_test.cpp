@@ -60,6 +60,23 @@ TEST(LoadOrganData, FillsFlaggedRowsByTheirModes) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(LoadOrganData, APercentageOutsideZeroToHundredIsRefusedWithItsLine) {
+    const auto dir = test::ScratchDir("organ-percent");
+    for (const char* bad : {"結腸,1,1,0.2,1,0.5,150", "結腸,1,1,0.2,1,0.5,-3"}) {
+        test::WriteBytes(dir / "Organ-data" / "p.csv", OrganFile({{3, bad}}));
+        OrganRows rows;
+        try {
+            LoadOrganData("p", 20, dir, rows);
+            FAIL() << bad;
+        } catch (const DataFileError& e) {
+            const std::string what = e.what();
+            EXPECT_EQ(what.rfind("Organ-data/p.csv: 3 行目の割合", 0), 0u) << what;
+            EXPECT_NE(what.find("must lie within 0 to 100"), std::string::npos) << what;
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+
 TEST(LoadOrganData, MissingShortOrMalformedFilesFail) {
     const auto dir = test::ScratchDir("organ-bad");
     OrganRows rows;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <string>
 
 using namespace dovex;
 
@@ -105,4 +107,24 @@ TEST(PlainNumbers, ShortestText) {
     EXPECT_EQ(PlainNumber(1e15), "1E+15");
     EXPECT_EQ(PlainNumber(-0.0), "0");
     EXPECT_EQ(PlainNumber(2.5 * 0.1 * 10), "2.5");
+}
+
+// Whatever the writers print reads back as a finite number, up to the largest doubles, where
+// rounding the last written digit up would carry the text beyond them.
+TEST(NumberText, EveryWrittenNumberReadsBack) {
+    const double big = std::numeric_limits<double>::max();
+    for (double v : {big, -big, std::nextafter(big, 0.0), 9.9999999999999999e307, 1e308,
+                     std::numeric_limits<double>::denorm_min(), 1.5, -0.0005}) {
+        const std::string plain = PlainNumber(v);
+        EXPECT_TRUE(std::isfinite(ParseLenient(plain))) << plain;
+        EXPECT_NEAR(ParseLenient(plain) / v, 1.0, 1e-14) << plain;
+        for (const char* p : {"0.00E+00", "#0.000", "#00.00", "0.000", "00.00", "##0.00", "##0.000",
+                              "###0.0", "#0.0", "0000.0", "0.00000"}) {
+            const std::string text = FormatPattern(v, p);
+            EXPECT_TRUE(std::isfinite(ParseLenient(text))) << p << " " << text;
+        }
+    }
+    EXPECT_EQ(FormatPattern(big, "0.00E+00"), "1.79E+308");  // cut, not rounded to 1.80E+308
+    EXPECT_EQ(FormatPattern(1.2345, "0.00E+00"), "1.23E+00");
+    EXPECT_EQ(FormatPattern(1.235, "#0.00"), "1.24");  // ordinary numbers still round
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/error.h"
+#include "engine/textio.h"
 #include "tests/support/synthdata.h"
 
 using namespace dovex;
@@ -115,8 +116,9 @@ TEST(Tables, MissingAndShortFilesAreNamedWithCounts) {
     TempDir d;
     dovex::testing::WriteSyntheticData(d.path());
     fs::remove(d.path() / "dBSF-AirDose-Soft_Head.dat");
-    EXPECT_NE(ErrorOf(d.path()).find("dBSF-AirDose-Soft_Head.dat: file not found"),
-              std::string::npos);
+    const std::string missing = ErrorOf(d.path());
+    EXPECT_EQ(missing.rfind("dBSF-AirDose-Soft_Head.dat: ファイルがありません", 0), 0u) << missing;
+    EXPECT_NE(missing.find("(file not found)"), std::string::npos);
 
     dovex::testing::WriteSyntheticData(d.path());
     std::string att = ReadBytes(d.path() / "Att_coeff2020.dat");
@@ -131,7 +133,8 @@ TEST(Tables, MissingAndShortFilesAreNamedWithCounts) {
 
     dovex::testing::WriteSyntheticData(d.path());
     WriteBytes(d.path() / "ICRUSoft.dat", "38,0\r\n");
-    EXPECT_NE(ErrorOf(d.path()).find("ICRUSoft.dat: row count"), std::string::npos);
+    EXPECT_NE(ErrorOf(d.path()).find("ICRUSoft.dat: 行数 38 は 2 から 37 の整数"),
+              std::string::npos);
 
     dovex::testing::WriteSyntheticData(d.path());
     WriteBytes(d.path() / "Primary.dat", "10,1\r\n15,0\r\n");
@@ -145,5 +148,67 @@ TEST(Tables, NonPositivePrimaryFactorIsReported) {
     for (int k = 2; k <= 30; ++k)
         s += std::to_string(5 * k) + "," + (k == 7 ? "0" : "1000") + "\r\n";
     WriteBytes(d.path() / "Primary.dat", s);
-    EXPECT_NE(ErrorOf(d.path()).find("not positive"), std::string::npos);
+    const std::string err = ErrorOf(d.path());
+    EXPECT_NE(err.find("Primary.dat: 6 行目の値 0 は一次線量係数として正でなければなりません"),
+              std::string::npos)
+        << err;
 }
+
+namespace {
+
+// A damaged data file: one field of one line changed. The load must fail and name the file, the
+// line and the value.
+struct Damage {
+    const char* file;
+    int line;   // 1-based
+    int field;  // 1-based, comma-separated
+    std::string (*change)(const std::string&);
+    const char* reason;  // part of the message
+};
+
+std::string Times1e300(const std::string& v) { return std::to_string(std::stod(v)) + "E+300"; }
+std::string Negated(const std::string& v) { return "-" + v; }
+std::string Zero(const std::string&) { return "0"; }
+std::string Lower(const std::string&) { return "35"; }
+std::string Tiny(const std::string&) { return "0.001"; }
+std::string WithNul(const std::string& v) {
+    return v.substr(0, 2) + std::string(1, '\0') + v.substr(2);
+}
+
+class DamagedTable : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(DamagedTable, IsRefusedWithFileLineAndValue) {
+    const Damage& d = GetParam();
+    TempDir dir;
+    dovex::testing::WriteSyntheticData(dir.path());
+    auto lines = SplitLines(ReadBytes(dir.path() / d.file));
+    std::string& line = lines.at(static_cast<std::size_t>(d.line - 1));
+    std::size_t begin = 0;
+    for (int f = 1; f < d.field; ++f) begin = line.find(',', begin) + 1;
+    const std::size_t end = std::min(line.find(',', begin), line.size());
+    const std::string changed = d.change(line.substr(begin, end - begin));
+    line = line.substr(0, begin) + changed + line.substr(end);
+    WriteBytes(dir.path() / d.file, JoinCrLf(lines));
+    const std::string err = ErrorOf(dir.path());
+    EXPECT_EQ(err.rfind(std::string(d.file) + ": " + std::to_string(d.line) + " 行目", 0), 0u)
+        << err;
+    EXPECT_NE(err.find("line " + std::to_string(d.line)), std::string::npos) << err;
+    EXPECT_NE(err.find(d.reason), std::string::npos) << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PhysicsRequires, DamagedTable,
+    ::testing::Values(
+        Damage{"dBSF-SkinDose-SoftPhantom.dat", 40, 12, Times1e300, "must lie within 0 to 1"},
+        Damage{"dBSF-SoftDose-Soft_Head.dat", 7, 9, Negated, "must lie within 0 to 1"},
+        Damage{"Att_coeff2020.dat", 10, 2, Zero, "must be positive as an attenuation"},
+        Damage{"Att_coeff2020.dat", 250, 6, Negated, "must be positive as an energy-absorption"},
+        Damage{"Att_coeff2020.dat", 7, 3, WithNul, "is not a number"},
+        Damage{"default-output.op", 2, 3, Lower, "must be above the voltage before it, 50 kV"},
+        Damage{"default-output.op", 3, 5, Times1e300, "is too large for a tube output"},
+        Damage{"default-output.op", 7, 1, Negated, "must be positive as a tube output"},
+        Damage{"ICRUSoft.dat", 4, 3, Negated, "must be positive as an attenuation"},
+        Damage{"ICRUSoft.dat", 6, 1, Tiny, "must be above the energy of the row before"},
+        Damage{"Primary.dat", 3, 2, Negated, "must be positive as a primary dose factor"}));
+
+}  // namespace

@@ -1,6 +1,10 @@
 #include "engine/textio.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
 
 #include "engine/error.h"
 #include "tests/support/synthdata.h"
@@ -84,4 +88,49 @@ TEST(Lines, SplitAndJoin) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], "b");
     EXPECT_EQ(JoinCrLf({"x", "y"}), "x\r\ny\r\n");
+}
+
+// Reading must never wait on a pipe or a device: anything but a regular file is refused at once.
+TEST(ReadFileBytes, RefusesWhatIsNotARegularFile) {
+    TempDir d;
+    const auto fifo = d.path() / "pipe.ele";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        ReadFileBytes(fifo);
+        FAIL();
+    } catch (const DataFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos);
+    }
+    EXPECT_THROW(ReadFileBytes(d.path()), DataFileError);
+    EXPECT_THROW(ReadFileBytes("/dev/null"), DataFileError);
+}
+
+// The quick route reads exactly what the general reading reads, including the forms it leaves
+// to the general reading (long exponents, many digits, underflow, other exponent letters).
+TEST(FieldReader, QuickRouteAgreesWithTheGeneralReading) {
+    const std::string text =
+        "1.5,-2.5E-4,+3,.5,5.,0,-0,1E0000000005,1e99999999999,1.5D3,123456789012345678901234,"
+        "0.000000000000000000000000000000000000000001234,4.9E-324,1e-400,2.2250738585072014E-308,"
+        "9007199254740993,1.7976931348623157E+308,12abc,7 ,8\t,9\r\n10\n"
+        // the generators' layout and its neighbours
+        "1.072114E-04,0.000000E+00,9.999999E+22,9.999999E-23,1.000000E+100,1.5000000E-03,"
+        "2.5E-04,3.000000E+05\r\n4.000000E-05\n5.000000E+01 ,6.000000E+01";
+    auto read = [&](bool quick) {
+        FieldReader::SetQuickNumbers(quick);
+        FieldReader r(text, "t.dat");
+        std::vector<std::string> out;
+        while (!r.AtEnd()) {
+            try {
+                const double v = r.NextNumber(0);
+                out.emplace_back(reinterpret_cast<const char*>(&v), sizeof v);
+            } catch (const DataFileError& e) {
+                out.emplace_back(e.what());
+            }
+        }
+        FieldReader::SetQuickNumbers(true);
+        return out;
+    };
+    const auto quick = read(true);
+    EXPECT_EQ(quick, read(false));
+    EXPECT_EQ(quick.size(), 33u);
 }

@@ -14,6 +14,7 @@ namespace dovex::batch {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
@@ -188,6 +189,84 @@ TEST(ReadCommandTest, TextAndJson) {
     EXPECT_EQ(ReadResultsCommand(dir.path() / "bad.csv", true, out2, err2), 1);
     EXPECT_TRUE(out2.str().empty());
     EXPECT_NE(err2.str().find("row count"), std::string::npos);
+}
+
+TEST(ConditionsFileTest, UnclosedQuoteFailsOnlyItsLine) {
+    // The quote in line 3 is never closed: line 3 is refused with its number, the rows after it
+    // are read as rows.
+    ConditionsFile f =
+        ParseConditionsFile("kv,exam-part\n80,a\n85,\"open\n90,b\n95,c\n100,d\n105,e\n");
+    ASSERT_EQ(f.rows.size(), 6u);
+    EXPECT_EQ(f.rows[1].line, 3);
+    EXPECT_NE(f.rows[1].error.find("quote"), std::string::npos);
+    for (std::size_t r : {0u, 2u, 3u, 4u, 5u}) EXPECT_EQ(f.rows[r].error, "") << r;
+    EXPECT_EQ(f.rows[5].line, 7);
+    EXPECT_EQ(f.rows[5].options[1].second, "e");
+
+    TempDir dir;
+    WriteBytes(dir.path() / "c.csv", "kv,exam-part\n80,a\n85,\"open\n90,b\n");
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err), 1);
+    EXPECT_NE(err.str().find("line 3: a quote"), std::string::npos) << err.str();
+    EXPECT_EQ(ReadResultsFile(dir.path() / "R.csv").table.count(), 2);
+    EXPECT_THROW(ParseConditionsFile("kv,\"exam\n80,a\n"), ResultsFileError);  // in the header
+}
+
+TEST(ConditionsFileTest, RowWithFewerCellsThanTheHeaderIsNamed) {
+    TempDir dir;
+    WriteBytes(dir.path() / "c.csv", "kv,exam-part,ma\n80,a,100\n85\n");
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err), 0);
+    EXPECT_NE(err.str().find("line 3: 1 cells where the header has 3"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(err.str().find("line 2"), std::string::npos) << err.str();
+}
+
+TEST(BatchTest, FilesOfAnEarlierLongerRunAreRemoved) {
+    TempDir dir;
+    auto rows = [](int n) {
+        std::string csv = "kv\n";
+        for (int i = 0; i < n; ++i) csv += std::to_string(50 + i) + "\n";
+        return csv;
+    };
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "r.csv", "c", 33.97};
+    std::ostringstream out, err;
+    WriteBytes(dir.path() / "c.csv", rows(40));
+    ASSERT_EQ(RunBatchCommand(opt, EchoRow, out, err), 0);
+    ASSERT_TRUE(fs::exists(dir.path() / "r-3.csv"));
+    WriteBytes(dir.path() / "c.csv", rows(20));
+    std::ostringstream err2;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err2), 0);
+    EXPECT_EQ(ReadResultsFile(dir.path() / "r-2.csv").table.count(), 5);
+    EXPECT_FALSE(fs::exists(dir.path() / "r-3.csv"));
+    EXPECT_NE(err2.str().find("r-3.csv: removed"), std::string::npos) << err2.str();
+    // A file of that name that is no results file is not removed, and the run says so.
+    WriteBytes(dir.path() / "r-3.csv", "my notes\n");
+    std::ostringstream err3;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err3), 1);
+    EXPECT_TRUE(fs::exists(dir.path() / "r-3.csv"));
+    EXPECT_NE(err3.str().find("r-3.csv: left in place"), std::string::npos) << err3.str();
+}
+
+TEST(BatchTest, AFailedRunLeavesNoFileOfIt) {
+    TempDir dir;
+    std::string csv = "kv\n";
+    for (int i = 0; i < 20; ++i) csv += std::to_string(50 + i) + "\n";
+    WriteBytes(dir.path() / "c.csv", csv);
+    WriteBytes(dir.path() / "s.csv", "old results\n");
+    // The second file's place is taken by a folder: it cannot be written, so the first file is
+    // not replaced either and no temporary file stays.
+    fs::create_directories(dir.path() / "s-2.csv.part" / "x");
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "s.csv", "c", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err), 1);
+    EXPECT_EQ(ReadBytes(dir.path() / "s.csv"), "old results\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "s-2.csv"));
+    EXPECT_FALSE(fs::exists(dir.path() / "s.csv.part"));
+    EXPECT_NE(err.str().find("no results file of this run was written"), std::string::npos)
+        << err.str();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "engine/textio.h"
 #include "results/csvfile.h"
@@ -313,3 +314,23 @@ TEST(StrictNumberTest, WholeItemMustBeANumber) {
 
 }  // namespace
 }  // namespace dovex
+
+// A row holding the largest double in every number field: the file the writer makes is read back,
+// and reading it, writing it again and reading that gives the same file.
+TEST(ResultsRoundTrip, TheLargestNumbersReadBack) {
+    const double big = std::numeric_limits<double>::max();
+    dovex::ResultRow r = dovex::test::TypicalRow();
+    for (double* v :
+         {&r.exposureAt1m, &r.tubeVoltage, &r.tubeCurrent, &r.exposureTime, &r.ffd, &r.fsd,
+          &r.subjectThickness, &r.fieldLong, &r.hvl1, &r.effectiveEnergy, &r.qualityIndex,
+          &r.bsfSoft, &r.convSoft, &r.esdSoft, &r.esdAir, &r.effectiveDose, &r.racetrackA})
+        *v = big;
+    r.addedAl = big / 10;  // held in cm, written in mm: the largest a file can give
+    r.hvl1 = big / 10;
+    const std::string bytes = dovex::ResultsFileBytes(dovex::test::TableOf({r}), "max", 33.97);
+    dovex::ResultsFileContents in;
+    ASSERT_NO_THROW(in = dovex::ParseResultsFile(bytes));
+    EXPECT_EQ(in.table.row(1).tubeVoltage, big);
+    const std::string again = dovex::ResultsFileBytes(in.table, in.comment, *in.airWOverE);
+    EXPECT_EQ(dovex::ResultsFileBytes(dovex::ParseResultsFile(again).table, "max", 33.97), again);
+}
