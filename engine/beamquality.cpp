@@ -1,7 +1,9 @@
 #include "engine/beamquality.h"
 
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "engine/error.h"
 
@@ -12,50 +14,53 @@ namespace {
 // above it, where the coefficient falls steadily with energy.
 constexpr long kFirstBinAboveAlEdge = 4;
 
-// Air kerma behind t cm of Al and its derivative with respect to t, from the kerma per bin.
+// The bins that carry air kerma, as (kerma, μ of Al) pairs gathered once for all the thicknesses
+// a search tries.
+struct KermaBins {
+    std::vector<double> kerma, mu;
+    double total = 0;
+};
+
+KermaBins GatherKerma(const XraySpectrum& s, const PhysicsTables& t) {
+    KermaBins b;
+    for (long i = 2; i <= 300; ++i) {
+        const double a = s.airKerma[i];
+        if (!std::isfinite(a) || a < 0) throw CalcError("air-kerma spectrum holds invalid values");
+        b.total += a;
+        if (a > 0) {
+            b.kerma.push_back(a);
+            b.mu.push_back(t.att.muAl[i]);
+        }
+    }
+    if (!(b.total > 0) || !std::isfinite(b.total)) throw CalcError("air-kerma spectrum is empty");
+    return b;
+}
+
+// Air kerma behind t cm of Al and its derivative with respect to t.
 struct Kerma {
     double value = 0, slope = 0;
 };
 
-Kerma KermaBehind(const XraySpectrum& s, const PhysicsTables& t, double alCm) {
+Kerma KermaBehind(const KermaBins& b, double alCm) {
     Kerma k;
-    for (long i = 2; i <= 300; ++i) {
-        const double a = s.airKerma[i];
-        if (!(a > 0)) continue;
-        const double mu = t.att.muAl[i];
-        const double w = a * std::exp(-mu * alCm);
+    for (std::size_t i = 0; i < b.kerma.size(); ++i) {
+        const double w = b.kerma[i] * std::exp(-b.mu[i] * alCm);
         k.value += w;
-        k.slope -= mu * w;
+        k.slope -= b.mu[i] * w;
     }
     return k;
 }
 
-double TotalKerma(const XraySpectrum& s) {
-    double sum = 0;
-    for (long i = 2; i <= 300; ++i) {
-        const double a = s.airKerma[i];
-        if (!std::isfinite(a) || a < 0) throw CalcError("air-kerma spectrum holds invalid values");
-        sum += a;
-    }
-    if (!(sum > 0) || !std::isfinite(sum)) throw CalcError("air-kerma spectrum is empty");
-    return sum;
-}
-
-}  // namespace
-
-double AluminiumTransmission(const XraySpectrum& s, const PhysicsTables& t, double alCm) {
-    return KermaBehind(s, t, alCm).value / TotalKerma(s);
-}
-
-double AluminiumThicknessForTransmission(const XraySpectrum& s, const PhysicsTables& t,
-                                         double fraction) {
+// The Al thickness that lets `fraction` of the air kerma through, searched from `from` cm, which
+// must lie on the thin side of it. ln K(t) is convex and falling in t (a log-sum of
+// exponentials): Newton's method started on the thin side approaches the root from below without
+// overshooting, quadratically.
+double ThicknessForTransmission(const KermaBins& b, double fraction, double from) {
     if (!(fraction > 0 && fraction < 1)) throw CalcError("transmission must lie between 0 and 1");
-    const double target = std::log(fraction * TotalKerma(s));
-    // ln K(t) is convex and falling in t (a log-sum of exponentials): Newton's method started on
-    // the thin side approaches the root from below without overshooting, quadratically.
-    double x = 0;
+    const double target = std::log(fraction * b.total);
+    double x = from;
     for (int iter = 0; iter < 200; ++iter) {
-        const Kerma k = KermaBehind(s, t, x);
+        const Kerma k = KermaBehind(b, x);
         if (!(k.value > 0) || !(k.slope < 0))
             throw CalcError("aluminium does not attenuate this spectrum");
         const double f = std::log(k.value) - target;
@@ -65,6 +70,18 @@ double AluminiumThicknessForTransmission(const XraySpectrum& s, const PhysicsTab
         if (std::abs(step) <= 1e-13 * std::max(1.0, x)) return x;
     }
     throw CalcError("half-value layer did not converge");
+}
+
+}  // namespace
+
+double AluminiumTransmission(const XraySpectrum& s, const PhysicsTables& t, double alCm) {
+    const KermaBins b = GatherKerma(s, t);
+    return KermaBehind(b, alCm).value / b.total;
+}
+
+double AluminiumThicknessForTransmission(const XraySpectrum& s, const PhysicsTables& t,
+                                         double fraction) {
+    return ThicknessForTransmission(GatherKerma(s, t), fraction, 0);
 }
 
 double EnergyOfAluminiumAttenuation(const PhysicsTables& t, double muPerCm) {
@@ -88,8 +105,9 @@ BeamQuality ComputeBeamQuality(const XraySpectrum& s, const PhysicsTables& t,
     if (!(tubeVoltageKv > 0) || !std::isfinite(tubeVoltageKv))
         throw CalcError("tube voltage must be above 0 kV");
     BeamQuality q;
-    const double half = AluminiumThicknessForTransmission(s, t, 0.5);
-    const double quarter = AluminiumThicknessForTransmission(s, t, 0.25);
+    const KermaBins bins = GatherKerma(s, t);
+    const double half = ThicknessForTransmission(bins, 0.5, 0);
+    const double quarter = ThicknessForTransmission(bins, 0.25, half);
     q.hvl1MmAl = 10 * half;
     q.hvl2MmAl = 10 * (quarter - half);
     q.homogeneity = q.hvl2MmAl > 0 ? q.hvl1MmAl / q.hvl2MmAl : 0;
