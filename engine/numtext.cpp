@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -105,9 +106,11 @@ Decimal ToDecimal(double ax, bool truncate = false) {
         d.exp10 = 1;
         return d;
     }
+    // Correctly rounded like printf's %.14e (%.24e), without its cost.
     char buf[64];
-    std::snprintf(buf, sizeof buf, truncate ? "%.24e" : "%.14e", ax);
-    std::string s(buf);
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, ax, std::chars_format::scientific, truncate ? 24 : 14);
+    std::string s(buf, r.ptr);
     auto e = s.find('e');
     d.digits = s.substr(0, 1) + s.substr(2, std::min<std::size_t>(e - 2, 14));
     d.exp10 = std::atoi(s.c_str() + e + 1) + 1;
@@ -302,13 +305,14 @@ std::string FormatPattern(double value, std::string_view pattern) {
 std::string PlainNumber(double value) {
     if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Inf" : "-Inf");
     if (value == 0) return "0";
+    // %.15g, correctly rounded as printf does it. 15 digits of a number next to the largest
+    // double can round beyond it; 17 digits always read back as the number itself.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-    // 15 digits of a number next to the largest double can round beyond it; 17 digits always
-    // read back as the number itself.
+    auto r = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::general, 15);
+    *r.ptr = '\0';
     if (std::fabs(value) >= 1e308 && !std::isfinite(std::strtod(buf, nullptr)))
-        std::snprintf(buf, sizeof buf, "%.17g", value);
-    std::string s(buf);
+        r = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::general, 17);
+    std::string s(buf, r.ptr);
     auto e = s.find('e');
     if (e != std::string::npos) s[e] = 'E';
     return s;
