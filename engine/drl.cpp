@@ -44,12 +44,16 @@ DrlTable ParseDrlTable(const std::string& bytes, const std::string& fileName) {
     std::size_t lineNo = 0;
     for (const std::string& raw : SplitLines(bytes)) {
         ++lineNo;
-        const std::string where = "line " + std::to_string(lineNo) + ": ";
+        const std::string n = std::to_string(lineNo);
+        // The reason in Japanese, the English after it in parentheses.
+        auto fail = [&](const std::string& ja, const std::string& en) {
+            throw DataFileError(fileName, n + " 行目: " + ja + " (line " + n + ": " + en + ")");
+        };
         std::string line;
         try {
             line = Cp932ToUtf8(raw);
         } catch (const std::exception&) {
-            throw DataFileError(fileName, where + "not valid Shift-JIS text");
+            fail("Shift-JIS の文字として読めません", "not valid Shift-JIS text");
         }
         if (Trim(line).empty()) continue;
         if (line[0] == '#') {
@@ -58,28 +62,30 @@ DrlTable ParseDrlTable(const std::string& bytes, const std::string& fileName) {
         }
         const std::vector<std::string> f = SplitCommas(line);
         if (f.size() != 5)
-            throw DataFileError(fileName, where + "expected 5 comma-separated fields, found " +
-                                              std::to_string(f.size()));
+            fail("カンマ区切りの 5 項目が必要ですが " + std::to_string(f.size()) + " 項目です",
+                 "expected 5 comma-separated fields, found " + std::to_string(f.size()));
         DrlEntry e;
         e.examPart = Trim(f[0]);
-        if (e.examPart.empty()) throw DataFileError(fileName, where + "no exam part");
-        auto number = [&](const std::string& text, const char* what, double open) {
+        if (e.examPart.empty()) fail("撮影部位がありません", "no exam part");
+        auto number = [&](const std::string& text, const char* ja, const char* what, double open) {
             const std::string s = Trim(text);
             if (s.empty()) return open;
             const auto v = ParseNumber(s);
             if (!v || !std::isfinite(*v) || *v < 0)
-                throw DataFileError(fileName, where + what + " \"" + s + "\" is not a number >= 0");
+                fail(std::string(ja) + "「" + s + "」は 0 以上の数値ではありません",
+                     std::string(what) + " \"" + s + "\" is not a number >= 0");
             return *v;
         };
-        e.kvFrom = number(f[1], "lower tube voltage", 0);
-        e.kvBelow = number(f[2], "upper tube voltage", std::numeric_limits<double>::infinity());
-        if (!(e.kvFrom < e.kvBelow))
-            throw DataFileError(fileName, where + "empty tube-voltage range");
-        e.valueMGy = number(f[3], "reference level", 0);
+        e.kvFrom = number(f[1], "管電圧の下限", "lower tube voltage", 0);
+        e.kvBelow = number(f[2], "管電圧の上限", "upper tube voltage",
+                           std::numeric_limits<double>::infinity());
+        if (!(e.kvFrom < e.kvBelow)) fail("管電圧の範囲が空です", "empty tube-voltage range");
+        e.valueMGy = number(f[3], "参考レベル", "reference level", 0);
         e.item = Trim(f[4]);
         t.entries.push_back(std::move(e));
     }
-    if (t.entries.empty()) throw DataFileError(fileName, "no reference levels");
+    if (t.entries.empty())
+        throw DataFileError(fileName, "参考レベルがひとつもありません (no reference levels)");
     return t;
 }
 

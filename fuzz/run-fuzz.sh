@@ -9,7 +9,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD:-$here/build-fuzz}"
 secs="${FUZZ_SECONDS:-20}"
-all="numtext results_csv backscatter attenuation default_output icrusoft primary material organ kernel batch primary_name"
+all="numtext results_csv backscatter attenuation default_output icrusoft primary material organ kernel batch primary_name drl"
 targets="${FUZZ_TARGETS:-$all}"
 
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -27,6 +27,7 @@ shipped() {  # the shipped data files that seed a target
         material) ls "$d"/*.ele "$d"/*.mix ;;
         organ) ls "$d"/Organ-data/*.csv ;;
         kernel) echo "$d/PDS-data/10.dat" "$d/PDS-data/75.dat" "$d/PDS-data/150.dat" ;;
+        drl) echo "$d/診断参考レベル.txt" ;;
     esac
 }
 
