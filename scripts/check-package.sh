@@ -100,7 +100,7 @@ deb=$build/dovex_${version}_amd64.deb
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "architecture"
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in fonts-noto-cjk qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libstdc++6; do
+for d in fonts-noto-cjk qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libqt6charts6 libstdc++6; do
   echo "$depends" | grep -q "\b$d\b" || fail "Depends lacks $d: $depends"
 done
 mkdir "$work/deb"
