@@ -74,6 +74,9 @@ DepthDosePlot Estimator::depthDosePlot() const {
         const double from = std::strtod(row.startDepth.c_str(), &e1);
         const double to = std::strtod(row.endDepth.c_str(), &e2);
         if (e1 == row.startDepth.c_str() || e2 == row.endDepth.c_str() || !(to >= from)) continue;
+        // A tissue with next to nothing of it in the field (the brain in an abdominal view) would
+        // only crowd the chart: only tissues with at least half a per cent in the field are shown.
+        if (!(std::strtod(row.percentage.c_str(), nullptr) >= 0.5)) continue;
         QString name = QString::fromUtf8(TissueInfoOf(r).caption);
         name.remove(QChar(0x2015)).remove(QChar(0x3000));
         p.bands.push_back({name.trimmed(), from, to});
