@@ -136,41 +136,35 @@ int main(int argc, char** argv) {
         conditionOptions.push_back(o);
         return o;
     };
-    cond(app.add_option("--kv", c.tubeVoltage, "tube voltage in kV (peak), default 75"))
-        ->check(Number("kv", Check::TubeVoltage));
-    cond(app.add_option("--ma", c.tubeCurrent, "tube current in mA, default 200"))
-        ->check(Number("ma", Check::TubeCurrent));
-    cond(app.add_option("--time", c.exposureTime, "exposure time in s, default 0.05"))
-        ->check(Number("time", Check::ExposureTime));
-    cond(app.add_option("--target-angle", c.targetAngle,
-                        "X-ray tube target angle in degrees, default 12"))
-        ->check(Number("target-angle", Check::TargetAngle));
-    cond(app.add_option("--inherent-al", inherentMm,
-                        "inherent filtration in mm Al equivalent, default 2.5"))
-        ->check(Number("inherent-al", Check::InherentFilter));
-    cond(app.add_option("--added-al", addedAlMm, "added aluminium filtration in mm, default 1.0"))
-        ->check(Number("added-al", Check::AddedAl));
-    cond(app.add_option("--added-cu", addedCuMm, "added copper filtration in mm, default 0"))
-        ->check(Number("added-cu", Check::AddedCu));
+    // A condition option with a bound: its name and its range come from the calculation's table.
+    auto bounded = [&](calc::Check check, double& value, const char* help) {
+        const char* name = calc::BoundOf(check).option;
+        return cond(app.add_option(std::string("--") + name, value, help))
+            ->check(Number(name, check));
+    };
+    bounded(Check::TubeVoltage, c.tubeVoltage, "tube voltage in kV (peak), default 75");
+    bounded(Check::TubeCurrent, c.tubeCurrent, "tube current in mA, default 200");
+    bounded(Check::ExposureTime, c.exposureTime, "exposure time in s, default 0.05");
+    bounded(Check::TargetAngle, c.targetAngle, "X-ray tube target angle in degrees, default 12");
+    bounded(Check::InherentFilter, inherentMm,
+            "inherent filtration in mm Al equivalent, default 2.5");
+    bounded(Check::AddedAl, addedAlMm, "added aluminium filtration in mm, default 1.0");
+    bounded(Check::AddedCu, addedCuMm, "added copper filtration in mm, default 0");
     auto* optFilterFile = cond(app.add_option(
         "--filter-file", filterFile,
         "material file (*.ele, *.mix) of an arbitrary extra filter; needs --filter-mm"));
     optFilterFile->check(kNotEmpty);
-    auto* optFilterMm =
-        cond(app.add_option("--filter-mm", filterMm, "thickness of the arbitrary filter in mm"));
-    optFilterMm->check(Number("filter-mm", Check::ArbitraryFilterThickness));
+    auto* optFilterMm = bounded(Check::ArbitraryFilterThickness, filterMm,
+                                "thickness of the arbitrary filter in mm");
     optFilterFile->needs(optFilterMm);
     optFilterMm->needs(optFilterFile);
     cond(app.add_option("--rectification", rectification,
                         "1 constant potential/inverter (default), 2 three-phase 12-pulse, 3 "
                         "single-phase full-wave"))
         ->check(CLI::IsMember({1, 2, 3}));
-    cond(app.add_option("--ffd", c.ffd, "focus to image receptor distance in cm, default 100"))
-        ->check(Number("ffd", Check::Ffd));
-    cond(app.add_option("--fsd", c.fsd, "focus to skin distance in cm, default 80"))
-        ->check(Number("fsd", Check::Fsd));
-    cond(app.add_option("--thickness", c.subjectThickness, "subject thickness in cm, default 20"))
-        ->check(Number("thickness", Check::SubjectThickness));
+    bounded(Check::Ffd, c.ffd, "focus to image receptor distance in cm, default 100");
+    bounded(Check::Fsd, c.fsd, "focus to skin distance in cm, default 80");
+    bounded(Check::SubjectThickness, c.subjectThickness, "subject thickness in cm, default 20");
     auto* optField = cond(app.add_option(
         "--field", field,
         "field size at the image receptor LONGxSHORT in cm (long = the patient's long axis)"));

@@ -14,6 +14,7 @@
 #include "engine/tables.h"
 #include "engine/textio.h"
 #include "tests/data/data_support.h"
+#include "tests/support/numberitems.h"
 
 namespace dovex {
 namespace {
@@ -26,20 +27,7 @@ struct GeneralReading {
     ~GeneralReading() { FieldReader::SetQuickNumbers(true); }
 };
 
-// Every item of a file read as a number: the value's bits, or the reason it is not a number.
-std::vector<std::string> ItemsAsNumbers(const std::string& bytes, const std::string& name) {
-    std::vector<std::string> out;
-    FieldReader r(bytes, name);
-    while (!r.AtEnd()) {
-        try {
-            const double v = r.NextNumber(0);
-            out.emplace_back(reinterpret_cast<const char*>(&v), sizeof v);
-        } catch (const DataFileError& e) {
-            out.emplace_back(e.what());
-        }
-    }
-    return out;
-}
+using testing::ItemsAsNumbers;
 
 std::vector<fs::path> NumericDataFiles() {
     std::vector<fs::path> files;

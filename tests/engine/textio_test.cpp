@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "tests/support/numberitems.h"
 #include "tests/support/synthdata.h"
 
 using namespace dovex;
@@ -117,16 +118,7 @@ TEST(FieldReader, QuickRouteAgreesWithTheGeneralReading) {
         "2.5E-04,3.000000E+05\r\n4.000000E-05\n5.000000E+01 ,6.000000E+01";
     auto read = [&](bool quick) {
         FieldReader::SetQuickNumbers(quick);
-        FieldReader r(text, "t.dat");
-        std::vector<std::string> out;
-        while (!r.AtEnd()) {
-            try {
-                const double v = r.NextNumber(0);
-                out.emplace_back(reinterpret_cast<const char*>(&v), sizeof v);
-            } catch (const DataFileError& e) {
-                out.emplace_back(e.what());
-            }
-        }
+        auto out = dovex::testing::ItemsAsNumbers(text, "t.dat");
         FieldReader::SetQuickNumbers(true);
         return out;
     };
