@@ -121,13 +121,28 @@ FineArray UnfilteredSpectrum(const ExposureConditions& c, const PhysicsTables& t
         }
         const double* px = path.raw().data();  // px[m - 1] = path[m]; top <= 300
         const double* emission = top >= 2 ? EmissionUpTo(top) : nullptr;
+        // The path is quadratic in T(m) = m / 2: x(m) = a - g m^2 with g = cot / (4 rho C). The
+        // attenuation exp(-mu x(m)) is therefore a product of steps from the top bin down,
+        // exp(-mu x(m - 1)) = exp(-mu x(m)) * r(m) with r(m) = exp(-mu g (2m - 1)) and
+        // r(m - 1) = r(m) * exp(2 mu g): three exponentials per photon energy instead of one per
+        // electron energy. Every step is at most 1 and the attenuation falls as m falls, so once it
+        // underflows to zero the deeper terms are zero too.
+        const double g = cotTheta / (4 * kTungstenDensity * cv);
         for (long i = 2; i <= top; ++i) {
             const double mu = t.att.muW[i];
             const double* em = emission + i * 301;
+            const double step = mu * g;
+            const double grow = std::exp(2 * step);
+            double ratio = std::exp(-step * static_cast<double>(2 * top - 1));
+            double att = std::exp(-mu * px[top - 1]);
             double sum = 0;
-            // Electron energies T = E, E + 0.5, ... up to V: each step is the electron slowing down
-            // in the target; photons made at depth are attenuated on their way out.
-            for (long m = i; m <= top; ++m) sum += em[m] * std::exp(-mu * px[m - 1]);
+            // Electron energies T = V, V - 0.5, ... down to E: each step is the electron slowing
+            // down in the target; photons made at depth are attenuated on their way out.
+            for (long m = top; m >= i && att > 0; --m) {
+                sum += em[m] * att;
+                att *= ratio;
+                ratio *= grow;
+            }
             buffer[i] = sum;
         }
         if (v > 70) {

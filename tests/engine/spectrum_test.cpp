@@ -157,3 +157,27 @@ TEST_F(SpectrumTest, FilteredFluenceIsTheUnfilteredSpectrumThroughTheFilters) {
         EXPECT_NEAR(s.fluence[i], want, 1e-12 + 1e-9 * want) << i;
     }
 }
+
+TEST_F(SpectrumTest, SelfAttenuationLowersEveryBinAndNeverLeavesAFiniteRange) {
+    // The attenuation in the target is built up step by step from the surface inwards; an opaque
+    // target must end in zeros, not in a product of zero and infinity.
+    for (double scale : {10.0, 1e4, 1e12}) {
+        PhysicsTables denser = *tables_;
+        for (long i = 1; i <= 300; ++i) denser.att.muW[i] *= scale;
+        for (int rect : {1, 3})
+            for (double angle : {1.0, 12.0, 45.0}) {
+                ExposureConditions c;
+                c.tubeVoltage = 150;
+                c.rectification = rect;
+                c.targetAngle = angle;
+                const FineArray plain = UnfilteredSpectrum(c, *tables_);
+                const FineArray dense = UnfilteredSpectrum(c, denser);
+                for (long i = 2; i <= 300; ++i) {
+                    ASSERT_TRUE(std::isfinite(dense[i])) << scale << " " << angle << " " << i;
+                    ASSERT_GE(dense[i], 0) << scale << " " << angle << " " << i;
+                    ASSERT_LE(dense[i], plain[i] * (1 + 1e-12))
+                        << scale << " " << angle << " " << i;
+                }
+            }
+    }
+}
