@@ -113,20 +113,16 @@ FineArray UnfilteredSpectrum(const ExposureConditions& c, const PhysicsTables& t
         const double cv = ThomsonWhiddington(v);
         const double kf = KLineFraction(v);
         const long top = TopBin(v);
-        // The path x(T) out of the target of a photon made where the electron has energy T.
-        Checked<double, 1, 300> path;
-        for (long m = 2; m <= top; ++m) {
-            const double te = FineEnergy(m);
-            path[m] = cotTheta * (v * v - te * te) / (kTungstenDensity * cv);
-        }
-        const double* px = path.raw().data();  // px[m - 1] = path[m]; top <= 300
         const double* emission = top >= 2 ? EmissionUpTo(top) : nullptr;
-        // The path is quadratic in T(m) = m / 2: x(m) = a - g m^2 with g = cot / (4 rho C). The
-        // attenuation exp(-mu x(m)) is therefore a product of steps from the top bin down,
-        // exp(-mu x(m - 1)) = exp(-mu x(m)) * r(m) with r(m) = exp(-mu g (2m - 1)) and
-        // r(m - 1) = r(m) * exp(2 mu g): three exponentials per photon energy instead of one per
-        // electron energy. Every step is at most 1 and the attenuation falls as m falls, so once it
-        // underflows to zero the deeper terms are zero too.
+        // The path out of the target of a photon made where the electron has energy T(m) = m / 2
+        // is x(m) = cot (V^2 - T(m)^2) / (rho C), quadratic in m: x(m) = a - g m^2 with
+        // g = cot / (4 rho C). The attenuation exp(-mu x(m)) is therefore a product of steps from
+        // the top bin down, exp(-mu x(m - 1)) = exp(-mu x(m)) * r(m) with
+        // r(m) = exp(-mu g (2m - 1)) and r(m - 1) = r(m) * exp(2 mu g): three exponentials per
+        // photon energy instead of one per electron energy. Every step is at most 1 and the
+        // attenuation falls as m falls, so once it underflows to zero the deeper terms are zero.
+        const double tTop = FineEnergy(top);
+        const double xTop = cotTheta * (v * v - tTop * tTop) / (kTungstenDensity * cv);
         const double g = cotTheta / (4 * kTungstenDensity * cv);
         for (long i = 2; i <= top; ++i) {
             const double mu = t.att.muW[i];
@@ -134,7 +130,7 @@ FineArray UnfilteredSpectrum(const ExposureConditions& c, const PhysicsTables& t
             const double step = mu * g;
             const double grow = std::exp(2 * step);
             double ratio = std::exp(-step * static_cast<double>(2 * top - 1));
-            double att = std::exp(-mu * px[top - 1]);
+            double att = std::exp(-mu * xTop);
             double sum = 0;
             // Electron energies T = V, V - 0.5, ... down to E: each step is the electron slowing
             // down in the target; photons made at depth are attenuated on their way out.
