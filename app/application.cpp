@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <exception>
 
-#include "app/common/messenger.h"
 #include "app/mainwindow.h"
 #include "dialogs/exitdialog.h"
 #include "engine/error.h"
 #include "results/gui/resultswindow.h"
+#include "ui/messenger.h"
 
 namespace dovex::app {
 

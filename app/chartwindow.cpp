@@ -13,8 +13,8 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
 
-#include "app/common/fonts.h"
-#include "app/common/messenger.h"
+#include "ui/fonts.h"
+#include "ui/messenger.h"
 
 namespace dovex::app {
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/common/fonts.h"
+#include "ui/fonts.h"
 
 namespace dovex::app {
 

@@ -11,8 +11,8 @@
 #include <cstdio>
 
 #include "app/application.h"
-#include "app/common/messenger.h"
 #include "app/datadir.h"
+#include "ui/messenger.h"
 
 #ifndef DOVEX_DATA_DIR
 #define DOVEX_DATA_DIR "data"

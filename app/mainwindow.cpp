@@ -19,8 +19,6 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "app/common/fonts.h"
-#include "app/common/messenger.h"
 #include "app/qualitypanel.h"
 #include "app/username.h"
 #include "calculation/calculation.h"
@@ -38,6 +36,8 @@
 #include "engine/presets.h"
 #include "engine/textio.h"
 #include "results/gui/resultswindow.h"
+#include "ui/fonts.h"
+#include "ui/messenger.h"
 
 namespace dovex::app {
 namespace {

@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/common/enterkey.h"
-#include "app/common/fonts.h"
+#include "ui/enterkey.h"
+#include "ui/fonts.h"
 
 namespace dovex::app {
 namespace {

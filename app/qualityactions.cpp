@@ -3,13 +3,13 @@
 #include <QDateTime>
 #include <QFileDialog>
 
-#include "app/common/messenger.h"
 #include "app/mainwindow.h"
 #include "app/qualitypanel.h"
 #include "app/report.h"
 #include "app/spectrumwindow.h"
 #include "engine/beamquality.h"
 #include "engine/drl.h"
+#include "ui/messenger.h"
 
 #ifndef DOVEX_VERSION
 #define DOVEX_VERSION "0"

@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/common/fonts.h"
 #include "engine/numtext.h"
+#include "ui/fonts.h"
 
 namespace dovex::app {
 namespace {

@@ -11,11 +11,11 @@
 #include <QtCharts/QChart>
 #include <memory>
 
-#include "app/common/fonts.h"
 #include "app/depthdosewindow.h"
 #include "app/qualitypanel.h"
 #include "app/spectrumwindow.h"
 #include "engine/numtext.h"
+#include "ui/fonts.h"
 
 namespace dovex::app {
 namespace {

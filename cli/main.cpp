@@ -10,6 +10,7 @@
 #include <string>
 
 #include "calculation/calculation.h"
+#include "cli/batch.h"
 #include "cli/calcargs.h"
 #include "cli/report.h"
 #include "effdose/depthdose.h"
@@ -17,7 +18,6 @@
 #include "engine/kinds.h"
 #include "engine/presets.h"
 #include "engine/tables.h"
-#include "results/batch.h"
 
 namespace fs = std::filesystem;
 using namespace dovex;

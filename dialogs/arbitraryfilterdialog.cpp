@@ -8,11 +8,11 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/common/fonts.h"
-#include "app/common/messenger.h"
 #include "engine/error.h"
 #include "engine/material.h"
 #include "engine/numtext.h"
+#include "ui/fonts.h"
+#include "ui/messenger.h"
 
 namespace dovex::ui {
 namespace {

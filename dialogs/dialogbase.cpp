@@ -3,8 +3,8 @@
 #include <QEvent>
 #include <QKeyEvent>
 
-#include "app/common/enterkey.h"
-#include "app/common/fonts.h"
+#include "ui/enterkey.h"
+#include "ui/fonts.h"
 
 namespace dovex::ui {
 namespace {

@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/common/fonts.h"
 #include "dialogs/mascot.h"
+#include "ui/fonts.h"
 
 namespace dovex::ui {
 

@@ -10,10 +10,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/common/fonts.h"
-#include "app/common/messenger.h"
 #include "dialogs/conversions.h"
 #include "engine/numtext.h"
+#include "ui/fonts.h"
+#include "ui/messenger.h"
 
 namespace dovex::ui {
 namespace {

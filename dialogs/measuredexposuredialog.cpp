@@ -10,8 +10,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/common/fonts.h"
 #include "engine/constants.h"
+#include "ui/fonts.h"
 
 namespace dovex::ui {
 

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/common/fonts.h"
-#include "app/common/messenger.h"
+#include "ui/fonts.h"
+#include "ui/messenger.h"
 
 namespace dovex::ui {
 namespace {

@@ -1,7 +1,7 @@
 // Batch conditions files: read or refused with ResultsFileError; every row keeps its line number
 // and no row has more options than cells.
+#include "cli/batch.h"
 #include "fuzz/fuzz_common.h"
-#include "results/batch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace dovex;

@@ -14,12 +14,12 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/common/enterkey.h"
-#include "app/common/fonts.h"
-#include "app/common/messenger.h"
 #include "engine/textio.h"
 #include "results/gui/resultscontext.h"
 #include "results/gui/resultswindow.h"
+#include "ui/enterkey.h"
+#include "ui/fonts.h"
+#include "ui/messenger.h"
 
 namespace dovex::ui {
 namespace {

@@ -7,9 +7,9 @@
 #include <QPrinter>
 #include <algorithm>
 
-#include "app/common/fonts.h"
 #include "results/gui/fittext.h"
 #include "results/layout.h"
+#include "ui/fonts.h"
 
 namespace dovex::ui {
 namespace {

@@ -4,8 +4,8 @@
 #include <QPen>
 #include <algorithm>
 
-#include "app/common/fonts.h"
 #include "results/gui/fittext.h"
+#include "ui/fonts.h"
 
 namespace dovex::ui {
 namespace {

@@ -13,13 +13,13 @@
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
-#include "app/common/enterkey.h"
-#include "app/common/fonts.h"
-#include "app/common/messenger.h"
 #include "results/gui/datadialogs.h"
 #include "results/gui/printpage.h"
 #include "results/gui/resultssurface.h"
 #include "results/layout.h"
+#include "ui/enterkey.h"
+#include "ui/fonts.h"
+#include "ui/messenger.h"
 
 namespace dovex::ui {
 namespace {

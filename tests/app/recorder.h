@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "app/common/messenger.h"
+#include "ui/messenger.h"
 
 namespace dovex::apptest {
 

@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/common/messenger.h"
 #include "results/csvfile.h"
 #include "results/gui/datadialogs.h"
 #include "results/gui/printpage.h"
@@ -21,6 +20,7 @@
 #include "results/gui/resultssurface.h"
 #include "results/gui/resultswindow.h"
 #include "sample_rows.h"
+#include "ui/messenger.h"
 
 using namespace dovex;
 using namespace dovex::ui;

@@ -1,4 +1,4 @@
-#include "results/batch.h"
+#include "cli/batch.h"
 
 #include <memory>
 #include <ostream>

@@ -1,4 +1,4 @@
-#include "app/common/messenger.h"
+#include "ui/messenger.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "app/common/enterkey.h"
+#include "ui/enterkey.h"
 
 #include <QCoreApplication>
 #include <QEvent>
