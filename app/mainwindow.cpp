@@ -422,10 +422,10 @@ void MainWindow::buildUi() {
     // Option groups.
     for (int i = 0; i < 3; ++i)
         connect(rect_[i], &QRadioButton::clicked, this,
-                [this, i] { state_.conditions.rectification = i + 1; });
+                [this, i] { state_.conditions.rectification = *RectificationOf(i + 1); });
     for (int i = 0; i < 2; ++i)
         connect(phantom_[i], &QRadioButton::clicked, this,
-                [this, i] { state_.conditions.phantom = i; });
+                [this, i] { state_.conditions.phantom = *PhantomOf(i); });
     connect(optDefault_, &QRadioButton::clicked, this, [this] { selectDefaultOutput(); });
     connect(optMeasured_, &QRadioButton::clicked, this, [this] { openMeasuredExposure(); });
 }
@@ -497,16 +497,16 @@ void MainWindow::startup() {
     text10_->setText("43.2");
     text11_->setText("35.6");
     longCaption_->setText(kLongCaption);
-    s.conditions.fieldShape = 1;
+    s.conditions.fieldShape = FieldShape::Rectangle;
     emptyResultFields(true);
 
-    s.filter.on = 0;
+    s.filter.on = false;
     rect_[0]->setChecked(true);
-    s.conditions.rectification = 1;
+    s.conditions.rectification = Rectification::ConstantPotential;
     optDefault_->setChecked(true);
-    s.conditions.exposureSource = 2;
+    s.conditions.exposureSource = ExposureSource::DefaultOutput;
     phantom_[0]->setChecked(true);
-    s.conditions.phantom = 0;
+    s.conditions.phantom = Phantom::Body;
     s.surface = CurrentSurface{};
     s.dose = DoseResult{};
 
@@ -569,7 +569,7 @@ void MainWindow::runCalculation() {
     } reset{calculating_};
 
     // The window follows the steps: each shows its results and lets the window repaint.
-    const bool measured = s.conditions.exposureSource == CodeOf(ExposureSource::Measured);
+    const bool measured = s.conditions.exposureSource == ExposureSource::Measured;
     auto progress = [&](calc::Step step, const calc::CalculationResult& r) {
         switch (step) {
             case calc::Step::Checked:
@@ -691,21 +691,21 @@ void MainWindow::applyFieldPreset() {
         text11_->clear();
         c.fieldLong = 0;
         c.fieldShort = 0;
-    } else if (preset && preset->shape == 1) {
+    } else if (preset && preset->shape == FieldShape::Rectangle) {
         text10_->setText(QString::fromUtf8(preset->longText));
         text11_->setText(QString::fromUtf8(preset->shortText));
         c.fieldLong = ParseLenient(preset->longText);
         c.fieldShort = ParseLenient(preset->shortText);
     }
     longCaption_->setText(kLongCaption);
-    c.fieldShape = 1;
+    c.fieldShape = FieldShape::Rectangle;
     if (text == QString::fromUtf8(kPresetCircle)) {
         longCaption_->setText(kDiameterCaption);
         text10_->setText(QStringLiteral("10.0"));
         c.fieldLong = 10;
         text11_->setText(QStringLiteral("0"));
         c.fieldShort = 0;
-        c.fieldShape = 2;
+        c.fieldShape = FieldShape::Circle;
     }
     c.fieldPreset = name.toStdString();
     text10_->setFocus(Qt::OtherFocusReason);
@@ -739,14 +739,14 @@ void MainWindow::openArbitraryFilter() {
             state_.conditions.arbitraryFilterThickness = ch.thicknessCm;
             filterName_->setText(ch.materialName);
             filterThickness_->setText(ch.thicknessText);
-            state_.filter.on = 1;
+            state_.filter.on = true;
         };
         filterDlg_->onRemove = [this] {
             state_.conditions.arbitraryFilterName.clear();
             state_.conditions.arbitraryFilterThickness = 0;
             filterName_->clear();
             filterThickness_->clear();
-            state_.filter.on = 0;
+            state_.filter.on = false;
         };
     }
     filterDlg_->openFresh();
@@ -757,7 +757,7 @@ void MainWindow::openMeasuredExposure() {
         measured_ =
             new ui::MeasuredExposureDialog([this] { return state_.tables.airWOverE; }, this);
         connect(measured_, &ui::MeasuredExposureDialog::measuredAccepted, this, [this](double v) {
-            state_.conditions.exposureSource = 1;
+            state_.conditions.exposureSource = ExposureSource::Measured;
             state_.conditions.exposureAt1m = v;
             optMeasured_->setChecked(true);
             label78_->setText(Fmt(v, "0.00E+0"));
@@ -770,7 +770,7 @@ void MainWindow::openMeasuredExposure() {
 
 void MainWindow::selectDefaultOutput() {
     optDefault_->setChecked(true);
-    state_.conditions.exposureSource = 2;
+    state_.conditions.exposureSource = ExposureSource::DefaultOutput;
     label78_->clear();
 }
 
@@ -868,7 +868,7 @@ void MainWindow::resetAfterErase() {
     emptyResultFields(false);
     state_.conditions.arbitraryFilterName.clear();
     state_.conditions.arbitraryFilterThickness = 0;
-    state_.filter.on = 0;
+    state_.filter.on = false;
     filterName_->clear();
     filterThickness_->clear();
     if (filterDlg_) filterDlg_->hide();
@@ -881,7 +881,7 @@ void MainWindow::resetAfterPrint() {
     emptyResultFields(false);
     filterName_->clear();
     filterThickness_->clear();
-    state_.filter.on = 0;
+    state_.filter.on = false;
     selectDefaultOutput();
 }
 

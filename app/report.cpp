@@ -14,6 +14,7 @@
 #include "app/depthdosewindow.h"
 #include "app/qualitypanel.h"
 #include "app/spectrumwindow.h"
+#include "engine/kinds.h"
 #include "engine/numtext.h"
 #include "ui/fonts.h"
 
@@ -37,16 +38,8 @@ struct Rows {
     }
 };
 
-QString RectificationText(int r) {
-    switch (r) {
-        case 1:
-            return QStringLiteral("定電圧・インバータ");
-        case 2:
-            return QStringLiteral("三相12ピーク");
-        case 3:
-            return QStringLiteral("単相全波");
-    }
-    return QStringLiteral("-");
+QString Text(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 // Draws a chart into `target` of the painter's device, as vector graphics.
@@ -79,7 +72,7 @@ QString ReportHtml(const ReportInputs& in) {
     cond.add(QStringLiteral("管電圧"), Plain(c.tubeVoltage), QStringLiteral("kV"));
     cond.add(QStringLiteral("管電流"), Plain(c.tubeCurrent), QStringLiteral("mA"));
     cond.add(QStringLiteral("照射時間"), Plain(c.exposureTime), QStringLiteral("s"));
-    cond.add(QStringLiteral("整流方式"), RectificationText(c.rectification));
+    cond.add(QStringLiteral("整流方式"), Text(WindowText(c.rectification)));
     cond.add(QStringLiteral("ターゲット角度"), Plain(c.targetAngle), QStringLiteral("度"));
     cond.add(QStringLiteral("固有フィルタ (Al 当量)"), Plain(10 * c.inherentFilter),
              QStringLiteral("mm"));
@@ -92,15 +85,16 @@ QString ReportHtml(const ReportInputs& in) {
     cond.add(QStringLiteral("焦点-入射表面間距離"), Plain(c.fsd), QStringLiteral("cm"));
     cond.add(QStringLiteral("被写体厚"), Plain(c.subjectThickness), QStringLiteral("cm"));
     cond.add(QStringLiteral("照射野 (受像面)"),
-             c.fieldShape == 2
+             IsCircularField(c)
                  ? QStringLiteral("直径 ") + Num(c.fieldLong, "#0.0")
                  : Num(c.fieldLong, "#0.0") + QStringLiteral(" × ") + Num(c.fieldShort, "#0.0"),
              QStringLiteral("cm"));
     cond.add(QStringLiteral("後方散乱ファントム"),
-             c.phantom == 1 ? QStringLiteral("頭部") : QStringLiteral("頭部以外"));
-    cond.add(QStringLiteral("照射線量 at 1 m") +
-                 (c.exposureSource == 1 ? QStringLiteral(" (実測)") : QString()),
-             Num(c.exposureAt1m, "0.00E+0"), QStringLiteral("C/kg"));
+             c.phantom == Phantom::Head ? QStringLiteral("頭部") : QStringLiteral("頭部以外"));
+    cond.add(
+        QStringLiteral("照射線量 at 1 m") +
+            (c.exposureSource == ExposureSource::Measured ? QStringLiteral(" (実測)") : QString()),
+        Num(c.exposureAt1m, "0.00E+0"), QStringLiteral("C/kg"));
 
     Rows res;
     res.heading(QStringLiteral("計算結果"));

@@ -23,7 +23,7 @@ const dovex::PhysicsTables& Tables() {
 
 void BM_SynthesizeSpectrum(benchmark::State& state) {
     dovex::ExposureConditions c;
-    c.rectification = static_cast<int>(state.range(0));
+    c.rectification = static_cast<dovex::Rectification>(state.range(0));
     dovex::ArbitraryFilter f;
     for (auto _ : state) benchmark::DoNotOptimize(dovex::SynthesizeSpectrum(c, Tables(), f));
 }

@@ -30,7 +30,7 @@ struct CalculationRequest {
     // The conditions as entered (lengths in cm, filters in cm). examPart "" or "その他" asks
     // for no estimate.
     ExposureConditions conditions;
-    ArbitraryFilter filter;  // the arbitrary filter; filter.on = 0 for none
+    ArbitraryFilter filter;  // the arbitrary filter; filter.on false for none
     // Where to write the spectrum file ("X_SPCTL.dat" format); empty = not written.
     std::filesystem::path spectrumFile;
 };

@@ -61,7 +61,7 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
                               ? RectificationOf(static_cast<int>(r))
                               : std::nullopt;
         if (!kind) throw UsageError("--rectification takes 1, 2 or 3");
-        c.rectification = CodeOf(*kind);
+        c.rectification = *kind;
     } else if (name == "ffd") {
         c.ffd = num();
     } else if (name == "fsd") {
@@ -75,7 +75,7 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
             throw UsageError("--field takes LONGxSHORT in cm, for example 43.2x35.6");
         c.fieldLong = ParseStrictNumber(name, s.substr(0, x));
         c.fieldShort = ParseStrictNumber(name, s.substr(x + 1));
-        c.fieldShape = 1;
+        c.fieldShape = FieldShape::Rectangle;
         c.fieldPreset = kPresetOther;
     } else if (name == "field-preset") {
         auto p = FindFieldPreset(value);
@@ -93,12 +93,12 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
     } else if (name == "circle") {
         c.fieldLong = num();
         c.fieldShort = 0;
-        c.fieldShape = 2;
+        c.fieldShape = FieldShape::Circle;
         c.fieldPreset = kPresetCircle;
     } else if (name == "phantom") {
         auto p = PhantomFromWord(value);
         if (!p) throw UsageError("--phantom takes body or head");
-        c.phantom = CodeOf(*p);
+        c.phantom = *p;
     } else if (name == "exposure") {
         req.exposureValue = num();
     } else if (name == "exposure-unit") {
@@ -128,10 +128,10 @@ calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables
         // the default output data.
         double v = MeasuredExposureToCkg(*req.exposureValue, req.exposureUnit, tables.airWOverE);
         if (*req.exposureValue > 0) {
-            p.conditions.exposureSource = CodeOf(ExposureSource::Measured);
+            p.conditions.exposureSource = ExposureSource::Measured;
             p.conditions.exposureAt1m = v;
         } else {
-            p.conditions.exposureSource = CodeOf(ExposureSource::DefaultOutput);
+            p.conditions.exposureSource = ExposureSource::DefaultOutput;
         }
     }
     if (!req.filterFile.empty() || req.filterMm) {
@@ -146,7 +146,7 @@ calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables
             throw DataFileError(file.string(), "not a regular file");
         MaterialTable m = ReadMaterialFile(file);
         p.filter.mu = BuildArbitraryFilterMu(m);
-        p.filter.on = 1;
+        p.filter.on = true;
         p.conditions.arbitraryFilterName = m.name;
         p.conditions.arbitraryFilterThickness = *req.filterMm * 0.1;
     }

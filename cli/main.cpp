@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     double inherentMm = c.inherentFilter * 10, addedAlMm = c.addedAl * 10,
            addedCuMm = c.addedCu * 10;
     double filterMm = 0, exposure = 0, circle = 0;
-    int rectification = c.rectification;
+    int rectification = CodeOf(c.rectification);
     std::string field, preset, phantom = "body", unit = "C/kg", filterFile, examPart;
     std::string dataDir, spectrumFile, batchFile, outFile, comment, readFile;
     bool json = false;
@@ -269,15 +269,15 @@ int main(int argc, char** argv) {
     c.inherentFilter = inherentMm * 0.1;
     c.addedAl = addedAlMm * 0.1;
     c.addedCu = addedCuMm * 0.1;
-    c.rectification = rectification;
-    c.phantom = CodeOf(*PhantomFromWord(phantom));
+    c.rectification = *RectificationOf(rectification);
+    c.phantom = *PhantomFromWord(phantom);
     try {
         if (optField->count()) cli::ApplyConditionOption(req, "field", field);
         if (optPreset->count()) cli::ApplyConditionOption(req, "field-preset", preset);
         if (optCircle->count()) {
             c.fieldLong = circle;
             c.fieldShort = 0;
-            c.fieldShape = CodeOf(FieldShape::Circle);
+            c.fieldShape = FieldShape::Circle;
             c.fieldPreset = kPresetCircle;
         }
         if (optExposure->count()) req.exposureValue = exposure;

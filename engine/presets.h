@@ -6,13 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "engine/conditions.h"
+
 namespace dovex {
 
 struct FieldPreset {
     const char* name;       // list entry
     const char* longText;   // text put into the long-axis field ("" = emptied)
     const char* shortText;  // text put into the short-axis field
-    int shape;              // 1 rectangular, 2 circular (long = diameter)
+    FieldShape shape;       // a circle's long text is its diameter
 };
 
 // The eleven entries of the preset list, in list order.

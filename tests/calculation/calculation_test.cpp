@@ -64,66 +64,83 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 INSTANTIATE_TEST_SUITE_P(
     Bounds, Checks,
-    ::testing::Values(
-        CheckCase{"defaults", [](auto&) {}, std::nullopt},
-        CheckCase{"angle_1", [](auto& c) { c.targetAngle = 1; }, std::nullopt},
-        CheckCase{"angle_45", [](auto& c) { c.targetAngle = 45; }, std::nullopt},
-        CheckCase{"angle_0", [](auto& c) { c.targetAngle = 0; }, Check::TargetAngle},
-        CheckCase{"angle_150", [](auto& c) { c.targetAngle = 150; }, Check::TargetAngle},
-        CheckCase{"no_filter", [](auto& c) { c.inherentFilter = c.addedAl = c.addedCu = 0; },
-                  std::nullopt},
-        CheckCase{"inherent_negative", [](auto& c) { c.inherentFilter = -0.01; },
-                  Check::InherentFilter},
-        CheckCase{"al_11cm", [](auto& c) { c.addedAl = 11; }, Check::AddedAl},
-        CheckCase{"cu_negative", [](auto& c) { c.addedCu = -0.1; }, Check::AddedCu},
-        CheckCase{"kv_10", [](auto& c) {
-                      c.tubeVoltage = 10;
-                      c.exposureSource = 1;
-                      c.exposureAt1m = 1e-4;
-                  },
-                  std::nullopt},
-        CheckCase{"kv_149_9", [](auto& c) { c.tubeVoltage = 149.9; }, std::nullopt},
-        CheckCase{"kv_150", [](auto& c) { c.tubeVoltage = 150; }, Check::TubeVoltage},
-        CheckCase{"kv_nan", [](auto& c) { c.tubeVoltage = kNaN; }, Check::TubeVoltage},
-        CheckCase{"kv_25_default_output", [](auto& c) { c.tubeVoltage = 25; },
-                  Check::DefaultOutputRange},
-        CheckCase{"kv_25_measured", [](auto& c) {
-                      c.tubeVoltage = 25;
-                      c.exposureSource = 1;
-                      c.exposureAt1m = 1e-4;
-                  },
-                  std::nullopt},
-        CheckCase{"ma_negative", [](auto& c) { c.tubeCurrent = -200; }, Check::TubeCurrent},
-        CheckCase{"ma_0", [](auto& c) { c.tubeCurrent = 0; }, Check::TubeCurrent},
-        CheckCase{"ma_1e300", [](auto& c) { c.tubeCurrent = 1e300; }, Check::TubeCurrent},
-        CheckCase{"time_negative", [](auto& c) { c.exposureTime = -0.05; }, Check::ExposureTime},
-        CheckCase{"ffd_0", [](auto& c) { c.ffd = 0; }, Check::Ffd},
-        CheckCase{"fsd_negative", [](auto& c) { c.fsd = -1; }, Check::Fsd},
-        CheckCase{"thickness_0", [](auto& c) { c.subjectThickness = 0; }, Check::SubjectThickness},
-        CheckCase{"field_short_0", [](auto& c) { c.fieldShort = 0; }, Check::FieldShort},
-        CheckCase{"field_long_0", [](auto& c) { c.fieldLong = 0; }, Check::FieldLong},
-        CheckCase{"circle_short_ignored", [](auto& c) {
-                      c.fieldShape = 2;
-                      c.fieldLong = 10;
-                      c.fieldShort = 0;
-                  },
-                  std::nullopt},
-        CheckCase{"circle_0", [](auto& c) {
-                      c.fieldShape = 2;
-                      c.fieldLong = 0;
-                  },
-                  Check::FieldLong},
-        CheckCase{"shape_3", [](auto& c) { c.fieldShape = 3; }, Check::FieldShape},
-        CheckCase{"rectification_4", [](auto& c) { c.rectification = 4; }, Check::Rectification},
-        CheckCase{"phantom_2", [](auto& c) { c.phantom = 2; }, Check::Phantom},
-        CheckCase{"measured_0", [](auto& c) {
-                      c.exposureSource = 1;
-                      c.exposureAt1m = 0;
-                  },
-                  Check::MeasuredExposure},
-        CheckCase{"geometry_equal", [](auto& c) { c.fsd = 80; }, std::nullopt},
-        CheckCase{"geometry", [](auto& c) { c.fsd = 85; }, Check::Geometry},
-        CheckCase{"ffd_below_fsd", [](auto& c) { c.fsd = 120; }, Check::Geometry}),
+    ::
+        testing::
+            Values(
+                CheckCase{"defaults", [](auto&) {}, std::nullopt},
+                CheckCase{"angle_1", [](auto& c) { c.targetAngle = 1; }, std::nullopt},
+                CheckCase{"angle_45", [](auto& c) { c.targetAngle = 45; }, std::nullopt},
+                CheckCase{"angle_0", [](auto& c) { c.targetAngle = 0; }, Check::TargetAngle},
+                CheckCase{"angle_150", [](auto& c) { c.targetAngle = 150; }, Check::TargetAngle},
+                CheckCase{"no_filter",
+                          [](auto& c) { c.inherentFilter = c.addedAl = c.addedCu = 0; },
+                          std::nullopt},
+                CheckCase{"inherent_negative", [](auto& c) { c.inherentFilter = -0.01; },
+                          Check::InherentFilter},
+                CheckCase{"al_11cm", [](auto& c) { c.addedAl = 11; }, Check::AddedAl},
+                CheckCase{"cu_negative", [](auto& c) { c.addedCu = -0.1; }, Check::AddedCu},
+                CheckCase{"kv_10",
+                          [](auto& c) {
+                              c.tubeVoltage = 10;
+                              c.exposureSource = ExposureSource::Measured;
+                              c.exposureAt1m = 1e-4;
+                          },
+                          std::nullopt},
+                CheckCase{"kv_149_9", [](auto& c) { c.tubeVoltage = 149.9; }, std::nullopt},
+                CheckCase{"kv_150", [](auto& c) { c.tubeVoltage = 150; }, Check::TubeVoltage},
+                CheckCase{"kv_nan", [](auto& c) { c.tubeVoltage = kNaN; }, Check::TubeVoltage},
+                CheckCase{"kv_25_default_output", [](auto& c) { c.tubeVoltage = 25; },
+                          Check::DefaultOutputRange},
+                CheckCase{"kv_25_measured",
+                          [](auto& c) {
+                              c.tubeVoltage = 25;
+                              c.exposureSource = ExposureSource::Measured;
+                              c.exposureAt1m = 1e-4;
+                          },
+                          std::nullopt},
+                CheckCase{"ma_negative", [](auto& c) { c.tubeCurrent = -200; }, Check::TubeCurrent},
+                CheckCase{"ma_0", [](auto& c) { c.tubeCurrent = 0; }, Check::TubeCurrent},
+                CheckCase{"ma_1e300", [](auto& c) { c.tubeCurrent = 1e300; }, Check::TubeCurrent},
+                CheckCase{"time_negative", [](auto& c) { c.exposureTime = -0.05; },
+                          Check::ExposureTime},
+                CheckCase{"ffd_0", [](auto& c) { c.ffd = 0; }, Check::Ffd},
+                CheckCase{"fsd_negative", [](auto& c) { c.fsd = -1; }, Check::Fsd},
+                CheckCase{"thickness_0", [](auto& c) { c.subjectThickness = 0; },
+                          Check::SubjectThickness},
+                CheckCase{"field_short_0", [](auto& c) { c.fieldShort = 0; }, Check::FieldShort},
+                CheckCase{"field_long_0", [](auto& c) { c.fieldLong = 0; }, Check::FieldLong},
+                CheckCase{"circle_short_ignored",
+                          [](auto& c) {
+                              c.fieldShape = FieldShape::Circle;
+                              c.fieldLong = 10;
+                              c.fieldShort = 0;
+                          },
+                          std::nullopt},
+                CheckCase{"circle_0",
+                          [](auto& c) {
+                              c.fieldShape = FieldShape::Circle;
+                              c.fieldLong = 0;
+                          },
+                          Check::FieldLong},
+                CheckCase{"shape_3", [](auto& c) { c.fieldShape = static_cast<FieldShape>(3); },
+                          Check::FieldShape},
+                CheckCase{
+                    "rectification_4",
+                    [](auto& c) { c.rectification = static_cast<Rectification>(4); },
+                    Check::Rectification},
+                CheckCase{
+                    "phantom_2", [](auto& c) { c.phantom = static_cast<Phantom>(2); },
+                    Check::Phantom},
+                CheckCase{
+                    "measured_0",
+                    [](auto& c) {
+                        c.exposureSource = ExposureSource::Measured;
+                        c.exposureAt1m = 0;
+                    },
+                    Check::MeasuredExposure},
+                CheckCase{"geometry_equal", [](auto& c) { c.fsd = 80; }, std::nullopt},
+                CheckCase{"geometry", [](auto& c) { c.fsd = 85; }, Check::Geometry},
+                CheckCase{"ffd_below_fsd", [](auto& c) { c.fsd = 120; }, Check::Geometry}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Calculate, StepsInTheirOrderAndTheEstimate) {
@@ -197,7 +214,7 @@ TEST(Calculate, CircularFieldToldByItsShape) {
     auto circle = [&](double shortSide) {
         auto o = calc::Calculate(Request([&](auto& c) {
                                      c.examPart = "腹部正面";
-                                     c.fieldShape = 2;
+                                     c.fieldShape = FieldShape::Circle;
                                      c.fieldLong = 20;
                                      c.fieldShort = shortSide;
                                  }),

@@ -139,7 +139,7 @@ TEST(BatchTest, ProgramCalculatorOnSyntheticData) {
     EXPECT_THROW(calc(f.rows[1]), CalcError);
     RowCalculation m = calc(f.rows[2]);
     EXPECT_EQ(m.cond.exposureAt1m, 1e-4);
-    EXPECT_EQ(m.cond.exposureSource, 1);
+    EXPECT_EQ(m.cond.exposureSource, ExposureSource::Measured);
     EXPECT_THROW(calc(f.rows[3]), std::exception);
     EXPECT_THROW(calc(f.rows[4]), std::exception);
     // A typed exam part without organ data: the doses, no estimate, and a note why.

@@ -57,8 +57,8 @@ ExposureConditions Conditions(const std::string& part, double kv, double mas, do
     c.fieldPreset = "その他";
     c.fieldLong = longSide;
     c.fieldShort = shortSide;
-    c.fieldShape = 1;
-    c.phantom = part.rfind("頭部", 0) == 0 ? 1 : 0;
+    c.fieldShape = FieldShape::Rectangle;
+    c.phantom = part.rfind("頭部", 0) == 0 ? Phantom::Head : Phantom::Body;
     return c;
 }
 
