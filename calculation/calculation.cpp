@@ -303,22 +303,4 @@ CalculationOutcome Calculate(const CalculationRequest& req, const CalculationCon
     return out;
 }
 
-std::vector<std::string> ReadExamPartList(const std::filesystem::path& file) {
-    const std::string name = file.filename().string();
-    const std::string bytes = ReadFileBytes(file, name);
-    std::vector<std::string> parts;
-    for (const std::string& line : SplitLines(bytes)) {
-        try {
-            parts.push_back(Cp932ToUtf8(line));
-        } catch (const std::exception& e) {
-            throw DataFileError(
-                name,
-                std::string(
-                    "Shift-JIS の文字として読めない行があります (not valid Shift-JIS text: ") +
-                    e.what() + ")");
-        }
-    }
-    return parts;
-}
-
 }  // namespace dovex::calc

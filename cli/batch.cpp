@@ -188,30 +188,24 @@ ConditionsFile ReadConditionsFile(const std::filesystem::path& path) {
     }
 }
 
-RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
-                                    const std::filesystem::path& dataDir) {
+RowCalculator MakeProgramCalculator(const calc::CalculationData& data) {
     // One kernel reader for the whole batch: it reads the files again for every row and reuses a
     // parsed kernel only while the file's bytes are unchanged.
-    auto kernels = std::make_shared<KernelFiles>(dataDir);
-    std::vector<std::string> listed;
-    try {
-        listed = calc::ReadExamPartList(dataDir / files::kExamParts);
-    } catch (const std::exception&) {
-        // Without the list every exam part counts as typed.
-    }
-    return [&tables, dataDir, kernels, listed](const ConditionRow& row) {
+    auto kernels = std::make_shared<KernelFiles>(data.dataDir);
+    return [&data, kernels](const ConditionRow& row) {
         cli::CalcRequest req;
         for (const auto& [name, value] : row.options) {
             if (name.empty())
                 throw cli::UsageError("a cell \"" + value + "\" stands beyond the header");
             cli::ApplyConditionOption(req, name, value);
         }
-        const calc::CalculationRequest request = cli::PrepareCalc(req, tables, dataDir);
+        const calc::CalculationRequest request = cli::PrepareCalc(req, data.tables, data.dataDir);
         OrganRows organs;
         const calc::CalculationOutcome o =
-            calc::Calculate(request, {tables, dataDir, listed, *kernels, organs});
+            calc::Calculate(request, calc::ContextOf(data, *kernels, organs));
         if (o.refusal) throw CalcError(o.refusal->messageEn);
-        RowCalculation out{o.result.conditions, o.result.dose, o.result.estimateNoteEn};
+        RowCalculation out{o.result.conditions, o.result.dose, o.result.estimateNoteEn,
+                           o.result.drl};
         return out;
     };
 }
@@ -294,6 +288,11 @@ BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::o
             continue;
         }
         if (!r.note.empty()) report << "line " << row.line << ": " << r.note << "\n";
+        if (r.drl.exceeds())
+            report << "line " << row.line << ": the entrance air kerma "
+                   << PlainNumber(r.drl.esdMGy) << " mGy is " << FormatPattern(r.drl.percent, "0")
+                   << " % of the reference level " << PlainNumber(r.drl.valueMGy) << " mGy ("
+                   << r.drl.item << ")\n";
         AppendCurrentResult(table, r.cond, r.dose, CurrentSurface{});
         ++sum.written;
         if (table.full()) flush();

@@ -40,6 +40,16 @@ fs::path DefaultDataDir(const char* argv0) {
 #endif
 }
 
+// The data of the calculation; a faulty reference-level file is reported (the doses do not
+// depend on it), a data folder without one simply has no comparison.
+calc::CalculationData LoadCalculationData(const fs::path& dir) {
+    calc::CalculationData d = calc::LoadData(dir);
+    if (d.drlState == calc::DrlFileState::Faulty)
+        std::fprintf(stderr, "dovex-calc: no reference-level comparison: %s\n",
+                     d.drlProblem.c_str());
+    return d;
+}
+
 // A decimal number inside a bound of the calculation (the bound's unit is the option's unit).
 std::string CheckNumber(const std::string& option, const std::string& text,
                         const calc::Bound* bound) {
@@ -252,16 +262,16 @@ int main(int argc, char** argv) {
                          outFile.c_str(), batchFile.c_str());
             return 2;
         }
-        PhysicsTables tables;
+        std::optional<calc::CalculationData> loaded;
         try {
-            LoadPhysicsTables(tables, data);
+            loaded = LoadCalculationData(data);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "dovex-calc: data file %s\n", e.what());
             return 1;
         }
-        batch::BatchOptions opt{batchFile, outFile, comment, tables.airWOverE};
-        const int rc = batch::RunBatchCommand(opt, batch::MakeProgramCalculator(tables, data),
-                                              std::cout, std::cerr);
+        batch::BatchOptions opt{batchFile, outFile, comment, loaded->tables.airWOverE};
+        const int rc = batch::RunBatchCommand(opt, batch::MakeProgramCalculator(*loaded), std::cout,
+                                              std::cerr);
         return OutputWritten() ? rc : 1;
     }
 
@@ -291,30 +301,13 @@ int main(int argc, char** argv) {
     }
 
     try {
-        PhysicsTables tables;
-        LoadPhysicsTables(tables, data);
-        calc::CalculationRequest request = cli::PrepareCalc(req, tables, data);
+        const calc::CalculationData loaded = LoadCalculationData(data);
+        calc::CalculationRequest request = cli::PrepareCalc(req, loaded.tables, data);
         request.spectrumFile = spectrumFile;
-        std::vector<std::string> listed;
-        try {
-            listed = calc::ReadExamPartList(data / files::kExamParts);
-        } catch (const std::exception&) {
-            // Without the list every exam part counts as typed.
-        }
-        // The reference levels are optional: without them no comparison is made.
-        // A data folder without the file simply has none; a damaged file is reported.
-        std::optional<DrlTable> drl;
-        if (std::filesystem::exists(data / kDrlFileName)) {
-            try {
-                drl = ReadDrlTable(data / kDrlFileName);
-            } catch (const DataFileError& e) {
-                std::fprintf(stderr, "dovex-calc: no reference-level comparison: %s\n", e.what());
-            }
-        }
         KernelFiles kernels(data);
         OrganRows rows;
         const calc::CalculationOutcome o =
-            calc::Calculate(request, {tables, data, listed, kernels, rows, drl ? &*drl : nullptr});
+            calc::Calculate(request, calc::ContextOf(loaded, kernels, rows));
         if (o.refusal) {
             std::fprintf(stderr, "dovex-calc: %s\n", o.refusal->messageEn.c_str());
             return 1;

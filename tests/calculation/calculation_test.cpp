@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "calculation/json.h"
+#include "engine/error.h"
 #include "tests/support/synthdata.h"
 
 namespace fs = std::filesystem;
@@ -33,6 +34,28 @@ struct Fixture {
         calc::ReadExamPartList(fs::path(DOVEX_DATA_DIR) / "撮影部位.txt");
     calc::CalculationContext context() { return {Tables(), DOVEX_DATA_DIR, listed, kernels, rows}; }
 };
+
+// The data every driver loads: the tables and the exam-part list are needed, the reference
+// levels are not.
+TEST(LoadData, ExamPartListIsNeededReferenceLevelsAreNot) {
+    dovex::testing::TempDir dir;
+    dovex::testing::WriteSyntheticData(dir.path());
+    const calc::CalculationData d = calc::LoadData(dir.path());
+    EXPECT_FALSE(d.examParts.empty());
+    EXPECT_EQ(d.drlState, calc::DrlFileState::Absent);
+    EXPECT_EQ(d.drlTable(), nullptr);
+    dovex::testing::WriteBytes(dir.path() / kDrlFileName, "部位,abc,,1,x\r\n");
+    const calc::CalculationData faulty = calc::LoadData(dir.path());
+    EXPECT_EQ(faulty.drlState, calc::DrlFileState::Faulty);
+    EXPECT_NE(faulty.drlProblem.find(kDrlFileName), std::string::npos) << faulty.drlProblem;
+    fs::remove(dir.path() / "撮影部位.txt");
+    try {
+        calc::LoadData(dir.path());
+        ADD_FAILURE() << "a data folder without the exam-part list was loaded";
+    } catch (const DataFileError& e) {
+        EXPECT_EQ(e.file(), "撮影部位.txt");
+    }
+}
 
 calc::CalculationRequest Request(const std::function<void(ExposureConditions&)>& change) {
     calc::CalculationRequest r;

@@ -124,6 +124,21 @@ TEST_F(CliTest, FailuresAndUsageErrors) {
         EXPECT_NE(help.out.find("--" + name), std::string::npos) << name;
 }
 
+// The exam-part list is needed as every physical data table is, in a single run and in a batch
+// alike (the window does not start without it either).
+TEST_F(CliTest, MissingExamPartListIsADataFileFault) {
+    std::filesystem::remove(dir.path() / "撮影部位.txt");
+    CalcRun single = Calc(data());
+    EXPECT_EQ(single.status, 1) << single.out;
+    EXPECT_NE(single.out.find("撮影部位.txt"), std::string::npos) << single.out;
+    dovex::WriteFileAtomic(dir.path() / "c.csv", "kv\n80\n");
+    CalcRun batch = Calc(data() + " --batch " + (dir.path() / "c.csv").string() + " --out " +
+                         (dir.path() / "R.csv").string());
+    EXPECT_EQ(batch.status, 1) << batch.out;
+    EXPECT_NE(batch.out.find("撮影部位.txt"), std::string::npos) << batch.out;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "R.csv"));
+}
+
 TEST_F(CliTest, ArbitraryFilterFromAMaterialFile) {
     std::string mat = "アルミ Al\r\n2.699,0\r\n";
     const double e[] = {0.001, 0.01, 0.1, 1, 10};
