@@ -210,14 +210,4 @@ DoseResult ComputeDoses(const ExposureConditions& c, const XraySpectrum& s,
     return r;
 }
 
-EngineOutput RunEngine(ExposureConditions& c, const PhysicsTables& t,
-                       const ArbitraryFilter& filter) {
-    EngineOutput out;
-    out.spectrum = SynthesizeSpectrum(c, t, filter);
-    if (c.exposureSource == ExposureSource::DefaultOutput)
-        c.exposureAt1m = ComputeExposureAt1m(c, out.spectrum, t);
-    out.dose = ComputeDoses(c, out.spectrum, t);
-    return out;
-}
-
 }  // namespace dovex

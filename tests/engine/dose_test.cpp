@@ -115,6 +115,26 @@ TEST_F(DoseTest, ExposureFromTheDefaultOutput) {
     EXPECT_NEAR(ComputeExposureAt1m(c, s, *tables_), extra * 10 * s.filtrationRatio, 1e-15);
 }
 
+namespace {
+
+// The engine's steps of one calculation in the calculation's order: the spectrum, the exposure at
+// 1 m from the default output data (kept in c unless measured) and the doses.
+struct EngineOutput {
+    XraySpectrum spectrum;
+    DoseResult dose;
+};
+EngineOutput RunEngine(ExposureConditions& c, const PhysicsTables& t,
+                       const ArbitraryFilter& filter) {
+    EngineOutput out;
+    out.spectrum = SynthesizeSpectrum(c, t, filter);
+    if (c.exposureSource == ExposureSource::DefaultOutput)
+        c.exposureAt1m = ComputeExposureAt1m(c, out.spectrum, t);
+    out.dose = ComputeDoses(c, out.spectrum, t);
+    return out;
+}
+
+}  // namespace
+
 TEST_F(DoseTest, DefaultConditionsGivePlausibleDoses) {
     ExposureConditions c;
     EngineOutput out = RunEngine(c, *tables_, noFilter);
