@@ -8,6 +8,7 @@
 #include "engine/error.h"
 #include "engine/kinds.h"
 #include "engine/material.h"
+#include "engine/numtext.h"
 
 namespace dovex::cli {
 namespace fs = std::filesystem;
@@ -88,8 +89,8 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
         }
         c.fieldPreset = p->name;
         c.fieldShape = p->shape;
-        c.fieldLong = std::atof(p->longText);  // "その他" leaves both sizes empty, read as 0
-        c.fieldShort = std::atof(p->shortText);
+        c.fieldLong = ParseLenient(p->longText);  // "その他" leaves both sizes empty, read as 0
+        c.fieldShort = ParseLenient(p->shortText);
     } else if (name == "circle") {
         c.fieldLong = num();
         c.fieldShort = 0;

@@ -1,5 +1,7 @@
 #include "engine/presets.h"
 
+#include "engine/constants.h"
+
 namespace dovex {
 
 const std::array<FieldPreset, 11>& FieldPresets() {
@@ -28,7 +30,7 @@ std::optional<FieldPreset> FindFieldPreset(std::string_view name) {
 double MeasuredExposureToCkg(double value, ExposureUnit unit, double airWOverE) {
     switch (unit) {
         case ExposureUnit::Roentgen:
-            return value * 0.000258;
+            return value * kCoulombPerKgPerRoentgen;
         case ExposureUnit::Gray:
             return value / airWOverE;
         case ExposureUnit::CoulombPerKg:

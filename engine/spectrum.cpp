@@ -14,7 +14,6 @@
 namespace dovex {
 namespace {
 
-constexpr double kTungstenDensity = 19.3;
 constexpr double kFluenceFloor = 1e-10;
 
 double BremsCrossSection(double e, double t) {
@@ -43,7 +42,7 @@ const double* EmissionUpTo(long top) {
         const long from = table.filled.load(std::memory_order_relaxed);
         for (long m = from + 1; m <= top; ++m) {
             const double te = FineEnergy(m);
-            const double electron = (1 + 511 / te) / Divisor(te);
+            const double electron = (1 + kElectronRestEnergyKeV / te) / Divisor(te);
             for (long i = 2; i <= m; ++i)
                 table.values[static_cast<std::size_t>(i * 301 + m)] =
                     electron * BremsCrossSection(FineEnergy(i), te);
