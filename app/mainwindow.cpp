@@ -132,7 +132,7 @@ void MainWindow::buildUi() {
     edition->setFont(MappedFont(ui::kFontTimes, 14));
     greeting_ = Caption(this, QString());
     greeting_->setObjectName("Label84");
-    auto* updated = Caption(this, QStringLiteral("最終更新日 : 2026-12-08"));
+    auto* updated = Caption(this, QStringLiteral("最終更新日 : " DOVEX_RELEASE_DATE));
     updated->setObjectName("Label85");
     updated->setFont(MappedFont(kFontMeiryo, 8));
     picture1_ = new ui::MascotLabel(76, this);
