@@ -172,10 +172,12 @@ void MainWindow::buildUi() {
         g->addWidget(Caption(cond, unit), row, 2);
         ++row;
     };
-    addEntry(left, r, QStringLiteral(" Ｘ線管ターゲット角度"), text1_, QStringLiteral("　度"));
-    addEntry(left, r, QStringLiteral(" 固有フィルタ (Al 当量)"), text2_, QStringLiteral("mm"));
-    addEntry(left, r, QStringLiteral(" 付加フィルタ (アルミ)"), text3_, QStringLiteral("mm"));
-    addEntry(left, r, QStringLiteral(" 付加フィルタ（ 銅 ）"), text4_, QStringLiteral("mm"));
+    // An entry field with the captions of the condition it holds.
+    auto addField = [&](QGridLayout* g, int& row, QLineEdit* box) {
+        const calc::ConditionField& f = *calc::FindWindowField(box->objectName().toStdString());
+        addEntry(g, row, QString::fromUtf8(f.windowCaption), box, QString::fromUtf8(f.windowUnit));
+    };
+    for (QLineEdit* box : {text1_, text2_, text3_, text4_}) addField(left, r, box);
 
     command9_ = Button(cond, "Command9", QStringLiteral("任意フィルタ"));
     command9_->setToolTip(QStringLiteral("アルミ・銅以外のフィルター設定"));
@@ -243,23 +245,18 @@ void MainWindow::buildUi() {
     auto* partCaption = Caption(cond, QStringLiteral("照射 (撮影) 部位"));
     mid->addWidget(partCaption, m, 0);
     mid->addWidget(combo2_, m++, 1, 1, 3);
-    addEntry(mid, m, QStringLiteral("　Ｘ線管電圧"), text5_, QStringLiteral("kV"));
-    mid->addWidget(Caption(cond, QStringLiteral("　Ｘ線管電流")), m, 0);
-    mid->addWidget(text6_, m, 1);
-    mid->addWidget(Caption(cond, QStringLiteral("mA")), m, 2);
-    mid->addWidget(command4_, m++, 3);
-    addEntry(mid, m, QStringLiteral("　照射時間"), text7_, QStringLiteral("sec"));
-    addEntry(mid, m, QStringLiteral("　焦点-受像器間距離"), text8_, QStringLiteral("cm"));
-    addEntry(mid, m, QStringLiteral("　被写体厚"), text23_, QStringLiteral("cm"));
-    addEntry(mid, m, QStringLiteral("　焦点-入射表面間距離"), text9_, QStringLiteral("cm"));
+    addField(mid, m, text5_);
+    mid->addWidget(command4_, m, 3);  // the fluoroscopy command beside the tube current
+    for (QLineEdit* box : {text6_, text7_, text8_, text23_, text9_}) addField(mid, m, box);
     mid->addWidget(Caption(cond, QStringLiteral("受像面での照射野サイズ")), m, 0);
     mid->addWidget(combo1_, m++, 1, 1, 3);
     longCaption_ = Caption(cond, kLongCaption);
     longCaption_->setObjectName("Label10");
     mid->addWidget(longCaption_, m, 0);
     mid->addWidget(text10_, m, 1);
-    mid->addWidget(Caption(cond, QStringLiteral("cm")), m++, 2);
-    addEntry(mid, m, QStringLiteral("　単軸方向サイズ"), text11_, QStringLiteral("cm"));
+    mid->addWidget(Caption(cond, QString::fromUtf8(calc::FindWindowField("Text10")->windowUnit)),
+                   m++, 2);
+    addField(mid, m, text11_);
 
     auto* expoBox = new QGroupBox(QStringLiteral("焦点から１ｍの距離の照射線量  "), cond);
     optDefault_ = Option(expoBox, "Option4", QStringLiteral("デフォルト出力データを利用"));
@@ -385,20 +382,8 @@ void MainWindow::buildUi() {
         QWidget::setTabOrder(order[i], order[i + 1]);
 
     // Fields whose text is stored on losing the focus.
-    fields_ = {
-        {text1_, &ExposureConditions::targetAngle, 1},
-        {text2_, &ExposureConditions::inherentFilter, 0.1},
-        {text3_, &ExposureConditions::addedAl, 0.1},
-        {text4_, &ExposureConditions::addedCu, 0.1},
-        {text5_, &ExposureConditions::tubeVoltage, 1},
-        {text6_, &ExposureConditions::tubeCurrent, 1},
-        {text7_, &ExposureConditions::exposureTime, 1},
-        {text8_, &ExposureConditions::ffd, 1},
-        {text23_, &ExposureConditions::subjectThickness, 1},
-        {text9_, &ExposureConditions::fsd, 1},
-        {text10_, &ExposureConditions::fieldLong, 1},
-        {text11_, &ExposureConditions::fieldShort, 1},
-    };
+    for (const calc::ConditionField& f : calc::ConditionFields())
+        if (f.windowField) fields_.push_back({findChild<QLineEdit*>(f.windowField), &f});
 
     // Commands.
     connect(command2_, &QPushButton::clicked, this, [this] { runCalculation(); });
@@ -458,15 +443,17 @@ QString MainWindow::fieldText(QLineEdit* e) const { return e->text(); }
 
 void MainWindow::storeField(const Field& f) {
     const QByteArray t = f.edit->text().toUtf8();
-    state_.conditions.*(f.member) =
-        ParseLenient(std::string_view(t.constData(), t.size())) * f.scale;
+    state_.conditions.*(f.condition->member) =
+        calc::HeldValue(*f.condition, ParseLenient(std::string_view(t.constData(), t.size())));
 }
 
 void MainWindow::readAllFields() {
     for (const Field& f : fields_) storeField(f);
+    // The arbitrary filter's thickness, as its dialog shows it.
+    const calc::ConditionField& filter = *calc::FindConditionField("filter-mm");
     const QByteArray t = filterThickness_->text().toUtf8();
-    state_.conditions.arbitraryFilterThickness =
-        ParseLenient(std::string_view(t.constData(), t.size())) * 0.1;
+    state_.conditions.*(filter.member) =
+        calc::HeldValue(filter, ParseLenient(std::string_view(t.constData(), t.size())));
 }
 
 void MainWindow::startup() {
@@ -481,21 +468,10 @@ void MainWindow::startup() {
 
     // Default conditions: the texts into the fields, the numbers into the conditions.
     s.conditions = ExposureConditions{};
-    text1_->setText("12");
-    text2_->setText("2.5");
-    text3_->setText("1.0");
-    text4_->setText("0");
-    filterThickness_->setText("0");
+    for (const Field& f : fields_) f.edit->setText(QString::fromUtf8(f.condition->startText));
+    filterThickness_->setText(QString::fromUtf8(calc::FindConditionField("filter-mm")->startText));
     filterName_->setText(QStringLiteral("―"));
-    text5_->setText("75");
-    text6_->setText("200");
-    text7_->setText("0.05");
-    text8_->setText("100");
-    text9_->setText("80");
-    text23_->setText("20");
     combo1_->setCurrentText(QStringLiteral("半切サイズ 縦"));
-    text10_->setText("43.2");
-    text11_->setText("35.6");
     longCaption_->setText(kLongCaption);
     s.conditions.fieldShape = FieldShape::Rectangle;
     emptyResultFields(true);

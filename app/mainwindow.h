@@ -10,6 +10,7 @@
 
 #include "app/appstate.h"
 #include "app/spectrumwindow.h"
+#include "calculation/conditionfields.h"
 #include "dialogs/arbitraryfilterdialog.h"
 #include "dialogs/effdoseprompt.h"
 #include "dialogs/fluoroscopydialog.h"
@@ -99,8 +100,7 @@ class MainWindow : public QWidget {
   private:
     struct Field {
         QLineEdit* edit;
-        double ExposureConditions::*member;
-        double scale;
+        const calc::ConditionField* condition;  // what it holds, in which unit
     };
     void buildUi();
     void wireEntryChain();

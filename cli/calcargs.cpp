@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <regex>
 
+#include "calculation/conditionfields.h"
 #include "effdose/estimate.h"
 #include "engine/error.h"
 #include "engine/kinds.h"
@@ -14,11 +15,12 @@ namespace dovex::cli {
 namespace fs = std::filesystem;
 
 const std::vector<std::string>& ConditionOptionNames() {
-    static const std::vector<std::string> names = {
-        "kv",       "ma",       "time",        "target-angle",  "inherent-al",
-        "added-al", "added-cu", "filter-file", "filter-mm",     "rectification",
-        "ffd",      "fsd",      "thickness",   "field",         "field-preset",
-        "circle",   "phantom",  "exposure",    "exposure-unit", "exam-part"};
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> v;
+        for (const calc::ConditionField& f : calc::ConditionFields())
+            if (f.option) v.push_back(f.option);
+        return v;
+    }();
     return names;
 }
 
@@ -36,86 +38,84 @@ double ParseStrictNumber(std::string_view name, std::string_view text) {
 }
 
 void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_view value) {
+    const calc::ConditionField* f = calc::FindConditionField(name);
+    if (!f) throw UsageError("unknown condition \"" + std::string(name) + "\"");
     ExposureConditions& c = req.cond;
     auto num = [&] { return ParseStrictNumber(name, value); };
-    if (name == "kv") {
-        c.tubeVoltage = num();
-    } else if (name == "ma") {
-        c.tubeCurrent = num();
-    } else if (name == "time") {
-        c.exposureTime = num();
-    } else if (name == "target-angle") {
-        c.targetAngle = num();
-    } else if (name == "inherent-al") {
-        c.inherentFilter = num() * 0.1;
-    } else if (name == "added-al") {
-        c.addedAl = num() * 0.1;
-    } else if (name == "added-cu") {
-        c.addedCu = num() * 0.1;
-    } else if (name == "filter-file") {
-        req.filterFile = std::string(value);
-    } else if (name == "filter-mm") {
-        req.filterMm = num();
-    } else if (name == "rectification") {
-        const double r = num();
-        const auto kind = r == std::floor(r) && std::abs(r) < 10
-                              ? RectificationOf(static_cast<int>(r))
-                              : std::nullopt;
-        if (!kind) throw UsageError("--rectification takes 1, 2 or 3");
-        c.rectification = *kind;
-    } else if (name == "ffd") {
-        c.ffd = num();
-    } else if (name == "fsd") {
-        c.fsd = num();
-    } else if (name == "thickness") {
-        c.subjectThickness = num();
-    } else if (name == "field") {
-        std::string s(value);
-        auto x = s.find_first_of("xX");
-        if (x == std::string::npos)
-            throw UsageError("--field takes LONGxSHORT in cm, for example 43.2x35.6");
-        c.fieldLong = ParseStrictNumber(name, s.substr(0, x));
-        c.fieldShort = ParseStrictNumber(name, s.substr(x + 1));
-        c.fieldShape = FieldShape::Rectangle;
-        c.fieldPreset = kPresetOther;
-    } else if (name == "field-preset") {
-        auto p = FindFieldPreset(value);
-        if (!p) {
-            std::string names;
-            for (const auto& q : FieldPresets())
-                names += std::string(names.empty() ? "" : ", ") + q.name;
-            throw UsageError("--field-preset: unknown preset \"" + std::string(value) +
-                             "\" (one of: " + names + ")");
+    switch (f->kind) {
+        case calc::OptionKind::Number:
+            c.*(f->member) = calc::HeldValue(*f, num());
+            return;
+        case calc::OptionKind::FilterMm:
+            req.filterMm = num();
+            return;
+        case calc::OptionKind::FilterFile:
+            req.filterFile = std::string(value);
+            return;
+        case calc::OptionKind::Rectification: {
+            const double r = num();
+            const auto kind = r == std::floor(r) && std::abs(r) < 10
+                                  ? RectificationOf(static_cast<int>(r))
+                                  : std::nullopt;
+            if (!kind) throw UsageError("--rectification takes 1, 2 or 3");
+            c.rectification = *kind;
+            return;
         }
-        c.fieldPreset = p->name;
-        c.fieldShape = p->shape;
-        c.fieldLong = ParseLenient(p->longText);  // "その他" leaves both sizes empty, read as 0
-        c.fieldShort = ParseLenient(p->shortText);
-    } else if (name == "circle") {
-        c.fieldLong = num();
-        c.fieldShort = 0;
-        c.fieldShape = FieldShape::Circle;
-        c.fieldPreset = kPresetCircle;
-    } else if (name == "phantom") {
-        auto p = PhantomFromWord(value);
-        if (!p) throw UsageError("--phantom takes body or head");
-        c.phantom = *p;
-    } else if (name == "exposure") {
-        req.exposureValue = num();
-    } else if (name == "exposure-unit") {
-        if (value == "C/kg")
-            req.exposureUnit = ExposureUnit::CoulombPerKg;
-        else if (value == "R")
-            req.exposureUnit = ExposureUnit::Roentgen;
-        else if (value == "Gy")
-            req.exposureUnit = ExposureUnit::Gray;
-        else
-            throw UsageError("--exposure-unit takes C/kg, R or Gy");
-    } else if (name == "exam-part") {
-        c.examPart = std::string(value);
-        req.examPartGiven = true;
-    } else {
-        throw UsageError("unknown condition \"" + std::string(name) + "\"");
+        case calc::OptionKind::FieldSides: {
+            std::string s(value);
+            auto x = s.find_first_of("xX");
+            if (x == std::string::npos)
+                throw UsageError("--field takes LONGxSHORT in cm, for example 43.2x35.6");
+            c.fieldLong = ParseStrictNumber(name, s.substr(0, x));
+            c.fieldShort = ParseStrictNumber(name, s.substr(x + 1));
+            c.fieldShape = FieldShape::Rectangle;
+            c.fieldPreset = kPresetOther;
+            return;
+        }
+        case calc::OptionKind::FieldPreset: {
+            auto p = FindFieldPreset(value);
+            if (!p) {
+                std::string names;
+                for (const auto& q : FieldPresets())
+                    names += std::string(names.empty() ? "" : ", ") + q.name;
+                throw UsageError("--field-preset: unknown preset \"" + std::string(value) +
+                                 "\" (one of: " + names + ")");
+            }
+            c.fieldPreset = p->name;
+            c.fieldShape = p->shape;
+            c.fieldLong = ParseLenient(p->longText);  // "その他" leaves both sizes empty: 0
+            c.fieldShort = ParseLenient(p->shortText);
+            return;
+        }
+        case calc::OptionKind::Circle:
+            c.fieldLong = num();
+            c.fieldShort = 0;
+            c.fieldShape = FieldShape::Circle;
+            c.fieldPreset = kPresetCircle;
+            return;
+        case calc::OptionKind::Phantom: {
+            auto p = PhantomFromWord(value);
+            if (!p) throw UsageError("--phantom takes body or head");
+            c.phantom = *p;
+            return;
+        }
+        case calc::OptionKind::Exposure:
+            req.exposureValue = num();
+            return;
+        case calc::OptionKind::ExposureUnit:
+            if (value == "C/kg")
+                req.exposureUnit = ExposureUnit::CoulombPerKg;
+            else if (value == "R")
+                req.exposureUnit = ExposureUnit::Roentgen;
+            else if (value == "Gy")
+                req.exposureUnit = ExposureUnit::Gray;
+            else
+                throw UsageError("--exposure-unit takes C/kg, R or Gy");
+            return;
+        case calc::OptionKind::ExamPart:
+            c.examPart = std::string(value);
+            req.examPartGiven = true;
+            return;
     }
 }
 
@@ -149,7 +149,8 @@ calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables
         p.filter.mu = BuildArbitraryFilterMu(m);
         p.filter.on = true;
         p.conditions.arbitraryFilterName = m.name;
-        p.conditions.arbitraryFilterThickness = *req.filterMm * 0.1;
+        p.conditions.arbitraryFilterThickness =
+            calc::HeldValue(*calc::FindConditionField("filter-mm"), *req.filterMm);
     }
     return p;
 }

@@ -12,8 +12,10 @@
 #include <regex>
 #include <vector>
 
+#include "calculation/conditionfields.h"
 #include "calculation/json.h"
 #include "engine/error.h"
+#include "engine/numtext.h"
 #include "tests/support/synthdata.h"
 
 namespace fs = std::filesystem;
@@ -55,6 +57,29 @@ TEST(LoadData, ExamPartListIsNeededReferenceLevelsAreNot) {
     } catch (const DataFileError& e) {
         EXPECT_EQ(e.file(), "撮影部位.txt");
     }
+}
+
+// The table of conditions agrees with the calculation: the start text of every number is the
+// default the conditions hold, shown back as typed, and its bound is the bound of its option.
+TEST(ConditionFields, StartTextsAreTheDefaultsAndBoundsBelongToTheirOptions) {
+    const ExposureConditions defaults;
+    int numbers = 0;
+    for (const calc::ConditionField& f : calc::ConditionFields()) {
+        if (!f.member) continue;
+        ++numbers;
+        const double typed = ParseLenient(f.startText);
+        EXPECT_EQ(calc::HeldValue(f, typed), defaults.*f.member) << f.windowCaption;
+        EXPECT_EQ(calc::TypedValue(f, defaults), typed) << f.windowCaption;
+        ASSERT_TRUE(f.check.has_value()) << f.windowCaption;
+        if (f.option) {
+            EXPECT_STREQ(calc::BoundOf(*f.check).option, f.option);
+            EXPECT_EQ(calc::FindConditionField(f.option), &f);
+        }
+        if (f.windowField) {
+            EXPECT_EQ(calc::FindWindowField(f.windowField), &f);
+        }
+    }
+    EXPECT_EQ(numbers, 13);  // twelve entry fields and the arbitrary filter's thickness
 }
 
 calc::CalculationRequest Request(const std::function<void(ExposureConditions&)>& change) {
