@@ -22,6 +22,7 @@
 #include "app/qualitypanel.h"
 #include "app/username.h"
 #include "calculation/calculation.h"
+#include "calculation/resultfields.h"
 #include "dialogs/arbitraryfilterdialog.h"
 #include "dialogs/dialogbase.h"
 #include "dialogs/fluoroscopydialog.h"
@@ -310,19 +311,18 @@ void MainWindow::buildUi() {
         if (!unit.isEmpty()) rg->addWidget(Caption(res, unit), q, 2);
         ++q;
     };
-    heading(QStringLiteral("後方散乱係数"));
-    resultRow(QStringLiteral("軟部組織吸収線量に基づく"), label68_, QString());
-    resultRow(QStringLiteral("皮膚組織吸収線量に基づく"), label69_, QString());
-    resultRow(QStringLiteral("空気カーマに基づく"), label70_, QString());
-    heading(QStringLiteral("照射線量 - 吸収線量 変換係数"));
-    resultRow(QStringLiteral("軟部組織"), label71_, QStringLiteral("Gy/C/kg"));
-    resultRow(QStringLiteral("皮膚組織"), label72_, QStringLiteral("Gy/C/kg"));
-    heading(QStringLiteral("入射表面線量"));
-    resultRow(QStringLiteral("軟部組織吸収線量"), label73_, QStringLiteral("mGy"));
-    resultRow(QStringLiteral("皮膚組織吸収線量"), label74_, QStringLiteral("mGy"));
-    resultRow(QStringLiteral("空気カーマ"), label75_, QStringLiteral("mGy"));
+    // The doses under their headings, then the effective dose, as the table of results names them.
+    std::string_view lastHeading;
+    for (const calc::ResultQuantity& rq : calc::ResultQuantities()) {
+        if (!rq.dose || !rq.windowField || rq.dose == &DoseResult::effectiveDose) continue;
+        if (rq.heading != lastHeading) heading(QString::fromUtf8(rq.heading));
+        lastHeading = rq.heading;
+        resultRow(QString::fromUtf8(rq.caption), findChild<QLabel*>(rq.windowField),
+                  QString::fromUtf8(rq.unit));
+    }
     rg->addItem(new QSpacerItem(1, 8), q++, 0);
-    resultRow(QStringLiteral("実効線量"), label81_, QStringLiteral("mSv"));
+    const calc::ResultQuantity& effective = calc::ResultQuantityOf("effectiveDose");
+    resultRow(QString::fromUtf8(effective.caption), label81_, QString::fromUtf8(effective.unit));
     // Why no estimate was made, when the exam part has no organ data.
     estimateNote_ = Caption(res, QString());
     estimateNote_->setObjectName("Label89");
@@ -512,14 +512,9 @@ void MainWindow::emptyResultFields(bool includingEffective) {
 }
 
 void MainWindow::showDoseResult(const DoseResult& d) {
-    label68_->setText(Fmt(d.bsfSoft, "#0.000"));
-    label69_->setText(Fmt(d.bsfSkin, "#0.000"));
-    label70_->setText(Fmt(d.bsfAir, "#0.000"));
-    label71_->setText(Fmt(d.convSoft, "#00.00"));
-    label72_->setText(Fmt(d.convSkin, "#00.00"));
-    label73_->setText(Fmt(d.esdSoft, "#0.00"));
-    label74_->setText(Fmt(d.esdSkin, "#0.00"));
-    label75_->setText(Fmt(d.esdAir, "#0.00"));
+    for (const calc::ResultQuantity& q : calc::ResultQuantities())
+        if (q.dose && q.windowField && q.dose != &DoseResult::effectiveDose)
+            findChild<QLabel*>(q.windowField)->setText(Fmt(d.*q.dose, q.pattern));
     label81_->clear();
     estimateNote_->clear();
 }
@@ -555,7 +550,9 @@ void MainWindow::runCalculation() {
                 break;
             case calc::Step::ExposureAt1m:
                 s.conditions.exposureAt1m = r.conditions.exposureAt1m;
-                if (!measured) label78_->setText(Fmt(r.conditions.exposureAt1m, "0.00E+0"));
+                if (!measured)
+                    label78_->setText(Fmt(r.conditions.exposureAt1m,
+                                          calc::ResultQuantityOf("exposureAt1m").pattern));
                 break;
             case calc::Step::Doses: {
                 s.dose = r.dose;
@@ -628,7 +625,8 @@ void MainWindow::runCalculation() {
             }
             return;
         case calc::EstimateStatus::Made:
-            label81_->setText(Fmt(s.dose.effectiveDose, "##0.000"));
+            label81_->setText(
+                Fmt(s.dose.effectiveDose, calc::ResultQuantityOf("effectiveDose").pattern));
             break;
         case calc::EstimateStatus::StoppedByRow:
             // A tissue row with unusable data: its message, and no estimate for this result.
@@ -736,7 +734,7 @@ void MainWindow::openMeasuredExposure() {
             state_.conditions.exposureSource = ExposureSource::Measured;
             state_.conditions.exposureAt1m = v;
             optMeasured_->setChecked(true);
-            label78_->setText(Fmt(v, "0.00E+0"));
+            label78_->setText(Fmt(v, calc::ResultQuantityOf("exposureAt1m").pattern));
         });
         connect(measured_, &ui::MeasuredExposureDialog::defaultOutputRequested, this,
                 [this] { selectDefaultOutput(); });

@@ -14,6 +14,7 @@
 
 #include "calculation/conditionfields.h"
 #include "calculation/json.h"
+#include "calculation/resultfields.h"
 #include "engine/error.h"
 #include "engine/numtext.h"
 #include "tests/support/synthdata.h"
@@ -211,6 +212,22 @@ TEST(Calculate, StepsInTheirOrderAndTheEstimate) {
     EXPECT_EQ(j["effectiveDose"].get<double>(), o.result.dose.effectiveDose);
     EXPECT_EQ(j["organs"].size(), 16u);
     EXPECT_EQ(j["depthDose"].size(), 40u);
+}
+
+// The table of result quantities reads each quantity where the JSON output writes it, under the
+// name it gives.
+TEST(ResultQuantities, NamesAndValuesAsTheJsonOutput) {
+    Fixture f;
+    const auto o = calc::Calculate(Request([](auto& c) { c.examPart = "腹部正面"; }), f.context());
+    ASSERT_TRUE(o.ok()) << o.refusal->messageEn;
+    const auto j = nlohmann::ordered_json(o.result);
+    ASSERT_GE(calc::ResultQuantities().size(), 16u);
+    for (const calc::ResultQuantity& q : calc::ResultQuantities()) {
+        const auto& v = q.quality ? j["beamQuality"][q.json] : j[q.json];
+        ASSERT_TRUE(v.is_number()) << q.json;
+        EXPECT_EQ(v.get<double>(), q.value(o.result)) << q.json;
+        EXPECT_EQ(&calc::ResultQuantityOf(q.json), &q);
+    }
 }
 
 TEST(Calculate, ThicknessCappedOnlyForAnEstimate) {
