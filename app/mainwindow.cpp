@@ -1,7 +1,6 @@
 #include "app/mainwindow.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -438,8 +437,6 @@ void MainWindow::wireEntryChain() {
         ui::OnFocusOut(f.edit, [this, field] { storeField(field); });
     }
 }
-
-QString MainWindow::fieldText(QLineEdit* e) const { return e->text(); }
 
 void MainWindow::storeField(const Field& f) {
     const QByteArray t = f.edit->text().toUtf8();

@@ -17,7 +17,6 @@
 #include "dialogs/measuredexposuredialog.h"
 #include "dialogs/usernamedialog.h"
 
-class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -114,7 +113,6 @@ class MainWindow : public QWidget {
     void chooseGuest();
     void refreshOrganWindow();
     void showBeamQuality();
-    QString fieldText(QLineEdit* e) const;
 
     AppState& state_;
     ui::ResultsWindow& results_;
