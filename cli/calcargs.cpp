@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <regex>
 
 #include "calculation/conditionfields.h"
 #include "effdose/estimate.h"
@@ -24,14 +23,39 @@ const std::vector<std::string>& ConditionOptionNames() {
     return names;
 }
 
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// [+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?, read by hand: a pattern of the standard
+// library's regular expressions costs more to build than the whole reading of a command line.
+bool IsDecimalNumber(std::string_view s) {
+    std::size_t i = 0, digits = 0;
+    const std::size_t n = s.size();
+    if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
+    for (; i < n && IsDigit(s[i]); ++i) ++digits;
+    if (i < n && s[i] == '.')
+        for (++i; i < n && IsDigit(s[i]); ++i) ++digits;
+    if (digits == 0) return false;
+    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
+        std::size_t exponent = 0;
+        for (; i < n && IsDigit(s[i]); ++i) ++exponent;
+        if (exponent == 0) return false;
+    }
+    return i == n;
+}
+
+}  // namespace
+
 double ParseStrictNumber(std::string_view name, std::string_view text) {
     std::string s(text);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.pop_back();
     std::size_t i = 0;
     while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
     s.erase(0, i);
-    static const std::regex kDecimal(R"([+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?)");
-    if (!std::regex_match(s, kDecimal))
+    if (!IsDecimalNumber(s))
         throw UsageError("--" + std::string(name) + ": \"" + std::string(text) +
                          "\" is not a number");
     return std::strtod(s.c_str(), nullptr);

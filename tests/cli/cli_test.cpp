@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -337,3 +338,29 @@ TEST(CliShippedData, EstimateMessagesGoToStandardError) {
     EXPECT_EQ(j["estimateMessage"], "乳房のデータに入力ミスがあります");
     EXPECT_NE(bad.err.find("乳房のデータに入力ミスがあります"), std::string::npos) << bad.err;
 }
+
+// The strict number of an option: one decimal number and nothing else (blanks around it aside).
+struct StrictCase {
+    const char* text;
+    bool accepted;
+};
+void PrintTo(const StrictCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+class StrictNumber : public ::testing::TestWithParam<StrictCase> {};
+TEST_P(StrictNumber, AcceptsOnlyADecimalNumber) {
+    const StrictCase& c = GetParam();
+    if (c.accepted) {
+        EXPECT_EQ(dovex::cli::ParseStrictNumber("kv", c.text), std::strtod(c.text, nullptr));
+    } else {
+        EXPECT_THROW(dovex::cli::ParseStrictNumber("kv", c.text), dovex::cli::UsageError);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Texts, StrictNumber,
+                         ::testing::Values(StrictCase{"5", true}, StrictCase{"5.", true},
+                                           StrictCase{".5", true}, StrictCase{"+5.5e-3", true},
+                                           StrictCase{" 7\t", true}, StrictCase{"-1E5", true},
+                                           StrictCase{"", false}, StrictCase{".", false},
+                                           StrictCase{"e5", false}, StrictCase{"5e", false},
+                                           StrictCase{"5e+", false}, StrictCase{"0x50", false},
+                                           StrictCase{"inf", false}, StrictCase{"nan", false},
+                                           StrictCase{"1..2", false}, StrictCase{"--1", false},
+                                           StrictCase{"1 2", false}));
