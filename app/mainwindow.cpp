@@ -38,6 +38,7 @@
 #include "results/gui/resultswindow.h"
 #include "ui/fonts.h"
 #include "ui/messenger.h"
+#include "ui/resultfield.h"
 
 namespace dovex::app {
 namespace {
@@ -65,18 +66,7 @@ QLineEdit* Entry(QWidget* parent, const char* name, double points) {
 }
 
 QLabel* ResultField(QWidget* parent, const char* name) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setFont(MappedFont(kFontMeiryo, 14.25));
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(120);
-    l->setAutoFillBackground(true);
-    QPalette p = l->palette();
-    p.setColor(QPalette::Window, Qt::white);
-    l->setPalette(p);
-    return l;
+    return ui::ResultField(parent, name, 14.25, 120);
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
@@ -125,7 +115,45 @@ MainWindow::MainWindow(AppState& state, ui::ResultsWindow& results, QWidget* par
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildUi() {
-    // Heading line: title, edition, greeting and the mascot at the right end.
+    // The window from top to bottom: the heading, the conditions beside the results, the
+    // commands.
+    QLayout* head = buildHeading();
+    QGroupBox* cond = buildConditions();
+    QGroupBox* res = buildResults();
+    QLayout* commands = buildCommands();
+    quality_ = new QualityPanel(this);
+    auto* resultColumn = new QVBoxLayout;
+    resultColumn->addWidget(res, 1);
+    resultColumn->addWidget(quality_);
+    auto* bodyWidget = new QWidget;
+    auto* body = new QHBoxLayout(bodyWidget);
+    body->setContentsMargins(0, 0, 0, 0);
+    body->addWidget(cond, 3);
+    body->addLayout(resultColumn, 2);
+    auto* bodyArea = new BodyArea(this);
+    bodyArea->setFrameShape(QFrame::NoFrame);
+    bodyArea->setWidgetResizable(true);
+    bodyArea->setWidget(bodyWidget);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(head);
+    outer->addWidget(bodyArea, 1);
+    outer->addLayout(commands);
+
+    // Tab order: the target angle first, then down the conditions as the Enter chain goes.
+    QWidget* order[] = {text1_, text2_,  text3_, text4_,  combo2_, text5_,  text6_,   text7_,
+                        text8_, text23_, text9_, combo1_, text10_, text11_, command2_};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+
+    // Fields whose text is stored on losing the focus.
+    for (const calc::ConditionField& f : calc::ConditionFields())
+        if (f.windowField) fields_.push_back({findChild<QLineEdit*>(f.windowField), &f});
+
+    connectControls();
+}
+
+QLayout* MainWindow::buildHeading() {
+    // Title, edition, greeting and the mascot at the right end; the registration prompt below.
     auto* title = Caption(this, QStringLiteral("診断X線の入射表面線量計算"));
     title->setFont(MappedFont(kFontMeiryo, 18));
     auto* edition = Caption(this, QStringLiteral("Dovex-SE   Simple Edition"));
@@ -156,7 +184,13 @@ void MainWindow::buildUi() {
                QStringLiteral("ようこそ Dovex_SE へ ： はじめにユーザー名を登録して下さい"));
     command8_->setFont(MappedFont(kFontMeiryo, 12));
     command8_->setStyleSheet("color: #b00000;");
+    auto* box = new QVBoxLayout;
+    box->addLayout(head);
+    box->addWidget(command8_);
+    return box;
+}
 
+QGroupBox* MainWindow::buildConditions() {
     // Conditions, left column: tube, filters and the option groups.
     auto* cond = new QGroupBox(QStringLiteral("照射 (撮影) 条件"), this);
     text1_ = Entry(cond, "Text1", 11.25);
@@ -281,8 +315,10 @@ void MainWindow::buildUi() {
     condLayout->addLayout(left);
     condLayout->addSpacing(14);
     condLayout->addLayout(mid);
+    return cond;
+}
 
-    // Results column.
+QGroupBox* MainWindow::buildResults() {
     auto* res = new QGroupBox(QStringLiteral("計 算 結 果"), this);
     res->setFont(MappedFont(kFontMeiryo, 11));
     label68_ = ResultField(res, "Label68");
@@ -338,7 +374,10 @@ void MainWindow::buildUi() {
     wNote->addStretch();
     rg->addLayout(wNote, q++, 0, 1, 3);
     rg->setRowStretch(q, 1);
+    return res;
+}
 
+QLayout* MainWindow::buildCommands() {
     command2_ = Button(this, "Command2", QStringLiteral("この条件で計算する"));
     command2_->setToolTip(QStringLiteral(" Go ! "));
     command2_->setFont(MappedFont(kFontMeiryo, 13));
@@ -354,36 +393,10 @@ void MainWindow::buildUi() {
     commands->addWidget(command6_, 1);
     commands->addSpacing(16);
     commands->addWidget(command1_, 1);
+    return commands;
+}
 
-    quality_ = new QualityPanel(this);
-    auto* resultColumn = new QVBoxLayout;
-    resultColumn->addWidget(res, 1);
-    resultColumn->addWidget(quality_);
-    auto* bodyWidget = new QWidget;
-    auto* body = new QHBoxLayout(bodyWidget);
-    body->setContentsMargins(0, 0, 0, 0);
-    body->addWidget(cond, 3);
-    body->addLayout(resultColumn, 2);
-    auto* bodyArea = new BodyArea(this);
-    bodyArea->setFrameShape(QFrame::NoFrame);
-    bodyArea->setWidgetResizable(true);
-    bodyArea->setWidget(bodyWidget);
-    auto* outer = new QVBoxLayout(this);
-    outer->addLayout(head);
-    outer->addWidget(command8_);
-    outer->addWidget(bodyArea, 1);
-    outer->addLayout(commands);
-
-    // Tab order: the target angle first, then down the conditions as the Enter chain goes.
-    QWidget* order[] = {text1_, text2_,  text3_, text4_,  combo2_, text5_,  text6_,   text7_,
-                        text8_, text23_, text9_, combo1_, text10_, text11_, command2_};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        QWidget::setTabOrder(order[i], order[i + 1]);
-
-    // Fields whose text is stored on losing the focus.
-    for (const calc::ConditionField& f : calc::ConditionFields())
-        if (f.windowField) fields_.push_back({findChild<QLineEdit*>(f.windowField), &f});
-
+void MainWindow::connectControls() {
     // Commands.
     connect(command2_, &QPushButton::clicked, this, [this] { runCalculation(); });
     connect(command3_, &QPushButton::clicked, this, [this] { addToTable(); });

@@ -18,6 +18,8 @@
 #include "dialogs/usernamedialog.h"
 
 class QComboBox;
+class QGroupBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -102,6 +104,11 @@ class MainWindow : public QWidget {
         const calc::ConditionField* condition;  // what it holds, in which unit
     };
     void buildUi();
+    QLayout* buildHeading();
+    QGroupBox* buildConditions();
+    QGroupBox* buildResults();
+    QLayout* buildCommands();
+    void connectControls();
     void wireEntryChain();
     void storeField(const Field& f);
     void readAllFields();
