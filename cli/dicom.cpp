@@ -99,7 +99,9 @@ int RunDicomCommand(const DicomOptions& o, std::ostream& out, std::ostream& err)
         }
     }
     if (o.json)
-        out << records::RunToJson(run, o.survey.empty() ? nullptr : &survey).dump(2) << "\n";
+        out << records::RunToJson(run, o.survey.empty() ? nullptr : &survey)
+                   .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+            << "\n";
 
     const long events = static_cast<long>(run.read.events.size() + run.read.others.size());
     err << "dovex-calc: " << run.read.filesRead << " files read, " << events << " events, "

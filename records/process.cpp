@@ -261,7 +261,7 @@ std::string Cell(double v) { return PlainNumber(v); }
 std::string SurveyFileBytes(const std::vector<SurveyRow>& rows) {
     std::vector<std::string> lines;
     std::string head = "装置,撮影部位,件数";
-    for (const char* q : {"入射表面線量 mGy", "実効線量 mSv", "DAP Gy・m²", "管電圧 kV", "mAs"})
+    for (const char* q : {"入射表面線量 mGy", "実効線量 mSv", "DAP Gy・m2", "管電圧 kV", "mAs"})
         for (const char* p : {"件数", "第1四分位", "中央値", "第3四分位"})
             head += std::string(",") + q + " " + p;
     head += ",診断参考レベル mGy,中央値/診断参考レベル %,診断参考レベルの項目";
@@ -282,16 +282,22 @@ std::string SurveyFileBytes(const std::vector<SurveyRow>& rows) {
             l += ",,,";
         lines.push_back(l);
     }
-    // A unit's name may hold characters that cp932 lacks: those are written as '?'.
+    // A unit's name may hold characters that cp932 lacks: each such character is written '?'.
     std::string out;
     for (const std::string& l : lines) {
-        auto b = Utf8ToCp932(l);
-        if (!b) {
-            std::string safe;
-            for (unsigned char c : l) safe += c < 0x80 ? static_cast<char>(c) : '?';
-            b = Utf8ToCp932(safe);
+        if (auto b = Utf8ToCp932(l)) {
+            out += *b;
+        } else {
+            std::size_t i = 0;
+            while (i < l.size()) {
+                const unsigned char c = static_cast<unsigned char>(l[i]);
+                const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+                const auto one = Utf8ToCp932(l.substr(i, n));
+                out += one ? *one : std::string("?");
+                i += n;
+            }
         }
-        out += *b + "\r\n";
+        out += "\r\n";
     }
     return out;
 }

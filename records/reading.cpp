@@ -73,10 +73,39 @@ std::vector<std::string> SplitValues(const std::string& text) {
     return out;
 }
 
+// Valid UTF-8 of a record's text: bytes that are no UTF-8 (a character set that could not be
+// converted) become '?', control characters a blank.
+std::string CleanUtf8(const std::string& s) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const std::size_t n = c < 0x80             ? 1
+                              : (c & 0xE0) == 0xC0 ? 2
+                              : (c & 0xF0) == 0xE0 ? 3
+                              : (c & 0xF8) == 0xF0 ? 4
+                                                   : 0;
+        bool ok = n > 0 && i + n <= s.size() && !(n == 2 && c < 0xC2);
+        for (std::size_t k = 1; ok && k < n; ++k)
+            ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        if (!ok) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        if (n == 1 && (c < 0x20 || c == 0x7F))
+            out += ' ';
+        else
+            out.append(s, i, n);
+        i += n;
+    }
+    return out;
+}
+
 std::string Text(DcmItem& item, const DcmTagKey& tag) {
     OFString s;
     if (item.findAndGetOFStringArray(tag, s, OFFalse).bad()) return {};
-    return Trim(std::string(s.c_str(), s.length()));
+    return Trim(CleanUtf8(std::string(s.c_str(), s.length())));
 }
 
 std::optional<double> Decimal(DcmItem& item, const DcmTagKey& tag) {
@@ -619,6 +648,9 @@ void ReadRecordBytes(const std::string& bytes, const std::string& name,
     if (st.bad()) throw RecordError(std::string("not a readable DICOM file (") + st.text() + ")");
     DcmDataset* ds = ff.getDataset();
     if (!ds) throw RecordError("not a readable DICOM file");
+    // Texts in the record's character set (Japanese station names and protocols, Latin-1
+    // manufacturers) to UTF-8; what cannot be converted is replaced when it is read.
+    ds->convertToUTF8();
     std::string sop = Text(*ds, DCM_SOPClassUID);
     if (sop.empty()) sop = Text(*ff.getMetaInfo(), DCM_MediaStorageSOPClassUID);
     if (sop.empty()) throw RecordError("not a DICOM object (no SOP class)");

@@ -181,6 +181,21 @@ TEST(Records, UnknownUnitLeavesTheValueOut) {
     EXPECT_FALSE(e.kvp);
 }
 
+TEST(Records, TextsAreConvertedFromTheRecordsCharacterSet) {
+    FxImage img = FxChestImage();
+    img.attributes.push_back({{0x0008, 0x0005}, "ISO_IR 100"});
+    img.device.manufacturer = "R\xF6ntgenwerk";
+    const auto e = Read(WriteImage(img));
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_EQ(e[0].device.manufacturer, "R\xC3\xB6ntgenwerk");
+    FxImage bad = FxChestImage();
+    bad.device.station = "ROOM\xFF\x01";  // no character set named: not UTF-8, a control byte
+    const auto b = Read(WriteImage(bad));
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_EQ(b[0].device.station.find('\xFF'), std::string::npos);
+    EXPECT_EQ(b[0].device.station.find('\x01'), std::string::npos);
+}
+
 // ---- events and files --------------------------------------------------------------------
 
 TEST(Records, SeveralEventsFluoroscopyCountedNotCalculated) {
@@ -640,6 +655,7 @@ TEST(Survey, GroupsByUnitAndPartAndComparesTheMedianWithTheLevel) {
     EXPECT_EQ(rows[1].dap.n, 0);
     const std::string csv = Cp932ToUtf8(SurveyFileBytes(rows));
     EXPECT_EQ(SplitLines(csv).size(), 3u);
+    EXPECT_EQ(csv.rfind("装置,撮影部位,件数,入射表面線量 mGy 件数", 0), 0u);
     EXPECT_NE(csv.find("\r\n"), std::string::npos);
 }
 
