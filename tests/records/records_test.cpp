@@ -726,6 +726,7 @@ TEST(DicomCommand, NoOutputHoldsPatientNameIdOrBirthDate) {
     EXPECT_NE(run.err.find("radiographs computed"), std::string::npos);
     EXPECT_NE(run.err.find("notes.txt: skipped"), std::string::npos);
     EXPECT_FALSE(j["survey"].empty());
+    EXPECT_NE(FileText(dir.path() / "res.csv").find("80"), std::string::npos);
 }
 
 TEST(DicomCommand, ExitZeroWhenEveryRadiographIsComputed) {
@@ -736,4 +737,5 @@ TEST(DicomCommand, ExitZeroWhenEveryRadiographIsComputed) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("1 radiographs computed, 0 refused"), std::string::npos) << run.err;
     EXPECT_EQ(Calc("--dicom " + dir.path().string() + " --kv 80", dir.path()).status, 2);
+    EXPECT_EQ(Calc("--out " + (dir.path() / "x.csv").string(), dir.path()).status, 2);
 }
