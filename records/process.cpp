@@ -194,6 +194,7 @@ SurveyInput SurveyInputOf(const EventOutcome& o) {
     s.dapGym2 = o.event.dapGym2;
     s.kv = o.mapped.conditions.tubeVoltage;
     s.mas = o.mapped.conditions.tubeCurrent * o.mapped.conditions.exposureTime;
+    if (o.recordDose && o.recordDose->ratio > 0) s.recordRatio = o.recordDose->ratio;
     return s;
 }
 
@@ -223,19 +224,21 @@ std::vector<SurveyRow> BuildSurvey(const std::vector<SurveyInput>& inputs, const
         r.unit = key.first;
         r.examPart = key.second;
         r.events = static_cast<long>(list.size());
-        std::vector<double> esd, e, dap, kv, mas;
+        std::vector<double> esd, e, dap, kv, mas, ratio;
         for (const SurveyInput* s : list) {
             esd.push_back(s->esdAirMGy);
             if (s->effectiveDose) e.push_back(*s->effectiveDose);
             if (s->dapGym2) dap.push_back(*s->dapGym2);
             kv.push_back(s->kv);
             mas.push_back(s->mas);
+            if (s->recordRatio) ratio.push_back(*s->recordRatio);
         }
         r.esdAir = SpreadOf(std::move(esd));
         r.effectiveDose = SpreadOf(std::move(e));
         r.dap = SpreadOf(std::move(dap));
         r.kv = SpreadOf(std::move(kv));
         r.mas = SpreadOf(std::move(mas));
+        r.recordRatio = SpreadOf(std::move(ratio));
         if (drl) r.drl = CompareWithDrl(*drl, r.examPart, r.kv.median, r.esdAir.median);
         rows.push_back(std::move(r));
     }
@@ -261,7 +264,8 @@ std::string Cell(double v) { return PlainNumber(v); }
 std::string SurveyFileBytes(const std::vector<SurveyRow>& rows) {
     std::vector<std::string> lines;
     std::string head = "装置,撮影部位,件数";
-    for (const char* q : {"入射表面線量 mGy", "実効線量 mSv", "DAP Gy・m2", "管電圧 kV", "mAs"})
+    for (const char* q : {"入射表面線量 mGy", "実効線量 mSv", "DAP Gy・m2", "管電圧 kV", "mAs",
+                          "記録の空気カーマ/計算の空気カーマ"})
         for (const char* p : {"件数", "第1四分位", "中央値", "第3四分位"})
             head += std::string(",") + q + " " + p;
     head += ",診断参考レベル mGy,中央値/診断参考レベル %,診断参考レベルの項目";
@@ -269,7 +273,8 @@ std::string SurveyFileBytes(const std::vector<SurveyRow>& rows) {
     for (const SurveyRow& r : rows) {
         std::string l =
             CsvCell(r.unit) + "," + CsvCell(r.examPart) + "," + std::to_string(r.events);
-        for (const Spread* s : {&r.esdAir, &r.effectiveDose, &r.dap, &r.kv, &r.mas}) {
+        for (const Spread* s :
+             {&r.esdAir, &r.effectiveDose, &r.dap, &r.kv, &r.mas, &r.recordRatio}) {
             l += "," + std::to_string(s->n);
             if (s->n == 0)
                 l += ",,,";
@@ -392,6 +397,7 @@ void to_json(nlohmann::ordered_json& j, const SurveyRow& r) {
     j["dapGym2"] = SpreadJson(r.dap);
     j["kv"] = SpreadJson(r.kv);
     j["mAs"] = SpreadJson(r.mas);
+    j["recordRatio"] = SpreadJson(r.recordRatio);
     if (r.drl.hasLevel)
         j["drl"] = {
             {"valueMGy", r.drl.valueMGy}, {"item", r.drl.item}, {"percentOfLevel", r.drl.percent}};

@@ -91,6 +91,7 @@ struct SurveyInput {
     std::optional<double> effectiveDose;  // mSv, when estimated
     std::optional<double> dapGym2;        // as recorded
     double kv = 0, mas = 0;
+    std::optional<double> recordRatio;  // the record's air kerma / the program's
 };
 SurveyInput SurveyInputOf(const EventOutcome& o);
 
@@ -104,6 +105,9 @@ struct SurveyRow {
     std::string unit, examPart;
     long events = 0;
     Spread esdAir, effectiveDose, dap, kv, mas;
+    // The record's air kerma over the program's: the median is the calibration hint for the
+    // unit's output factor in its device profile.
+    Spread recordRatio;
     DrlComparison drl;  // the level at the median kV, and the median's percentage of it
 };
 // Groups by unit and exam part (in name order).

@@ -643,8 +643,8 @@ TEST(Survey, QuartilesInterpolateBetweenRanks) {
 
 TEST(Survey, GroupsByUnitAndPartAndComparesTheMedianWithTheLevel) {
     std::vector<SurveyInput> in;
-    for (double esd : {0.2, 0.3, 0.5}) in.push_back({"A", "胸部正面", esd, {}, 1e-5, 90, 2});
-    in.push_back({"B", "胸部正面", 1.0, {}, {}, 90, 2});
+    for (double esd : {0.2, 0.3, 0.5}) in.push_back({"A", "胸部正面", esd, {}, 1e-5, 90, 2, 0.8});
+    in.push_back({"B", "胸部正面", 1.0, {}, {}, 90, 2, {}});
     const auto rows = BuildSurvey(in, &*Data().drl);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].unit, "A");
@@ -653,6 +653,8 @@ TEST(Survey, GroupsByUnitAndPartAndComparesTheMedianWithTheLevel) {
     ASSERT_TRUE(rows[0].drl.hasLevel);
     EXPECT_DOUBLE_EQ(rows[0].drl.percent, 100 * 0.3 / rows[0].drl.valueMGy);
     EXPECT_EQ(rows[1].dap.n, 0);
+    EXPECT_DOUBLE_EQ(rows[0].recordRatio.median, 0.8);
+    EXPECT_EQ(rows[1].recordRatio.n, 0);
     const std::string csv = Cp932ToUtf8(SurveyFileBytes(rows));
     EXPECT_EQ(SplitLines(csv).size(), 3u);
     EXPECT_EQ(csv.rfind("装置,撮影部位,件数,入射表面線量 mGy 件数", 0), 0u);
