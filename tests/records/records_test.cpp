@@ -92,6 +92,8 @@ struct UnitCase {
     const char* note;  // a read note the quirk leaves, or ""
 };
 
+void PrintTo(const UnitCase& c, std::ostream* os) { *os << c.label; }
+
 class UnitConversion : public ::testing::TestWithParam<UnitCase> {};
 
 TEST_P(UnitConversion, ValueIsConvertedByItsUnitCode) {
@@ -230,6 +232,8 @@ struct BadFile {
     const char* reason;
 };
 
+void PrintTo(const BadFile& c, std::ostream* os) { *os << c.label; }
+
 class SkippedFiles : public ::testing::TestWithParam<BadFile> {};
 
 TEST_P(SkippedFiles, AreRefusedWithTheirReason) {
@@ -355,6 +359,8 @@ struct PartCase {
     const char* part;
     bool viewAssumed;
 };
+
+void PrintTo(const PartCase& c, std::ostream* os) { *os << c.label; }
 
 class ExamParts : public ::testing::TestWithParam<PartCase> {};
 
@@ -523,6 +529,8 @@ struct RefusalCase {
     std::function<FxEvent()> event;
     const char* check;
 };
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.label; }
 
 class Refusals : public ::testing::TestWithParam<RefusalCase> {};
 
