@@ -255,23 +255,38 @@ void WriteRunFiles(const std::vector<std::pair<std::filesystem::path, std::strin
 
 }  // namespace
 
-BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report) {
-    ConditionsFile file = ReadConditionsFile(opt.conditions);
-    BatchSummary sum;
-    sum.rows = static_cast<long>(file.rows.size());
+std::vector<std::filesystem::path> WriteResultsRows(const std::filesystem::path& out,
+                                                    const std::vector<RowCalculation>& rows,
+                                                    const std::string& comment, double airWOverE) {
     std::vector<std::pair<std::filesystem::path, std::string>> outputs;
     ResultsTable table;
     ClearResultsTable(table);
     auto flush = [&] {
         if (table.empty()) return;
-        std::filesystem::path p = BatchOutputPath(opt.out, static_cast<int>(outputs.size()) + 1);
+        std::filesystem::path p = BatchOutputPath(out, static_cast<int>(outputs.size()) + 1);
         try {
-            outputs.emplace_back(p, ResultsFileBytes(table, opt.comment, opt.airWOverE));
+            outputs.emplace_back(p, ResultsFileBytes(table, comment, airWOverE));
         } catch (const ResultsFileError& e) {
             throw ResultsFileError(p.string() + ": " + e.what());
         }
         ClearResultsTable(table);
     };
+    for (const RowCalculation& r : rows) {
+        AppendCurrentResult(table, r.cond, r.dose, CurrentSurface{});
+        if (table.full()) flush();
+    }
+    flush();
+    if (!outputs.empty()) WriteRunFiles(outputs);
+    std::vector<std::filesystem::path> files;
+    for (const auto& o : outputs) files.push_back(o.first);
+    return files;
+}
+
+BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report) {
+    ConditionsFile file = ReadConditionsFile(opt.conditions);
+    BatchSummary sum;
+    sum.rows = static_cast<long>(file.rows.size());
+    std::vector<RowCalculation> done;
     for (const ConditionRow& row : file.rows) {
         if (!row.error.empty()) {
             report << "line " << row.line << ": " << row.error << " (row skipped)\n";
@@ -293,18 +308,16 @@ BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::o
                    << PlainNumber(r.drl.esdMGy) << " mGy is " << FormatPattern(r.drl.percent, "0")
                    << " % of the reference level " << PlainNumber(r.drl.valueMGy) << " mGy ("
                    << r.drl.item << ")\n";
-        AppendCurrentResult(table, r.cond, r.dose, CurrentSurface{});
+        done.push_back(std::move(r));
         ++sum.written;
-        if (table.full()) flush();
     }
-    flush();
-    if (outputs.empty()) return sum;
-    WriteRunFiles(outputs);
-    for (const auto& o : outputs) sum.files.push_back(o.first);
+    sum.files = WriteResultsRows(opt.out, done, opt.comment, opt.airWOverE);
+    if (sum.files.empty()) return sum;
+    const std::size_t written = sum.files.size();
     // Numbered files of an earlier, longer run with the same name would stand beside this run's
     // files as if they belonged to it: results files are removed, anything else is left and
     // reported.
-    for (int k = static_cast<int>(outputs.size()) + 1;; ++k) {
+    for (int k = static_cast<int>(written) + 1;; ++k) {
         const std::filesystem::path stale = BatchOutputPath(opt.out, k);
         std::error_code ec;
         if (!std::filesystem::exists(stale, ec)) break;

@@ -61,6 +61,13 @@ using RowCalculator = std::function<RowCalculation(const ConditionRow&)>;
 // data must outlive the calculator.
 RowCalculator MakeProgramCalculator(const calc::CalculationData& data);
 
+// Writes calculated rows as results files of 15 rows each (`out`, then -2, -3, ... files): all
+// to temporary names first and renamed into place only when all are written. Returns the files
+// written (none for no rows). Throws ResultsFileError naming the file that could not be written.
+std::vector<std::filesystem::path> WriteResultsRows(const std::filesystem::path& out,
+                                                    const std::vector<RowCalculation>& rows,
+                                                    const std::string& comment, double airWOverE);
+
 struct BatchOptions {
     std::filesystem::path conditions;
     std::filesystem::path out;      // RESULTS.csv; further files RESULTS-2.csv, RESULTS-3.csv, ...

@@ -13,6 +13,7 @@
 #include "calculation/conditionfields.h"
 #include "cli/batch.h"
 #include "cli/calcargs.h"
+#include "cli/dicom.h"
 #include "cli/report.h"
 #include "effdose/depthdose.h"
 #include "engine/error.h"
@@ -219,20 +220,24 @@ int main(int argc, char** argv) {
     optBatch->check(kNotEmpty);
     auto* optOut = app.add_option(
         "--out", outFile,
-        "with --batch: the results file; each further 15 rows go to -2, -3, ... files");
+        "with --batch or --dicom: the results file; each further 15 rows go to -2, -3, ... files");
     optOut->check(kNotEmpty);
     app.add_option("--comment", comment, "with --batch: the comment line of the results files")
         ->needs(optBatch);
     optBatch->needs(optOut);
-    optOut->needs(optBatch);
     auto* optRead = app.add_option(
         "--read", readFile, "read a results CSV file and print its rows (as JSON with --json)");
     optRead->check(kNotEmpty);
     optRead->excludes(optBatch);
-    // The conditions of --batch come from its file; --read calculates nothing.
+    cli::DicomOptions dicom;
+    CLI::Option* optDicom = cli::AddDicomOptions(app, dicom);
+    optDicom->excludes(optBatch)->excludes(optRead);
+    // The conditions of --batch come from its file, those of --dicom from the records; --read
+    // calculates nothing.
     for (CLI::Option* o : conditionOptions) {
         o->excludes(optBatch);
         o->excludes(optRead);
+        o->excludes(optDicom);
     }
 
     try {
@@ -245,7 +250,20 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (optOut->count() && !optBatch->count() && !optDicom->count()) {
+        std::fprintf(
+            stderr,
+            "dovex-calc: --out needs --batch or --dicom\nRun with --help for the options.\n");
+        return 2;
+    }
     const fs::path data = dataDir.empty() ? DefaultDataDir(argv[0]) : fs::path(dataDir);
+    if (optDicom->count()) {
+        dicom.json = json;
+        dicom.out = outFile;
+        dicom.dataDir = data;
+        const int rc = cli::RunDicomCommand(dicom, std::cout, std::cerr);
+        return OutputWritten() ? rc : 1;
+    }
     if (optRead->count()) {
         const int rc = batch::ReadResultsCommand(readFile, json, std::cout, std::cerr);
         return OutputWritten() ? rc : 1;
