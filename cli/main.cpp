@@ -120,6 +120,8 @@ int main(int argc, char** argv) {
         "failed, a data\nfile is missing or malformed or the output could not be written, 2 usage "
         "error.",
         "dovex-calc"};
+    app.footer(
+        "Manual (Japanese; methods, limits, validation): /usr/share/doc/dovex/manual/index.md");
     using calc::Check;
     cli::CalcRequest req;
     ExposureConditions& c = req.cond;
