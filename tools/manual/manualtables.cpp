@@ -222,8 +222,7 @@ GeneratedTable EffectiveDoseTable(const Sources& s, const PhysicsTables& t) {
          "本プログラム側は出荷データ（臓器データファイル、散乱カーネル、後方散乱係数）でプログラム"
          "自身の"
          "推定を実行した値です。\n\n実効線量の 1 割を超える組織：\n\n"
-      << organs.str()
-      << "\n";  // a blank line ends the table before the block's end marker
+      << organs.str() << "\n";  // a blank line ends the table before the block's end marker
     return {"effective-dose", o.str()};
 }
 
