@@ -32,7 +32,7 @@ done
 for f in share/applications/dovex.desktop share/icons/hicolor/scalable/apps/dovex.svg \
          share/icons/hicolor/48x48/apps/dovex.png share/icons/hicolor/256x256/apps/dovex.png \
          share/man/man1/dovex-calc.1.gz share/doc/dovex/copyright \
-         share/doc/dovex/changelog.Debian.gz share/dovex/.dovex-data-version \
+         share/doc/dovex/changelog.gz share/man/man1/dovex.1.gz share/dovex/.dovex-data-version \
          share/doc/dovex/THIRD-PARTY-NOTICES.md share/doc/dovex/manual/index.md; do
   [ -s "$u/$f" ] || fail "/usr/$f is missing"
 done
