@@ -181,6 +181,8 @@ int main(int argc, char** argv) {
         "failed, a data\nfile is missing or malformed or the output could not be written, 2 usage "
         "error.",
         "dovex-calc"};
+    app.footer(
+        "Manual (Japanese; methods, limits, validation): /usr/share/doc/dovex/manual/index.md");
     cli::CalcRequest req;
     std::string dataDir, spectrumFile, batchFile, outFile, comment, readFile;
     bool json = false;
