@@ -89,7 +89,12 @@ int RunDicomCommand(const DicomOptions& o, std::ostream& out, std::ostream& err)
     if (!o.out.empty()) {
         std::vector<batch::RowCalculation> rows;
         for (const records::EventOutcome& e : run.events)
-            if (e.result) rows.push_back({e.result->conditions, e.result->dose, {}});
+            if (e.result) {
+                batch::RowCalculation r;
+                r.cond = e.result->conditions;
+                r.dose = e.result->dose;
+                rows.push_back(std::move(r));
+            }
         try {
             for (const auto& f : batch::WriteResultsRows(o.out, rows, "", data.tables.airWOverE))
                 err << "dovex-calc: " << f.string() << " written\n";

@@ -172,7 +172,7 @@ const std::vector<ProfileColumn>& Columns() {
              for (auto k : {Rectification::ConstantPotential, Rectification::ThreePhase12Pulse,
                             Rectification::SinglePhaseFullWave})
                  if (c == FileText(k) || c == WindowText(k)) {
-                     p.rectification = CodeOf(k);
+                     p.rectification = k;
                      return;
                  }
              throw DataFileError(f, "line " + std::to_string(line) + ": rectification \"" + c +
@@ -548,7 +548,7 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
     // Exam part and phantom.
     c.examPart = ExamPartOf(e, cx.protocols, &m.assumptions);
     const bool head = c.examPart == "頭部正面" || c.examPart == "頭部側面";
-    c.phantom = CodeOf(head ? Phantom::Head : Phantom::Body);
+    c.phantom = head ? Phantom::Head : Phantom::Body;
     const StandardPatient* standard = StandardOf(cx, c.examPart);
 
     // Tube voltage, current, time.
@@ -649,7 +649,7 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
     auto setField = [&](double a, double b) {
         c.fieldLong = a;
         c.fieldShort = b;
-        c.fieldShape = CodeOf(FieldShape::Rectangle);
+        c.fieldShape = FieldShape::Rectangle;
         c.fieldPreset = kPresetOther;
     };
     auto areaField = [&](double area) {
@@ -742,12 +742,12 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
     if (prof && prof->rectification) {
         c.rectification = *prof->rectification;
     } else {
-        c.rectification = CodeOf(Rectification::ConstantPotential);
+        c.rectification = Rectification::ConstantPotential;
         assume("rectification", std::string(FileText(Rectification::ConstantPotential)),
                noProfile + "; the program's default");
     }
     if (prof && prof->outputFactor) m.outputFactor = *prof->outputFactor;
-    c.exposureSource = CodeOf(ExposureSource::DefaultOutput);
+    c.exposureSource = ExposureSource::DefaultOutput;
 
     // The air kerma the record implies at the entrance surface (inverse square, no backscatter).
     if (c.fsd > 0) {

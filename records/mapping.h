@@ -38,7 +38,7 @@ struct DeviceProfile {
     std::string name;  // the unit's name in the survey
     std::string deviceUid, manufacturer, model, serial, station;
     std::optional<double> inherentMmAl, addedMmAl, addedMmCu, targetAngle;
-    std::optional<int> rectification;  // code (engine/kinds.h)
+    std::optional<Rectification> rectification;
     std::optional<double> gapTableCm, gapErectCm, gapMobileCm;
     std::optional<double> outputFactor;  // the unit's measured output / the default output
 };

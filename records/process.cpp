@@ -16,20 +16,10 @@ namespace dovex::records {
 void LoadRecordData(RecordData& d, const std::filesystem::path& dataDir,
                     const std::filesystem::path& profileFile,
                     const std::filesystem::path& protocolFile) {
-    LoadPhysicsTables(d.tables, dataDir);
-    try {
-        d.examParts = calc::ReadExamPartList(dataDir / files::kExamParts);
-    } catch (const std::exception& e) {
-        d.warnings.push_back(std::string("no exam-part list: ") + e.what());
-    }
+    static_cast<calc::CalculationData&>(d) = calc::LoadData(dataDir);
+    if (d.drlState == calc::DrlFileState::Faulty)
+        d.warnings.push_back("no reference-level comparison: " + d.drlProblem);
     std::error_code ec;
-    if (std::filesystem::exists(dataDir / kDrlFileName, ec)) {
-        try {
-            d.drl = ReadDrlTable(dataDir / kDrlFileName);
-        } catch (const DataFileError& e) {
-            d.warnings.push_back(std::string("no reference-level comparison: ") + e.what());
-        }
-    }
     d.kernels = std::make_unique<KernelFiles>(dataDir);
     d.standards = ReadStandardPatients(dataDir / kStandardPatientFile);
     const std::filesystem::path prof = !profileFile.empty() ? profileFile : dataDir / kProfileFile;
@@ -127,7 +117,7 @@ EventOutcome ProcessEvent(const DoseEvent& e, const RecordData& d,
         }
     }
     if (measured) {
-        req.conditions.exposureSource = CodeOf(ExposureSource::Measured);
+        req.conditions.exposureSource = ExposureSource::Measured;
         req.conditions.exposureAt1m = *measured;
     }
     calc::CalculationOutcome o = run(req);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "calculation/calculation.h"
+#include "calculation/data.h"
 #include "engine/drl.h"
 #include "records/mapping.h"
 #include "records/reading.h"
@@ -22,17 +23,16 @@
 namespace dovex::records {
 
 // Everything the record path reads from the data folder, loaded once.
-struct RecordData {
-    PhysicsTables tables;
-    std::vector<std::string> examParts;  // the exam-part list; empty when it cannot be read
-    std::optional<DrlTable> drl;         // none when the file is missing or damaged
+// What every calculation reads (calc::LoadData: tables, exam-part list, reference levels), and
+// what the records add to it.
+struct RecordData : calc::CalculationData {
     std::unique_ptr<KernelFiles> kernels;
     std::vector<StandardPatient> standards;
     std::vector<DeviceProfile> profiles;
     std::vector<ProtocolRule> protocols;
     std::vector<std::string> warnings;  // optional files that could not be read, and why
 };
-// Loads the physics tables, the exam-part list, the reference levels, the kernels and the
+// Loads the calculation's data as every driver does (calc::LoadData), the kernels and the
 // standard patients of `dataDir`, and the profile and protocol files when given (an empty
 // path: the file of that name in `dataDir` when it exists). Throws DataFileError for a missing
 // or malformed required file, or a given profile or protocol file that cannot be read.

@@ -7,7 +7,11 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "calculation/calculation.h"
+#include "effdose/depthdose.h"
+#include "effdose/estimate.h"
 #include "effdose/organdose.h"
+#include "effdose/organrows.h"
 #include "engine/beamquality.h"
 #include "engine/dose.h"
 #include "engine/drl.h"
@@ -131,7 +135,7 @@ GeneratedTable HalfValueLayerTable(const Sources& s, const PhysicsTables& t) {
         c.inherentFilter = al / 10;
         c.addedAl = 0;
         c.addedCu = 0;
-        c.rectification = 1;
+        c.rectification = Rectification::ConstantPotential;
         const BeamQuality q =
             ComputeBeamQuality(SynthesizeSpectrum(c, t, ArbitraryFilter{}), t, kv);
         o << "| " << r[0] << " | " << r[1] << " | " << r[2] << " | " << Fixed(q.hvl1MmAl, 2)
@@ -232,6 +236,7 @@ GeneratedTable EffectiveDoseTable(const Sources& s, const PhysicsTables& t) {
 GeneratedTable ReferenceLevelTable(const Sources& s, const PhysicsTables& t) {
     using namespace organdata;
     const DrlTable drl = ReadDrlTable(s.dataDir / kDrlFileName);
+    KernelFiles kernels(s.dataDir);
     const std::string geometry = ReadText(s.referenceDir / "organ-geometry.md");
     // The exam parts of the program and the rows of the published example conditions.
     const std::map<std::string, std::string> published = {
@@ -247,8 +252,14 @@ GeneratedTable ReferenceLevelTable(const Sources& s, const PhysicsTables& t) {
     for (const ExamGeometry& g : StandardExams()) {
         ExposureConditions c = Conditions(g.name, g.kv, g.mas, g.sid, g.sid - g.thickness - 3.0,
                                           g.thickness, g.fieldLong, g.fieldShort, 2.6);
-        const EngineOutput e = RunEngine(c, t, ArbitraryFilter{});
-        const double esd = e.dose.esdAir;
+        // The entrance doses of the program's calculation, without its estimate.
+        calc::CalculationRequest req;
+        req.conditions = c;
+        req.conditions.examPart = kNoEstimateExamPart;
+        OrganRows none;
+        const calc::CalculationOutcome e = calc::Calculate(req, {t, s.dataDir, {}, kernels, none});
+        if (e.refusal) throw std::runtime_error(g.name + ": " + e.refusal->messageEn);
+        const double esd = e.result.dose.esdAir;
         std::string ndd = "—", diff = "—";
         if (const auto p = published.find(g.name); p != published.end()) {
             const auto rows = KeyedRows(geometry, p->second);
