@@ -99,6 +99,7 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
         auto p = PhantomFromWord(value);
         if (!p) throw UsageError("--phantom takes body or head");
         c.phantom = CodeOf(*p);
+        req.phantomGiven = true;
     } else if (name == "exposure") {
         req.exposureValue = num();
     } else if (name == "exposure-unit") {
@@ -123,6 +124,7 @@ calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables
     calc::CalculationRequest p;
     p.conditions = req.cond;
     if (!req.examPartGiven) p.conditions.examPart = kNoEstimateExamPart;
+    if (!req.phantomGiven) p.conditions.phantom = CodeOf(DefaultPhantomOf(p.conditions.examPart));
     if (req.exposureValue) {
         // As the measured exposure dialog: a value above 0 is used, anything else falls back to
         // the default output data.

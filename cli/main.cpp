@@ -182,8 +182,9 @@ int main(int argc, char** argv) {
     optField->excludes(optPreset)->excludes(optCircle);
     optPreset->excludes(optCircle);
     cond(app.add_option("--phantom", phantom,
-                        "backscatter phantom: body (default, soft tissue) or head (skull 5 mm "
-                        "under the skin)"))
+                        "backscatter phantom: body (soft tissue) or head (skull 5 mm under the "
+                        "skin); without it, head for the head's exam parts (頭部正面, 頭部側面) "
+                        "and body for every other"))
         ->check(CLI::IsMember({"body", "head"}));
     auto* optExposure = cond(app.add_option(
         "--exposure", exposure,
@@ -270,7 +271,7 @@ int main(int argc, char** argv) {
     c.addedAl = addedAlMm * 0.1;
     c.addedCu = addedCuMm * 0.1;
     c.rectification = rectification;
-    c.phantom = CodeOf(*PhantomFromWord(phantom));
+    if (app.count("--phantom")) cli::ApplyConditionOption(req, "phantom", phantom);
     try {
         if (optField->count()) cli::ApplyConditionOption(req, "field", field);
         if (optPreset->count()) cli::ApplyConditionOption(req, "field-preset", preset);
