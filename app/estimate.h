@@ -56,6 +56,9 @@ class Estimator {
     void recordRun(const DepthDoseCurve& curve, double thicknessCm, const std::string& examPart,
                    bool completed);
     std::vector<std::string> organTableLines() const;
+    // A calculation of `examPart` made no estimate: the tissue doses and the effective dose of an
+    // earlier one are removed from the rows (the ticks and depths the user set stay).
+    void clearEstimate(const std::string& examPart);
 
     struct Impl;
 

@@ -84,6 +84,13 @@ DepthDosePlot Estimator::depthDosePlot() const {
     return p;
 }
 
+void Estimator::clearEstimate(const std::string& examPart) {
+    OrganRows& rows = impl_->rows;
+    for (long r = 1; r <= kTissueRows; ++r) rows.rows[r].doseLabel.clear();
+    rows.totalLabel.clear();
+    rows.examPartLabel = examPart;
+}
+
 std::vector<std::string> Estimator::organTableLines() const {
     if (!impl_->haveCurve) return {};
     return FormatOrganTable(impl_->rows);

@@ -20,20 +20,23 @@ namespace dovex::app {
 void MainWindow::showBeamQuality() {
     const AppState& s = state_;
     quality_->showQuality(s.quality);
-    quality_->showDrl(s.drl, QString::fromStdString(s.drlProblem));
+    quality_->showDrl(
+        s.drl, s.shown.fluoroscopy ? kFluoroscopyDrlNote : QString::fromStdString(s.drlProblem));
     // An open spectrum window follows every calculation.
     if (spectrumWin_ && spectrumWin_->isVisible())
-        spectrumWin_->setSpectrum(s.spectrum, s.conditions, s.quality);
+        spectrumWin_->setSpectrum(s.spectrum, s.shown.conditions, s.quality);
 }
 
 void MainWindow::openSpectrum() {
     if (!spectrumWin_) spectrumWin_ = new SpectrumWindow(this);
-    spectrumWin_->setSpectrum(state_.spectrum, state_.conditions, state_.quality);
+    spectrumWin_->setSpectrum(state_.spectrum, state_.shown.conditions, state_.quality);
     spectrumWin_->show();
     spectrumWin_->raise();
 }
 
 void MainWindow::saveReport(const QString& chosen) {
+    // Only the results of the conditions now entered are reported.
+    if (!state_.shown.present || state_.shown.stale) return;
     QString path = chosen;
     if (path.isEmpty()) {
         path = QFileDialog::getSaveFileName(this, QStringLiteral("レポート保存 (PDF)"),
@@ -45,11 +48,12 @@ void MainWindow::saveReport(const QString& chosen) {
     }
     const AppState& s = state_;
     ReportInputs in;
-    in.conditions = s.conditions;
+    in.conditions = s.shown.conditions;
     in.spectrum = s.spectrum;
     in.dose = s.dose;
     in.quality = s.quality;
     in.drl = s.drl;
+    if (s.shown.fluoroscopy) in.drlNote = kFluoroscopyDrlNote;
     if (s.dose.effectiveDose > 0) {
         in.organLines = s.estimator.organTableLines();
         in.depthDose = s.estimator.depthDosePlot();

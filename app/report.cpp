@@ -131,7 +131,9 @@ QString ReportHtml(const ReportInputs& in) {
             QStringLiteral("keV"));
     res.add(QStringLiteral("線質指標 QI"), Num(q.qualityIndex, "0.000"));
     res.heading(QStringLiteral("診断参考レベル (DRLs 2020)"));
-    if (in.drl.hasLevel) {
+    if (!in.drlNote.isEmpty()) {
+        res.add(Esc(in.drlNote), QString());
+    } else if (in.drl.hasLevel) {
         res.add(Esc(in.drl.item), Plain(in.drl.valueMGy), QStringLiteral("mGy"));
         QString pct = DrlPercentText(in.drl);
         if (in.drl.exceeds())

@@ -23,6 +23,7 @@ struct ReportInputs {
     DoseResult dose;
     BeamQuality quality;
     DrlComparison drl;
+    QString drlNote;  // why no comparison is made (a fluoroscopy dose); empty otherwise
     std::vector<std::string> organLines;  // the organ list as text; empty without an estimate
     DepthDosePlot depthDose;              // empty without an estimate
     QString userName;
