@@ -1,8 +1,8 @@
 #include "ui/soledialog.h"
 
-#include <QKeySequence>
+#include <QEvent>
+#include <QKeyEvent>
 #include <QPointer>
-#include <QShortcut>
 #include <QWidget>
 #include <vector>
 
@@ -16,13 +16,28 @@ std::vector<QPointer<QWidget>>& Joined() {
     return dialogs;
 }
 
+class EscapeKey : public QObject {
+  public:
+    EscapeKey(QObject* parent, std::function<void()> cancel)
+        : QObject(parent), cancel_(std::move(cancel)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(e)->key() != Qt::Key_Escape)
+            return QObject::eventFilter(watched, e);
+        cancel_();
+        return true;
+    }
+
+  private:
+    std::function<void()> cancel_;
+};
+
 }  // namespace
 
 void EscapeCancels(QWidget* dialog, std::function<void()> cancel) {
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), dialog);
-    escape->setContext(Qt::WindowShortcut);
-    QObject::connect(escape, &QShortcut::activated, dialog,
-                     [cancel = std::move(cancel)] { cancel(); });
+    // A key that no control of the dialog uses comes to the dialog itself.
+    dialog->installEventFilter(new EscapeKey(dialog, std::move(cancel)));
 }
 
 void JoinSoleDialogs(QWidget* dialog) {

@@ -202,6 +202,10 @@ class MainWindowTest : public QObject {
     void fluoroscopyWithMeasuredExposure();
     void fluoroscopyIsNotComparedWithTheReferenceLevel();
     void headPartsChooseTheHeadPhantom();
+    void tabOrderFollowsTheScreen();
+    void escapeCancelsTheDialogs_data();
+    void escapeCancelsTheDialogs();
+    void oneDialogAtATime();
     void typedNumbers_data();
     void typedNumbers();
     void changedConditionsMakeTheResultsStale_data();
@@ -1468,7 +1472,7 @@ void MainWindowTest::reportAndSpectrumBelongToTheResult() {
     s.calculate();
     QVERIFY(w->view()->chart()->title().startsWith("90 kV"));
     s.type("Text5", "60");  // typed, not calculated
-QCOMPARE(s.state().shown.conditions.tubeVoltage, 90.0);
+    QCOMPARE(s.state().shown.conditions.tubeVoltage, 90.0);
     QTest::mouseClick(q->spectrumButton(), Qt::LeftButton);
     QVERIFY(w->view()->chart()->title().startsWith("90 kV"));
 }
@@ -1695,6 +1699,99 @@ void MainWindowTest::headPartsChooseTheHeadPhantom() {
     s.setExamPart("腹部正面");
     QVERIFY(body->isChecked());
     QCOMPARE(s.cond().phantom, 0);
+}
+
+// Tab goes through the window as it reads: the left column, the centre column, the results and
+// then the commands, ending on the exit command.
+void MainWindowTest::tabOrderFollowsTheScreen() {
+    Session s;
+    s.calculate();  // every command enabled
+    s.text("Text1")->setFocus();
+    QList<QWidget*> seen{FocusWidget()};
+    for (int i = 0; i < 80 && FocusWidget() != s.button("Command1"); ++i) {
+        QTest::keyClick(FocusWidget(), Qt::Key_Tab);
+        seen << FocusWidget();
+    }
+    QCOMPARE(FocusWidget(), s.button("Command1"));  // 終了する is reached
+    QWidget* order[] = {s.text("Text1"),
+                        s.text("Text4"),
+                        s.button("Command9"),
+                        s.ctl<QRadioButton>("Option1"),
+                        s.ctl<QRadioButton>("Option6"),
+                        s.ctl<QComboBox>("Combo2"),
+                        s.text("Text5"),
+                        s.text("Text6"),
+                        s.button("Command4"),
+                        s.text("Text7"),
+                        s.text("Text11"),
+                        s.ctl<QRadioButton>("Option4"),
+                        s.button("Command5"),
+                        s.main()->qualityPanel()->spectrumButton(),
+                        s.main()->qualityPanel()->reportButton(),
+                        s.button("Command2"),
+                        s.button("Command3"),
+                        s.button("Command6"),
+                        s.button("Command1")};
+    qsizetype last = -1;
+    for (QWidget* w : order) {
+        const qsizetype at = seen.indexOf(w);
+        QVERIFY2(at > last, qPrintable(w->objectName()));
+        last = at;
+    }
+}
+
+// Escape in a dialog does what its Cancel does.
+void MainWindowTest::escapeCancelsTheDialogs_data() {
+    QTest::addColumn<QString>("dialog");
+    for (const char* d : {"fluoroscopy", "arbitrary filter", "END", "Data Save"})
+        QTest::newRow(d) << QString::fromLatin1(d);
+}
+
+void MainWindowTest::escapeCancelsTheDialogs() {
+    QFETCH(QString, dialog);
+    Session s;
+    s.calculate();
+    s.add();
+    QWidget* w = nullptr;
+    if (dialog == "fluoroscopy") {
+        QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
+        w = s.main()->fluoroscopyDialog();
+    } else if (dialog == "arbitrary filter") {
+        QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
+        w = s.main()->filterDialog();
+    } else if (dialog == "END") {
+        QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+        w = s.app->exitDialog();
+    } else {
+        s.results()->saveCommand();
+        w = s.results()->saveDialog();
+    }
+    QVERIFY(w && w->isVisible());
+    QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Escape);
+    QVERIFY(!w->isVisible());
+    QVERIFY(s.main()->isVisible());  // END: declined, the program goes on
+    QCOMPARE(s.state().table.count(), 1);
+    QCOMPARE(s.state().filter.on, 0);
+}
+
+// Only one of the dialogs is open at a time: asking for another brings the open one to the
+// front.
+void MainWindowTest::oneDialogAtATime() {
+    Session s;
+    QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
+    auto* fluoro = s.main()->fluoroscopyDialog();
+    QVERIFY(fluoro->isVisible());
+    QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
+    QVERIFY(!s.main()->filterDialog() || !s.main()->filterDialog()->isVisible());
+    s.ctl<QRadioButton>("Option5")->click();
+    QVERIFY(!s.main()->measuredDialog() || !s.main()->measuredDialog()->isVisible());
+    QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());  // the source did not change
+    QCOMPARE(s.cond().exposureSource, 2);
+    QVERIFY(fluoro->isVisible());
+    QVERIFY(s.rec.beeps >= 2);
+    QTest::mouseClick(fluoro->findChild<QPushButton*>("Command2"), Qt::LeftButton);  // Cancel
+    QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
+    QVERIFY(s.main()->filterDialog()->isVisible());
 }
 
 QTEST_MAIN(MainWindowTest)
