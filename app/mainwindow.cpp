@@ -528,7 +528,7 @@ bool MainWindow::readAllFields() {
 void MainWindow::startup() {
     AppState& s = state_;
     greeting_->setText(QStringLiteral("今日は ") +
-                       QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy")) +
+                       QDate::currentDate().toString(QStringLiteral("yyyy年MM月dd日")) +
                        QStringLiteral(" です"));
 
     combo2_->clear();

@@ -98,9 +98,10 @@ class MainWindow : public QWidget {
     SpectrumWindow* spectrumWindow() const { return spectrumWin_; }
 
     // "スペクトル表示" and "レポート保存 (PDF)" of the beam-quality group; the report is written
-    // to `path` when one is given, else to the file the user chooses.
+    // to `path` with `comment` when a path is given, else to the file the user chooses with the
+    // comment line the user types.
     void openSpectrum();
-    void saveReport(const QString& path = {});
+    void saveReport(const QString& path = {}, const QString& comment = {});
 
   signals:
     // The exit command (false) or the close box (true): the exit confirmation is wanted.

@@ -2,6 +2,8 @@
 // reference level after each calculation, the spectrum window and the one-page report.
 #include <QDateTime>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 
 #include "app/mainwindow.h"
 #include "app/qualitypanel.h"
@@ -34,10 +36,11 @@ void MainWindow::openSpectrum() {
     spectrumWin_->raise();
 }
 
-void MainWindow::saveReport(const QString& chosen) {
+void MainWindow::saveReport(const QString& chosen, const QString& typedComment) {
     // Only the results of the conditions now entered are reported.
     if (!state_.shown.present || state_.shown.stale) return;
     QString path = chosen;
+    QString comment = typedComment;
     if (path.isEmpty()) {
         path = QFileDialog::getSaveFileName(this, QStringLiteral("レポート保存 (PDF)"),
                                             QStringLiteral("dovex-report.pdf"),
@@ -45,6 +48,14 @@ void MainWindow::saveReport(const QString& chosen) {
         if (path.isEmpty()) return;
         if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
             path += QStringLiteral(".pdf");
+        // One free line for the user's own note; the report has no field for a patient.
+        bool ok = false;
+        comment = QInputDialog::getText(
+            this, QStringLiteral("レポート保存 (PDF)"),
+            QStringLiteral("レポートに添えるコメント（任意）\n"
+                           "患者の氏名・ID などの個人情報は入力しないで下さい"),
+            QLineEdit::Normal, QString(), &ok);
+        if (!ok) return;
     }
     const AppState& s = state_;
     ReportInputs in;
@@ -55,9 +66,10 @@ void MainWindow::saveReport(const QString& chosen) {
     in.drl = s.drl;
     if (s.shown.fluoroscopy) in.drlNote = kFluoroscopyDrlNote;
     if (s.dose.effectiveDose > 0) {
-        in.organLines = s.estimator.organTableLines();
+        in.organs = s.estimator.organTable();
         in.depthDose = s.estimator.depthDosePlot();
     }
+    in.comment = comment.simplified();
     in.userName = QString::fromStdString(s.userName);
     in.version = QStringLiteral(DOVEX_VERSION);
     in.when = QDateTime::currentDateTime();

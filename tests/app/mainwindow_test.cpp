@@ -15,15 +15,19 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QXYSeries>
 #include <QtTest>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 
 #include "app/application.h"
+#include "app/depthdosewindow.h"
 #include "app/qualitypanel.h"
+#include "app/report.h"
 #include "app/spectrumwindow.h"
 #include "dialogs/exitdialog.h"
 #include "dialogs/mascot.h"
@@ -202,6 +206,8 @@ class MainWindowTest : public QObject {
     void fluoroscopyWithMeasuredExposure();
     void fluoroscopyIsNotComparedWithTheReferenceLevel();
     void headPartsChooseTheHeadPhantom();
+    void reportOrganTableAndComment();
+    void depthDoseNamesDoNotOverlap();
     void tabOrderFollowsTheScreen();
     void escapeCancelsTheDialogs_data();
     void escapeCancelsTheDialogs();
@@ -241,7 +247,8 @@ void MainWindowTest::startupNamed() {
     for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
                           "Label73", "Label74", "Label75", "Label81"})
         QCOMPARE(s.label(r)->text(), QString());
-    QVERIFY(Matches(s.label("Label84")->text(), "^今日は \\d\\d-\\d\\d-\\d{4} です$"));
+    // The date in the Japanese order: year, month, day.
+    QVERIFY(Matches(s.label("Label84")->text(), "^今日は \\d{4}年\\d\\d月\\d\\d日 です$"));
     QCOMPARE(FocusWidget(), s.text("Text1"));
     QVERIFY(s.results()->isVisible());
     QVERIFY(s.state().table.empty());
@@ -1792,6 +1799,86 @@ void MainWindowTest::oneDialogAtATime() {
     QTest::mouseClick(fluoro->findChild<QPushButton*>("Command2"), Qt::LeftButton);  // Cancel
     QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
     QVERIFY(s.main()->filterDialog()->isVisible());
+}
+
+// The report's organ list is a table whose halves both carry the column headings (the column of
+// weighted contributions captioned as such), it carries the user's comment line, and the program
+// is named as in its window title.
+void MainWindowTest::reportOrganTableAndComment() {
+    Session s;
+    s.calculate();  // 腹部正面, with an estimate
+    QVERIFY(s.state().dose.effectiveDose > 0);
+    ReportInputs in;
+    in.conditions = s.state().shown.conditions;
+    in.dose = s.state().dose;
+    in.organs = s.state().estimator.organTable();
+    in.comment = QStringLiteral("外来 再撮影");
+    in.version = QStringLiteral("1.0");
+    QCOMPARE(in.organs.rows.size(), std::size_t(16));
+    const QString html = ReportHtml(in);
+    QVERIFY(!html.contains("<pre>"));  // no text dump whose columns zigzag
+    QCOMPARE(html.count("<th"), 10);   // five headings over each half
+    QCOMPARE(html.count(QStringLiteral("実効線量への寄与 μSv")), 2);
+    for (const auto& r : in.organs.rows) QVERIFY2(html.contains(r.name), qPrintable(r.name));
+    QVERIFY(html.contains(QStringLiteral("コメント：外来 再撮影")));
+    QVERIFY(html.contains(QStringLiteral("Dovex-SE 1.0")));
+    QVERIFY(html.contains(in.organs.total));
+    // The organ window's column holds the same weighted contributions, and says so.
+    QTest::mouseClick(s.button("Command5"), Qt::LeftButton);
+    QCOMPARE(s.main()->organWindow()->findChild<QLabel*>("Label40")->text(),
+             QStringLiteral("実効線量への寄与"));
+    // Written to a file with the comment; without an estimate no organ table is written.
+    const QString pdf = s.tmp.filePath("report.pdf");
+    s.main()->saveReport(pdf, QStringLiteral("外来"));
+    QVERIFY(QFile::exists(pdf));
+    s.setExamPart("その他");
+    s.calculate();
+    QVERIFY(s.state().estimator.organTable().empty());
+}
+
+// The tissue names of the depth-dose chart, at the size the report draws it, with many tissues
+// ticked: each name has a row of its own, at least one line of text apart from the next.
+void MainWindowTest::depthDoseNamesDoNotOverlap() {
+    DepthDosePlot p;
+    p.examPart = QStringLiteral("腹部正面");
+    p.thicknessCm = 20;
+    for (int k = 1; k <= 40; ++k) {
+        p.depthCm.push_back(0.5 * (k - 0.5));
+        p.total.push_back(100.0 / k);
+        p.primary.push_back(60.0 / k);
+        p.scatter.push_back(40.0 / k);
+    }
+    const char* tissues[] = {
+        "乳房", "骨髄(赤色)", "結腸",       "肺",         "胃", "生殖腺", "食道",   "肝臓",
+        "膀胱", "骨表面",     "入射皮膚面", "射出皮膚面", "脳", "唾液腺", "甲状腺", "残りの組織"};
+    double from = 0;
+    for (const char* t : tissues) {
+        p.bands.push_back({QString::fromUtf8(t), from, from + 6});
+        from += 0.8;
+    }
+    QChartView view(MakeDepthDoseChart(p));
+    view.resize(480, 380);  // the report's drawing size
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QChart* chart = view.chart();
+    QCategoryAxis* names = nullptr;
+    for (QAbstractAxis* a : chart->axes(Qt::Vertical))
+        if (auto* c = qobject_cast<QCategoryAxis*>(a)) names = c;
+    QVERIFY(names);
+    QCOMPARE(names->categoriesLabels().size(), qsizetype(std::size(tissues)));
+    const double line = QFontMetricsF(names->labelsFont()).height();
+    QList<double> ys;
+    for (const QString& n : names->categoriesLabels())
+        ys << chart->mapToPosition(QPointF(0, names->endValue(n))).y();
+    std::sort(ys.begin(), ys.end());
+    for (qsizetype i = 1; i < ys.size(); ++i)
+        QVERIFY2(
+            ys[i] - ys[i - 1] >= line * 1.1,
+            qPrintable(QString("%1 px apart, a line is %2 px").arg(ys[i] - ys[i - 1]).arg(line)));
+    // (Qt leaves out axis labels that would touch: a row must hold more than its line.)
+    // No name is drawn over the strips: no point labels on the plot.
+    for (QAbstractSeries* sr : chart->series())
+        if (auto* xy = qobject_cast<QXYSeries*>(sr)) QVERIFY(!xy->pointLabelsVisible());
 }
 
 QTEST_MAIN(MainWindowTest)
