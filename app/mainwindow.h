@@ -11,6 +11,7 @@
 #include "app/appstate.h"
 #include "app/spectrumwindow.h"
 #include "calculation/calculation.h"
+#include "calculation/conditionfields.h"
 #include "dialogs/arbitraryfilterdialog.h"
 #include "dialogs/effdoseprompt.h"
 #include "dialogs/fluoroscopydialog.h"
@@ -18,8 +19,9 @@
 #include "dialogs/usernamedialog.h"
 #include "engine/kinds.h"
 
-class QButtonGroup;
 class QComboBox;
+class QGroupBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -113,11 +115,14 @@ class MainWindow : public QWidget {
   private:
     struct Field {
         QLineEdit* edit;
-        double ExposureConditions::*member;
-        double scale;
-        calc::Check check;  // whose name the messages about the field use
+        const calc::ConditionField* condition;  // what it holds, in which unit
     };
     void buildUi();
+    QLayout* buildHeading();
+    QGroupBox* buildConditions();
+    QGroupBox* buildResults();
+    QLayout* buildCommands();
+    void connectControls();
     void wireEntryChain();
     void watchConditionChanges();
     // Shows AppState::shown: stale results greyed with the note to calculate again, the add and
@@ -142,7 +147,6 @@ class MainWindow : public QWidget {
     void chooseGuest();
     void refreshOrganWindow();
     void showBeamQuality();
-    QString fieldText(QLineEdit* e) const;
 
     AppState& state_;
     ui::ResultsWindow& results_;

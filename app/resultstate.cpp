@@ -33,8 +33,8 @@ void MainWindow::examPartChanged(const QString& part) {
     const Phantom p = DefaultPhantomOf(part.toStdString());
     if (p == partPhantom_) return;
     partPhantom_ = p;
-    phantom_[CodeOf(p)]->setChecked(true);
-    state_.conditions.phantom = CodeOf(p);
+    phantom_[static_cast<int>(p)]->setChecked(true);
+    state_.conditions.phantom = p;
 }
 
 void MainWindow::conditionsChanged() {
@@ -45,8 +45,7 @@ void MainWindow::conditionsChanged() {
 }
 
 void MainWindow::fluoroscopyWithMeasuredExposure() {
-    if (!state_.fluoroscopyCurrent ||
-        state_.conditions.exposureSource != CodeOf(ExposureSource::Measured))
+    if (!state_.fluoroscopyCurrent || state_.conditions.exposureSource != ExposureSource::Measured)
         return;
     selectDefaultOutput();
     ui::messenger().show(this, kFluoroscopyUsesDefaultOutput, ui::Icon::Information);
@@ -60,7 +59,7 @@ void MainWindow::showResultState() {
     for (QLabel* l : label68_->parentWidget()->findChildren<QLabel*>())
         if (l != staleNote_) l->setEnabled(!stale);
     for (QLabel* l : quality_->findChildren<QLabel*>()) l->setEnabled(!stale);
-    if (state_.conditions.exposureSource != CodeOf(ExposureSource::Measured))
+    if (state_.conditions.exposureSource != ExposureSource::Measured)
         label78_->setEnabled(!stale);
     else
         label78_->setEnabled(true);

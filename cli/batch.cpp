@@ -188,30 +188,24 @@ ConditionsFile ReadConditionsFile(const std::filesystem::path& path) {
     }
 }
 
-RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
-                                    const std::filesystem::path& dataDir) {
+RowCalculator MakeProgramCalculator(const calc::CalculationData& data) {
     // One kernel reader for the whole batch: it reads the files again for every row and reuses a
     // parsed kernel only while the file's bytes are unchanged.
-    auto kernels = std::make_shared<KernelFiles>(dataDir);
-    std::vector<std::string> listed;
-    try {
-        listed = calc::ReadExamPartList(dataDir / files::kExamParts);
-    } catch (const std::exception&) {
-        // Without the list every exam part counts as typed.
-    }
-    return [&tables, dataDir, kernels, listed](const ConditionRow& row) {
+    auto kernels = std::make_shared<KernelFiles>(data.dataDir);
+    return [&data, kernels](const ConditionRow& row) {
         cli::CalcRequest req;
         for (const auto& [name, value] : row.options) {
             if (name.empty())
                 throw cli::UsageError("a cell \"" + value + "\" stands beyond the header");
             cli::ApplyConditionOption(req, name, value);
         }
-        const calc::CalculationRequest request = cli::PrepareCalc(req, tables, dataDir);
+        const calc::CalculationRequest request = cli::PrepareCalc(req, data.tables, data.dataDir);
         OrganRows organs;
         const calc::CalculationOutcome o =
-            calc::Calculate(request, {tables, dataDir, listed, *kernels, organs});
+            calc::Calculate(request, calc::ContextOf(data, *kernels, organs));
         if (o.refusal) throw CalcError(o.refusal->messageEn);
-        RowCalculation out{o.result.conditions, o.result.dose, o.result.estimateNoteEn};
+        RowCalculation out{o.result.conditions, o.result.dose, o.result.estimateNoteEn,
+                           o.result.drl};
         return out;
     };
 }
@@ -261,23 +255,38 @@ void WriteRunFiles(const std::vector<std::pair<std::filesystem::path, std::strin
 
 }  // namespace
 
-BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report) {
-    ConditionsFile file = ReadConditionsFile(opt.conditions);
-    BatchSummary sum;
-    sum.rows = static_cast<long>(file.rows.size());
+std::vector<std::filesystem::path> WriteResultsRows(const std::filesystem::path& out,
+                                                    const std::vector<RowCalculation>& rows,
+                                                    const std::string& comment, double airWOverE) {
     std::vector<std::pair<std::filesystem::path, std::string>> outputs;
     ResultsTable table;
     ClearResultsTable(table);
     auto flush = [&] {
         if (table.empty()) return;
-        std::filesystem::path p = BatchOutputPath(opt.out, static_cast<int>(outputs.size()) + 1);
+        std::filesystem::path p = BatchOutputPath(out, static_cast<int>(outputs.size()) + 1);
         try {
-            outputs.emplace_back(p, ResultsFileBytes(table, opt.comment, opt.airWOverE));
+            outputs.emplace_back(p, ResultsFileBytes(table, comment, airWOverE));
         } catch (const ResultsFileError& e) {
             throw ResultsFileError(p.string() + ": " + e.what());
         }
         ClearResultsTable(table);
     };
+    for (const RowCalculation& r : rows) {
+        AppendCurrentResult(table, r.cond, r.dose, CurrentSurface{});
+        if (table.full()) flush();
+    }
+    flush();
+    if (!outputs.empty()) WriteRunFiles(outputs);
+    std::vector<std::filesystem::path> files;
+    for (const auto& o : outputs) files.push_back(o.first);
+    return files;
+}
+
+BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report) {
+    ConditionsFile file = ReadConditionsFile(opt.conditions);
+    BatchSummary sum;
+    sum.rows = static_cast<long>(file.rows.size());
+    std::vector<RowCalculation> done;
     for (const ConditionRow& row : file.rows) {
         if (!row.error.empty()) {
             report << "line " << row.line << ": " << row.error << " (row skipped)\n";
@@ -294,18 +303,21 @@ BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::o
             continue;
         }
         if (!r.note.empty()) report << "line " << row.line << ": " << r.note << "\n";
-        AppendCurrentResult(table, r.cond, r.dose, CurrentSurface{});
+        if (r.drl.exceeds())
+            report << "line " << row.line << ": the entrance air kerma "
+                   << PlainNumber(r.drl.esdMGy) << " mGy is " << FormatPattern(r.drl.percent, "0")
+                   << " % of the reference level " << PlainNumber(r.drl.valueMGy) << " mGy ("
+                   << r.drl.item << ")\n";
+        done.push_back(std::move(r));
         ++sum.written;
-        if (table.full()) flush();
     }
-    flush();
-    if (outputs.empty()) return sum;
-    WriteRunFiles(outputs);
-    for (const auto& o : outputs) sum.files.push_back(o.first);
+    sum.files = WriteResultsRows(opt.out, done, opt.comment, opt.airWOverE);
+    if (sum.files.empty()) return sum;
+    const std::size_t written = sum.files.size();
     // Numbered files of an earlier, longer run with the same name would stand beside this run's
     // files as if they belonged to it: results files are removed, anything else is left and
     // reported.
-    for (int k = static_cast<int>(outputs.size()) + 1;; ++k) {
+    for (int k = static_cast<int>(written) + 1;; ++k) {
         const std::filesystem::path stale = BatchOutputPath(opt.out, k);
         std::error_code ec;
         if (!std::filesystem::exists(stale, ec)) break;

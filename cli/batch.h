@@ -10,8 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "calculation/data.h"
 #include "engine/conditions.h"
+#include "engine/constants.h"
 #include "engine/dose.h"
+#include "engine/drl.h"
 #include "engine/tables.h"
 #include "results/csvfile.h"
 
@@ -44,7 +47,8 @@ ConditionsFile ReadConditionsFile(const std::filesystem::path& path);
 struct RowCalculation {
     ExposureConditions cond;
     DoseResult dose;
-    std::string note;  // a remark for the report (for example why no estimate was made)
+    std::string note;   // a remark for the report (for example why no estimate was made)
+    DrlComparison drl;  // the exam part's reference level; a row above it is reported
 };
 // Calculates one row; throws (any std::exception) when the row is bad or its calculation fails.
 using RowCalculator = std::function<RowCalculation(const ConditionRow&)>;
@@ -53,15 +57,22 @@ using RowCalculator = std::function<RowCalculation(const ConditionRow&)>;
 // applied over the start-up defaults, the arbitrary filter and a measured exposure resolved, the
 // thickness checked against FFD - FSD, the engine run, and, for an exam part with organ data,
 // the effective dose estimated (a row without "exam-part" gets no estimate, as dovex-calc).
-// The kernel files are read again for every row, as every calculation of the program does.
-RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
-                                    const std::filesystem::path& dataDir);
+// The kernel files are read again for every row, as every calculation of the program does. The
+// data must outlive the calculator.
+RowCalculator MakeProgramCalculator(const calc::CalculationData& data);
+
+// Writes calculated rows as results files of 15 rows each (`out`, then -2, -3, ... files): all
+// to temporary names first and renamed into place only when all are written. Returns the files
+// written (none for no rows). Throws ResultsFileError naming the file that could not be written.
+std::vector<std::filesystem::path> WriteResultsRows(const std::filesystem::path& out,
+                                                    const std::vector<RowCalculation>& rows,
+                                                    const std::string& comment, double airWOverE);
 
 struct BatchOptions {
     std::filesystem::path conditions;
-    std::filesystem::path out;  // RESULTS.csv; further files RESULTS-2.csv, RESULTS-3.csv, ...
-    std::string comment;        // line 1 of every results file
-    double airWOverE = 33.97;   // written in line 37
+    std::filesystem::path out;      // RESULTS.csv; further files RESULTS-2.csv, RESULTS-3.csv, ...
+    std::string comment;            // line 1 of every results file
+    double airWOverE = kAirWOverE;  // written in line 37
 };
 
 struct BatchSummary {
@@ -78,7 +89,8 @@ std::filesystem::path BatchOutputPath(const std::filesystem::path& out, int k);
 // Calculates every row and writes the results files: all of them to temporary names first, and
 // renamed into place only when all are written, so a failure leaves no file of this run. A bad
 // row is reported on `report` as "line N: reason" and skipped; a row with fewer cells than the
-// header is reported and calculated. Numbered files beyond this run's last (RESULTS-4.csv after a
+// header is reported and calculated, and so is a row whose entrance air kerma lies above its
+// exam part's reference level. Numbered files beyond this run's last (RESULTS-4.csv after a
 // run of three files) are removed when they are results files, reported otherwise. Throws
 // ResultsFileError when the conditions file cannot be read or a results file cannot be written.
 BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report);
