@@ -19,6 +19,18 @@
 
 namespace dovex::app {
 
+// The calculation whose results the main window shows. Its conditions are the calculation's own:
+// the entry fields may have changed since. Once a condition is changed after it (or a check
+// refuses the conditions now entered, or a stored row replaces the current values) the shown
+// results are stale: they belong to the previous conditions and can be neither added to the
+// table nor reported until the next calculation.
+struct ShownCalculation {
+    bool present = false;
+    bool stale = false;
+    ExposureConditions conditions;
+    bool fluoroscopy = false;  // a fluoroscopy dose: not compared with the radiography levels
+};
+
 struct AppState {
     explicit AppState(std::filesystem::path dir);
 
@@ -31,6 +43,9 @@ struct AppState {
     BeamQuality quality;  // of the last calculation (also in dose.hvl1 ... qualityIndex)
     DrlComparison drl;    // of the last calculation
     CurrentSurface surface;
+    ShownCalculation shown;  // what the result fields, the report and the charts belong to
+    // The tube current is the fluoroscopy dialog's average current (until the field is edited).
+    bool fluoroscopyCurrent = false;
     ResultsTable table;
     Estimator estimator;
     std::vector<std::string> examParts;  // the lines of the exam-part list file

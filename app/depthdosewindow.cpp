@@ -1,10 +1,10 @@
 #include "app/depthdosewindow.h"
 
 #include <QtCharts/QAreaSeries>
+#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
-#include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
@@ -43,12 +43,22 @@ QChart* MakeDepthDoseChart(const DepthDosePlot& p) {
     };
 
     // Tissue depth ranges first, so that the curves are drawn over them: one shaded strip per
-    // tissue, top to bottom in the order of the organ list, labelled above its middle.
+    // tissue, top to bottom in the order of the organ list. The names stand on an axis of their
+    // own at the right, each level with its strip: one name to a row, so that no two names and
+    // no name and strip overlap, however many tissues there are.
+    auto* names = new QCategoryAxis;
+    names->setRange(y->min(), y->max());
+    names->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    names->setGridLineVisible(false);
+    std::vector<std::pair<double, QString>> rows;
     const QColor shades[] = {QColor(60, 140, 60), QColor(130, 80, 180), QColor(190, 130, 30),
                              QColor(40, 130, 180)};
     const int n = static_cast<int>(p.bands.size());
     const double pitch = n > 0 ? std::min(12.0, 96.0 / n) : 0;
     const double xMax = x->max();
+    // A row of the report's chart is about two pixels per per cent high: the names get smaller
+    // with more tissues so that one line of text fits its row.
+    const double namesPt = std::min(7.5, 0.75 * pitch);
     for (int i = 0; i < n; ++i) {
         const DepthDosePlot::Band& b = p.bands[std::size_t(i)];
         QColor c = shades[i % 4];
@@ -72,19 +82,20 @@ QChart* MakeDepthDoseChart(const DepthDosePlot& p) {
         c.setAlpha(200);
         area->setPen(QPen(c, 1));
         attach(area);
-        auto* label = new QScatterSeries;
-        // Labels near the ends of the axis move inwards so that they are not cut off.
-        const double margin = xMax * 0.06;
-        label->append(std::clamp((from + to) / 2, margin, xMax - margin), level + pitch * 0.2);
-        label->setMarkerSize(1);
-        label->setColor(Qt::transparent);
-        label->setBorderColor(Qt::transparent);
-        label->setPointLabelsFormat(b.name);
-        label->setPointLabelsVisible(true);
-        label->setPointLabelsClipping(false);
-        label->setPointLabelsFont(ui::MappedFont(ui::kFontMeiryo, 7.5));
-        label->setPointLabelsColor(c.darker(160));
-        attach(label);
+        rows.emplace_back(level, b.name);
+    }
+    if (!rows.empty()) {
+        // The category axis takes its labels from the bottom up.
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it) names->append(it->second, it->first);
+        chart->addAxis(names, Qt::AlignRight);
+        auto* anchor = new QLineSeries;  // an axis is drawn only with a series on it
+        anchor->append(0, y->min());
+        anchor->setPen(Qt::NoPen);
+        chart->addSeries(anchor);
+        anchor->attachAxis(x);
+        anchor->attachAxis(names);
+    } else {
+        delete names;
     }
 
     const struct {
@@ -110,9 +121,13 @@ QChart* MakeDepthDoseChart(const DepthDosePlot& p) {
     }
     // Only the three curves in the legend; the tissues carry their own labels.
     for (QLegendMarker* m : chart->legend()->markers())
-        if (m->series()->type() != QAbstractSeries::SeriesTypeLine) m->setVisible(false);
+        if (m->series()->type() != QAbstractSeries::SeriesTypeLine || m->series()->name().isEmpty())
+            m->setVisible(false);
     chart->legend()->setAlignment(Qt::AlignTop);
     StyleChart(chart);
+    for (QAbstractAxis* a : chart->axes())
+        if (auto* c = qobject_cast<QCategoryAxis*>(a))
+            c->setLabelsFont(ui::MappedFont(ui::kFontMeiryo, namesPt));
     return chart;
 }
 

@@ -30,6 +30,23 @@ struct DepthDosePlot {
     bool empty() const { return depthCm.empty(); }
 };
 
+// The organ list of the last estimate as the report tabulates it: one row per tissue.
+struct OrganTable {
+    struct Row {
+        QString name;     // "乳房"
+        QString weight;   // the tissue weighting factor as shown, "0.12"
+        QString depth;    // "3.0 ～ 17.0" cm, or "-"
+        QString percent;  // share inside the irradiated volume, per cent
+        QString dose;     // weighted contribution to the effective dose, μSv, or "-"
+        bool ticked = false;
+    };
+    QString examPart;
+    QString thickness;  // "被写体厚 = 20 cm"
+    QString total;      // effective dose, mSv
+    std::vector<Row> rows;
+    bool empty() const { return rows.empty(); }
+};
+
 class Estimator {
   public:
     explicit Estimator(std::filesystem::path dataDir);
@@ -56,6 +73,10 @@ class Estimator {
     void recordRun(const DepthDoseCurve& curve, double thicknessCm, const std::string& examPart,
                    bool completed);
     std::vector<std::string> organTableLines() const;
+    OrganTable organTable() const;
+    // A calculation of `examPart` made no estimate: the tissue doses and the effective dose of an
+    // earlier one are removed from the rows (the ticks and depths the user set stay).
+    void clearEstimate(const std::string& examPart);
 
     struct Impl;
 

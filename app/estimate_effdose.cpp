@@ -83,6 +83,33 @@ DepthDosePlot Estimator::depthDosePlot() const {
     return p;
 }
 
+void Estimator::clearEstimate(const std::string& examPart) {
+    OrganRows& rows = impl_->rows;
+    for (long r = 1; r <= kTissueRows; ++r) rows.rows[r].doseLabel.clear();
+    rows.totalLabel.clear();
+    rows.examPartLabel = examPart;
+}
+
+OrganTable Estimator::organTable() const {
+    OrganTable t;
+    if (!impl_->haveCurve) return t;
+    const OrganRows& rows = impl_->rows;
+    auto q = [](const std::string& s) { return QString::fromStdString(s); };
+    t.examPart = q(rows.examPartLabel);
+    t.thickness = q(rows.thicknessLabel);
+    t.total = q(rows.totalLabel);
+    for (long r = 1; r <= kTissueRows; ++r) {
+        const TissueRow& row = rows.rows[r];
+        const TissueInfo& info = TissueInfoOf(r);
+        const bool dash = row.startDepth == "-" && row.endDepth == "-";
+        t.rows.push_back({QString::fromUtf8(info.name), QString::fromUtf8(info.weightText),
+                          dash ? QStringLiteral("-")
+                               : q(row.startDepth) + QStringLiteral(" ～ ") + q(row.endDepth),
+                          q(row.percentage), q(row.doseLabel), row.tick == TickState::Checked});
+    }
+    return t;
+}
+
 std::vector<std::string> Estimator::organTableLines() const {
     if (!impl_->haveCurve) return {};
     return FormatOrganTable(impl_->rows);

@@ -13,6 +13,7 @@
 #include "app/application.h"
 #include "app/datadir.h"
 #include "ui/messenger.h"
+#include "ui/translation.h"
 
 #ifndef DOVEX_DATA_DIR
 #define DOVEX_DATA_DIR "data"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
     clock.start();
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dovex"));
+    dovex::ui::InstallToolkitTranslation(qapp);
     // No display name: the platform would append it to every window title, and the titles are
     // the program's own texts. The program ends only through the exit confirmation.
     QApplication::setQuitOnLastWindowClosed(false);

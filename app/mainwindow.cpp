@@ -38,6 +38,7 @@
 #include "results/gui/resultswindow.h"
 #include "ui/fonts.h"
 #include "ui/messenger.h"
+#include "ui/numberentry.h"
 #include "ui/resultfield.h"
 
 namespace dovex::app {
@@ -110,6 +111,7 @@ MainWindow::MainWindow(AppState& state, ui::ResultsWindow& results, QWidget* par
     setFont(MappedFont(kFontMeiryo, 10));
     buildUi();
     wireEntryChain();
+    watchConditionChanges();
 }
 
 MainWindow::~MainWindow() = default;
@@ -122,7 +124,17 @@ void MainWindow::buildUi() {
     QGroupBox* res = buildResults();
     QLayout* commands = buildCommands();
     quality_ = new QualityPanel(this);
+    staleNote_ = Caption(this, QStringLiteral("条件が変更されました。再計算して下さい"));
+    staleNote_->setObjectName("StaleNote");
+    staleNote_->setStyleSheet("color: #c00000; font-weight: bold;");
+    staleNote_->setSizePolicy([] {
+        QSizePolicy p(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        p.setRetainSizeWhenHidden(true);
+        return p;
+    }());
+    staleNote_->hide();
     auto* resultColumn = new QVBoxLayout;
+    resultColumn->addWidget(staleNote_);
     resultColumn->addWidget(res, 1);
     resultColumn->addWidget(quality_);
     auto* bodyWidget = new QWidget;
@@ -139,9 +151,38 @@ void MainWindow::buildUi() {
     outer->addWidget(bodyArea, 1);
     outer->addLayout(commands);
 
-    // Tab order: the target angle first, then down the conditions as the Enter chain goes.
-    QWidget* order[] = {text1_, text2_,  text3_, text4_,  combo2_, text5_,  text6_,   text7_,
-                        text8_, text23_, text9_, combo1_, text10_, text11_, command2_};
+    // Tab order as the screen reads: the left column, the centre column, the results, then the
+    // commands from calculate to exit.
+    QWidget* order[] = {text1_,
+                        text2_,
+                        text3_,
+                        text4_,
+                        command9_,
+                        rect_[0],
+                        rect_[1],
+                        rect_[2],
+                        phantom_[0],
+                        phantom_[1],
+                        combo2_,
+                        text5_,
+                        text6_,
+                        command4_,
+                        text7_,
+                        text8_,
+                        text23_,
+                        text9_,
+                        combo1_,
+                        text10_,
+                        text11_,
+                        optDefault_,
+                        optMeasured_,
+                        command5_,
+                        quality_->spectrumButton(),
+                        quality_->reportButton(),
+                        command2_,
+                        command3_,
+                        command6_,
+                        command1_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 
@@ -452,24 +493,42 @@ void MainWindow::wireEntryChain() {
 }
 
 void MainWindow::storeField(const Field& f) {
-    const QByteArray t = f.edit->text().toUtf8();
+    // A number typed in full-width forms is shown in ASCII once read; a text that is no number
+    // stays as typed, holds no value (0) and is reported when a calculation is asked for.
+    const ui::NumberEntry e = ui::ReadNumberEntry(f.edit->text());
+    if (e.ok() && e.text != f.edit->text()) f.edit->setText(e.text);
     state_.conditions.*(f.condition->member) =
-        calc::HeldValue(*f.condition, ParseLenient(std::string_view(t.constData(), t.size())));
+        e.ok() ? calc::HeldValue(*f.condition, e.value) : 0.0;
 }
 
-void MainWindow::readAllFields() {
+bool MainWindow::readAllFields() {
     for (const Field& f : fields_) storeField(f);
+    for (const Field& f : fields_) {
+        const ui::NumberEntry e = ui::ReadNumberEntry(f.edit->text());
+        if (!e.ok()) {
+            ui::messenger().beep();
+            ui::messenger().show(
+                this,
+                ui::NumberEntryMessage(
+                    e, QString::fromUtf8(calc::BoundOf(*f.condition->check).nameJa)),
+                ui::Icon::Exclamation);
+            f.edit->setFocus(Qt::OtherFocusReason);
+            f.edit->selectAll();
+            return false;
+        }
+    }
     // The arbitrary filter's thickness, as its dialog shows it.
     const calc::ConditionField& filter = *calc::FindConditionField("filter-mm");
     const QByteArray t = filterThickness_->text().toUtf8();
     state_.conditions.*(filter.member) =
         calc::HeldValue(filter, ParseLenient(std::string_view(t.constData(), t.size())));
+    return true;
 }
 
 void MainWindow::startup() {
     AppState& s = state_;
     greeting_->setText(QStringLiteral("今日は ") +
-                       QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy")) +
+                       QDate::currentDate().toString(QStringLiteral("yyyy年MM月dd日")) +
                        QStringLiteral(" です"));
 
     combo2_->clear();
@@ -498,6 +557,9 @@ void MainWindow::startup() {
 
     command3_->setEnabled(false);
     command5_->setEnabled(false);
+    s.shown = ShownCalculation{};
+    s.fluoroscopyCurrent = false;
+    showResultState();
     if (s.named) {
         command8_->hide();
         command2_->setEnabled(true);
@@ -537,7 +599,13 @@ void MainWindow::pumpEvents() {
 void MainWindow::runCalculation() {
     if (calculating_) return;
     AppState& s = state_;
-    readAllFields();
+    if (!readAllFields()) {
+        // Nothing was computed: the results shown are those of the conditions before.
+        command3_->setEnabled(false);
+        if (s.shown.present) s.shown.stale = true;
+        showResultState();
+        return;
+    }
     calc::CalculationRequest req;
     req.conditions = s.conditions;
     req.conditions.examPart = combo2_->currentText().toStdString();
@@ -552,6 +620,9 @@ void MainWindow::runCalculation() {
     // The window follows the steps: each shows its results and lets the window repaint.
     const bool measured = s.conditions.exposureSource == ExposureSource::Measured;
     auto progress = [&](calc::Step step, const calc::CalculationResult& r) {
+        // From the first computed step on, the result fields show this calculation.
+        if (step != calc::Step::Checked)
+            s.shown = {true, false, r.conditions, s.fluoroscopyCurrent};
         switch (step) {
             case calc::Step::Checked:
                 return;
@@ -572,7 +643,9 @@ void MainWindow::runCalculation() {
             }
             case calc::Step::ExamPart:
                 s.conditions.examPart = r.conditions.examPart;
-                s.drl = r.drl;
+                // The reference levels are those of radiography: a fluoroscopy dose is not
+                // compared with them.
+                s.drl = s.fluoroscopyCurrent ? DrlComparison{} : r.drl;
                 showBeamQuality();
                 if (ExamPartHasEstimate(r.conditions.examPart) &&
                     r.estimate != calc::EstimateStatus::NoOrganData && !organ_)
@@ -598,11 +671,15 @@ void MainWindow::runCalculation() {
         // A check refused the conditions: nothing was computed and the results shown stay. They
         // no longer belong to the conditions now entered, so they cannot be added.
         command3_->setEnabled(false);
+        if (s.shown.present) s.shown.stale = true;
+        showResultState();
         if (o.refusal->beep) ui::messenger().beep();
         ui::messenger().show(this, Q(o.refusal->messageJa), ui::Icon::Exclamation);
         return;
     }
     s.conditions = r.conditions;
+    s.shown = {true, false, r.conditions, s.fluoroscopyCurrent};
+    showResultState();
     s.estimator.recordRun(r.curve, r.conditions.subjectThickness, r.conditions.examPart,
                           !o.refusal && r.estimate == calc::EstimateStatus::Made);
     if (o.refusal) {
@@ -619,6 +696,7 @@ void MainWindow::runCalculation() {
         s.dose.effectiveDose = 0;
         refreshOrganWindow();
         command3_->setEnabled(false);
+        command5_->setEnabled(false);
         ui::messenger().beep();
         ui::messenger().show(this, Q(o.refusal->messageJa), ui::Icon::Exclamation);
         return;
@@ -629,6 +707,10 @@ void MainWindow::runCalculation() {
         case calc::EstimateStatus::NoOrganData:
             label81_->setText(QStringLiteral("---"));
             estimateNote_->setText(Q(r.estimateNoteJa));
+            // No organ list belongs to this calculation: an open one is emptied.
+            command5_->setEnabled(false);
+            s.estimator.clearEstimate(r.conditions.examPart);
+            refreshOrganWindow();
             if (!s.table.full()) {
                 command3_->setEnabled(true);
                 command3_->setFocus(Qt::OtherFocusReason);
@@ -654,13 +736,15 @@ void MainWindow::refreshOrganWindow() {
 
 void MainWindow::addToTable() {
     AppState& s = state_;
-    if (!command3_->isEnabled()) return;
-    results_.appendCurrent(s.conditions, s.dose, s.surface);
+    if (!command3_->isEnabled() || !s.shown.present || s.shown.stale) return;
+    results_.appendCurrent(s.shown.conditions, s.dose, s.surface);
     command3_->setEnabled(false);
 }
 
 void MainWindow::clearResults() {
     emptyResultFields(true);
+    state_.shown = ShownCalculation{};
+    showResultState();
     command3_->setEnabled(false);
     command2_->setEnabled(true);
 }
@@ -709,6 +793,9 @@ void MainWindow::openFluoroscopy() {
         connect(fluoro_, &ui::FluoroscopyDialog::tubeCurrentChosen, this, [this](double mA) {
             state_.conditions.tubeCurrent = mA;
             text6_->setText(Q(PlainNumber(mA)));
+            state_.fluoroscopyCurrent = true;
+            conditionsChanged();
+            fluoroscopyWithMeasuredExposure();
         });
     }
     fluoro_->openFresh();
@@ -724,6 +811,7 @@ void MainWindow::openArbitraryFilter() {
             filterName_->setText(ch.materialName);
             filterThickness_->setText(ch.thicknessText);
             state_.filter.on = true;
+            conditionsChanged();
         };
         filterDlg_->onRemove = [this] {
             state_.conditions.arbitraryFilterName.clear();
@@ -731,6 +819,7 @@ void MainWindow::openArbitraryFilter() {
             filterName_->clear();
             filterThickness_->clear();
             state_.filter.on = false;
+            conditionsChanged();
         };
     }
     filterDlg_->openFresh();
@@ -745,17 +834,25 @@ void MainWindow::openMeasuredExposure() {
             state_.conditions.exposureAt1m = v;
             optMeasured_->setChecked(true);
             label78_->setText(Fmt(v, calc::ResultQuantityOf("exposureAt1m").pattern));
+            conditionsChanged();
+            fluoroscopyWithMeasuredExposure();
         });
         connect(measured_, &ui::MeasuredExposureDialog::defaultOutputRequested, this,
                 [this] { selectDefaultOutput(); });
     }
     measured_->openForEntry();
+    // Another dialog was open and came to the front instead: the exposure source is unchanged.
+    if (!measured_->isVisible()) {
+        optDefault_->setChecked(state_.conditions.exposureSource != 1);
+        optMeasured_->setChecked(state_.conditions.exposureSource == 1);
+    }
 }
 
 void MainWindow::selectDefaultOutput() {
     optDefault_->setChecked(true);
     state_.conditions.exposureSource = ExposureSource::DefaultOutput;
     label78_->clear();
+    conditionsChanged();
 }
 
 void MainWindow::openEffectiveDosePrompt() {
@@ -849,7 +946,11 @@ void MainWindow::setNamedState() {
 }
 
 void MainWindow::resetAfterErase() {
-    emptyResultFields(false);
+    // The results shown are emptied whole: the effective dose and its organ list too.
+    emptyResultFields(true);
+    command5_->setEnabled(false);
+    state_.shown = ShownCalculation{};
+    showResultState();
     state_.conditions.arbitraryFilterName.clear();
     state_.conditions.arbitraryFilterThickness = 0;
     state_.filter.on = false;
@@ -862,14 +963,21 @@ void MainWindow::resetAfterErase() {
 }
 
 void MainWindow::resetAfterPrint() {
-    emptyResultFields(false);
+    emptyResultFields(true);
+    command5_->setEnabled(false);
+    state_.shown = ShownCalculation{};
+    showResultState();
     filterName_->clear();
     filterThickness_->clear();
     state_.filter.on = false;
     selectDefaultOutput();
 }
 
-void MainWindow::currentReplacedByRow() { command3_->setEnabled(false); }
+void MainWindow::currentReplacedByRow() {
+    command3_->setEnabled(false);
+    if (state_.shown.present) state_.shown.stale = true;
+    showResultState();
+}
 
 QRect MainWindow::commandRow() const { return command2_->geometry().united(command1_->geometry()); }
 

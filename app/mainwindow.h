@@ -10,12 +10,14 @@
 
 #include "app/appstate.h"
 #include "app/spectrumwindow.h"
+#include "calculation/calculation.h"
 #include "calculation/conditionfields.h"
 #include "dialogs/arbitraryfilterdialog.h"
 #include "dialogs/effdoseprompt.h"
 #include "dialogs/fluoroscopydialog.h"
 #include "dialogs/measuredexposuredialog.h"
 #include "dialogs/usernamedialog.h"
+#include "engine/kinds.h"
 
 class QComboBox;
 class QGroupBox;
@@ -36,6 +38,12 @@ class QualityPanel;
 
 inline const QString kTitleNamedPrefix =
     QStringLiteral("Dovex-SE ( Halvetor, Simple Edition )  :  ");
+inline const QString kFluoroscopyUsesDefaultOutput = QStringLiteral(
+    "　透視の線量は平均管電流と照射時間から求めます。　\n"
+    "　実測値（１回の撮影の照射線量）では透視の管電流と照射時間が使われないため、\n"
+    "　「デフォルト出力データを利用」に切り替えました　");
+inline const QString kFluoroscopyDrlNote =
+    QStringLiteral("透視：撮影の診断参考レベルとは比較しません");
 inline const QString kTitleUnnamed = QStringLiteral(" Dovex-SE   ( Halvetor,  Simple Edition )");
 
 class MainWindow : public QWidget {
@@ -75,6 +83,11 @@ class MainWindow : public QWidget {
     // the result shown is no longer the current calculation, so it cannot be added any more.
     void currentReplacedByRow();
 
+    // A condition was changed (a field edited, a list entry, an option, a filter, a measured
+    // value or a fluoroscopy current chosen): results shown from an earlier calculation become
+    // stale (AppState::shown).
+    void conditionsChanged();
+
     // The auxiliary windows, created on first use (nullptr before).
     ui::MeasuredExposureDialog* measuredDialog() const { return measured_; }
     ui::FluoroscopyDialog* fluoroscopyDialog() const { return fluoro_; }
@@ -87,9 +100,10 @@ class MainWindow : public QWidget {
     SpectrumWindow* spectrumWindow() const { return spectrumWin_; }
 
     // "スペクトル表示" and "レポート保存 (PDF)" of the beam-quality group; the report is written
-    // to `path` when one is given, else to the file the user chooses.
+    // to `path` with `comment` when a path is given, else to the file the user chooses with the
+    // comment line the user types.
     void openSpectrum();
-    void saveReport(const QString& path = {});
+    void saveReport(const QString& path = {}, const QString& comment = {});
 
   signals:
     // The exit command (false) or the close box (true): the exit confirmation is wanted.
@@ -110,8 +124,21 @@ class MainWindow : public QWidget {
     QLayout* buildCommands();
     void connectControls();
     void wireEntryChain();
+    void watchConditionChanges();
+    // Shows AppState::shown: stale results greyed with the note to calculate again, the add and
+    // report commands disabled; fresh results as the calculation left them.
+    void showResultState();
+    // A fluoroscopy current beside a measured exposure: the measured exposure at 1 m is that of
+    // one exposure, and the fluoroscopy current and time would not enter the dose. Back to the
+    // default output data, with a message saying so.
+    void fluoroscopyWithMeasuredExposure();
+    // The exam part changed: the backscatter phantom follows it when it changes between a view of
+    // the head and any other part (a phantom the user chose stays while the kind of part stays).
+    void examPartChanged(const QString& part);
     void storeField(const Field& f);
-    void readAllFields();
+    // Every field read before a calculation; false, after a message naming the first field that
+    // holds no number and with the focus in it, when one cannot be read.
+    bool readAllFields();
     void emptyResultFields(bool includingEffective);
     void showDoseResult(const DoseResult& d);
     void pumpEvents();
@@ -125,6 +152,7 @@ class MainWindow : public QWidget {
     ui::ResultsWindow& results_;
     std::vector<Field> fields_;
     bool calculating_ = false;
+    Phantom partPhantom_ = Phantom::Body;  // the phantom the exam part shown calls for
 
     // Entry controls.
     QLineEdit* text1_ = nullptr;   // target angle
@@ -163,6 +191,7 @@ class MainWindow : public QWidget {
     QLabel* label81_ = nullptr;  // effective dose
 
     QLabel* estimateNote_ = nullptr;  // why no estimate was made (Label89)
+    QLabel* staleNote_ = nullptr;     // the results belong to changed conditions
 
     // Commands.
     QPushButton* command1_ = nullptr;  // exit

@@ -125,8 +125,9 @@ OrganListWindow::OrganListWindow(OrganRows& rows, QWidget* parent)
     grid->addLayout(share, 0, 4, 2, 1);
     grid->addWidget(Heading(this, "Label2", QStringLiteral("組織荷重")), 0, 5);
     grid->addWidget(Heading(this, "Label34", QStringLiteral("係数 W")), 1, 5);
-    grid->addWidget(Heading(this, "Label40", QStringLiteral("組織等価線量")), 0, 6);
-    grid->addWidget(Heading(this, "Label56", QStringLiteral("μSv")), 1, 6);
+    // Each row's value is its tissue's weighted share of the effective dose (w × H).
+    grid->addWidget(Heading(this, "Label40", QStringLiteral("実効線量への寄与")), 0, 6);
+    grid->addWidget(Heading(this, "Label56", QStringLiteral("w×H  μSv")), 1, 6);
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);
     grid->addWidget(rule, 2, 0, 1, 7);

@@ -2,6 +2,8 @@
 // reference level after each calculation, the spectrum window and the one-page report.
 #include <QDateTime>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 
 #include "app/mainwindow.h"
 #include "app/qualitypanel.h"
@@ -20,21 +22,25 @@ namespace dovex::app {
 void MainWindow::showBeamQuality() {
     const AppState& s = state_;
     quality_->showQuality(s.quality);
-    quality_->showDrl(s.drl, QString::fromStdString(s.drlProblem));
+    quality_->showDrl(
+        s.drl, s.shown.fluoroscopy ? kFluoroscopyDrlNote : QString::fromStdString(s.drlProblem));
     // An open spectrum window follows every calculation.
     if (spectrumWin_ && spectrumWin_->isVisible())
-        spectrumWin_->setSpectrum(s.spectrum, s.conditions, s.quality);
+        spectrumWin_->setSpectrum(s.spectrum, s.shown.conditions, s.quality);
 }
 
 void MainWindow::openSpectrum() {
     if (!spectrumWin_) spectrumWin_ = new SpectrumWindow(this);
-    spectrumWin_->setSpectrum(state_.spectrum, state_.conditions, state_.quality);
+    spectrumWin_->setSpectrum(state_.spectrum, state_.shown.conditions, state_.quality);
     spectrumWin_->show();
     spectrumWin_->raise();
 }
 
-void MainWindow::saveReport(const QString& chosen) {
+void MainWindow::saveReport(const QString& chosen, const QString& typedComment) {
+    // Only the results of the conditions now entered are reported.
+    if (!state_.shown.present || state_.shown.stale) return;
     QString path = chosen;
+    QString comment = typedComment;
     if (path.isEmpty()) {
         path = QFileDialog::getSaveFileName(this, QStringLiteral("レポート保存 (PDF)"),
                                             QStringLiteral("dovex-report.pdf"),
@@ -42,18 +48,28 @@ void MainWindow::saveReport(const QString& chosen) {
         if (path.isEmpty()) return;
         if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
             path += QStringLiteral(".pdf");
+        // One free line for the user's own note; the report has no field for a patient.
+        bool ok = false;
+        comment = QInputDialog::getText(
+            this, QStringLiteral("レポート保存 (PDF)"),
+            QStringLiteral("レポートに添えるコメント（任意）\n"
+                           "患者の氏名・ID などの個人情報は入力しないで下さい"),
+            QLineEdit::Normal, QString(), &ok);
+        if (!ok) return;
     }
     const AppState& s = state_;
     ReportInputs in;
-    in.conditions = s.conditions;
+    in.conditions = s.shown.conditions;
     in.spectrum = s.spectrum;
     in.dose = s.dose;
     in.quality = s.quality;
     in.drl = s.drl;
+    if (s.shown.fluoroscopy) in.drlNote = kFluoroscopyDrlNote;
     if (s.dose.effectiveDose > 0) {
-        in.organLines = s.estimator.organTableLines();
+        in.organs = s.estimator.organTable();
         in.depthDose = s.estimator.depthDosePlot();
     }
+    in.comment = comment.simplified();
     in.userName = QString::fromStdString(s.userName);
     in.version = QStringLiteral(DOVEX_VERSION);
     in.when = QDateTime::currentDateTime();

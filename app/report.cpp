@@ -53,6 +53,46 @@ void DrawChart(QPainter& painter, QChart* chart, const QRectF& target) {
     scene.render(&painter, target, scene.sceneRect(), Qt::KeepAspectRatio);
 }
 
+// The organ list as a table: its rows in two halves side by side, each half under the same
+// column headings, and the effective dose (the sum of the contributions) below.
+QString OrganTableHtml(const OrganTable& t) {
+    const QString headings[] = {QStringLiteral("組織・臓器"), QStringLiteral("組織荷重係数 W"),
+                                QStringLiteral("深さ cm"), QStringLiteral("照射容積内 %"),
+                                QStringLiteral("実効線量への寄与 μSv")};
+    QString h = QStringLiteral(
+                    "<p style='color:#003c78;font-weight:bold;margin-top:4px;'>臓器線量と実効線量"
+                    "　") +
+                Esc(t.examPart) + QStringLiteral("　") + Esc(t.thickness) +
+                QStringLiteral(
+                    "</p><table class=organs cellspacing=0 cellpadding=1 border=1 "
+                    "style='border-collapse:collapse;border-color:#808080;'><tr>");
+    for (int half = 0; half < 2; ++half)
+        for (const QString& c : headings)
+            h += QStringLiteral("<th bgcolor=#e8eef6>") + c + QStringLiteral("</th>");
+    h += QStringLiteral("</tr>");
+    const std::size_t n = t.rows.size(), rowsPerHalf = (n + 1) / 2;
+    for (std::size_t i = 0; i < rowsPerHalf; ++i) {
+        h += QStringLiteral("<tr>");
+        for (std::size_t k : {i, i + rowsPerHalf}) {
+            if (k >= n) {
+                h += QStringLiteral("<td></td><td></td><td></td><td></td><td></td>");
+                continue;
+            }
+            const OrganTable::Row& r = t.rows[k];
+            const QString mark = r.ticked ? QStringLiteral("☑ ") : QStringLiteral("☐ ");
+            h += QStringLiteral("<td>") + mark + Esc(r.name) +
+                 QStringLiteral("</td><td align=center>") + Esc(r.weight) +
+                 QStringLiteral("</td><td align=center>") + Esc(r.depth) +
+                 QStringLiteral("</td><td align=right>") + Esc(r.percent) +
+                 QStringLiteral("</td><td align=right>") + Esc(r.dose) + QStringLiteral("</td>");
+        }
+        h += QStringLiteral("</tr>");
+    }
+    h += QStringLiteral("</table><p>合計（実効線量）＝ ") +
+         Esc(t.total.isEmpty() ? QStringLiteral("---") : t.total) + QStringLiteral(" mSv</p>");
+    return h;
+}
+
 }  // namespace
 
 QString ReportHtml(const ReportInputs& in) {
@@ -65,7 +105,9 @@ QString ReportHtml(const ReportInputs& in) {
     h += QStringLiteral("<p>") + Esc(in.when.toString(QStringLiteral("yyyy-MM-dd HH:mm"))) +
          QStringLiteral("　使用者：") +
          Esc(in.userName.isEmpty() ? QStringLiteral("-") : in.userName) +
-         QStringLiteral("　Dovex ") + Esc(in.version) + QStringLiteral("</p>");
+         QStringLiteral("　Dovex-SE ") + Esc(in.version) + QStringLiteral("</p>");
+    if (!in.comment.trimmed().isEmpty())
+        h += QStringLiteral("<p>コメント：") + Esc(in.comment.trimmed()) + QStringLiteral("</p>");
 
     Rows cond;
     cond.heading(QStringLiteral("照射 (撮影) 条件"));
@@ -126,7 +168,9 @@ QString ReportHtml(const ReportInputs& in) {
             QStringLiteral("keV"));
     res.add(QStringLiteral("線質指標 QI"), Num(q.qualityIndex, "0.000"));
     res.heading(QStringLiteral("診断参考レベル (DRLs 2020)"));
-    if (in.drl.hasLevel) {
+    if (!in.drlNote.isEmpty()) {
+        res.add(Esc(in.drlNote), QString());
+    } else if (in.drl.hasLevel) {
         res.add(Esc(in.drl.item), Plain(in.drl.valueMGy), QStringLiteral("mGy"));
         QString pct = DrlPercentText(in.drl);
         if (in.drl.exceeds())
@@ -140,17 +184,7 @@ QString ReportHtml(const ReportInputs& in) {
          QStringLiteral("</table></td><td valign=top><table>") + res.html +
          QStringLiteral("</table></td></tr></table>");
 
-    if (!in.organLines.empty()) {
-        h += QStringLiteral(
-            "<p style='color:#003c78;font-weight:bold;margin-top:4px;'>"
-            "臓器線量と実効線量</p><table class=small><tr><td valign=top><pre>");
-        const std::size_t half = (in.organLines.size() + 1) / 2;
-        for (std::size_t i = 0; i < in.organLines.size(); ++i) {
-            if (i == half) h += QStringLiteral("</pre></td><td valign=top><pre>");
-            h += Esc(in.organLines[i]) + QStringLiteral("\n");
-        }
-        h += QStringLiteral("</pre></td></tr></table>");
-    }
+    if (!in.organs.empty()) h += OrganTableHtml(in.organs);
     return h;
 }
 
@@ -166,7 +200,7 @@ bool WriteReportPdf(const QString& path, const ReportInputs& in, QString* error)
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                       QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
         pdf.setTitle(QStringLiteral("計算レポート"));
-        pdf.setCreator(QStringLiteral("Dovex ") + in.version);
+        pdf.setCreator(QStringLiteral("Dovex-SE ") + in.version);
         QPainter painter(&pdf);
         const QRectF page(QPointF(0, 0), QSizeF(pdf.width(), pdf.height()));
 
@@ -187,7 +221,9 @@ bool WriteReportPdf(const QString& path, const ReportInputs& in, QString* error)
         if (h > 0) {
             DrawChart(painter, MakeSpectrumChart(in.spectrum, in.conditions, in.quality),
                       QRectF(0, top, w, h));
-            DrawChart(painter, MakeDepthDoseChart(in.depthDose), QRectF(w + gap, top, w, h));
+            // Without an estimate there is no depth dose to draw, and no empty frame for it.
+            if (!in.depthDose.empty())
+                DrawChart(painter, MakeDepthDoseChart(in.depthDose), QRectF(w + gap, top, w, h));
         }
         painter.end();
     }

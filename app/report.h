@@ -23,8 +23,10 @@ struct ReportInputs {
     DoseResult dose;
     BeamQuality quality;
     DrlComparison drl;
-    std::vector<std::string> organLines;  // the organ list as text; empty without an estimate
-    DepthDosePlot depthDose;              // empty without an estimate
+    QString drlNote;          // why no comparison is made (a fluoroscopy dose); empty otherwise
+    OrganTable organs;        // empty without an estimate
+    DepthDosePlot depthDose;  // empty without an estimate
+    QString comment;          // the user's free comment line (never a patient's name or ID)
     QString userName;
     QString version;
     QDateTime when;

@@ -78,8 +78,8 @@ const std::vector<ConditionField> kFields = {
           "大角サイズ, 半切サイズ 縦 (default)|横, その他, 円形照射野"),
     Other("circle", K::Circle, "circular field of this diameter in cm at the image receptor"),
     Other("phantom", K::Phantom,
-          "backscatter phantom: body (default, soft tissue) or head (skull 5 mm under the "
-          "skin)"),
+          "backscatter phantom: body (soft tissue) or head (skull 5 mm under the skin); without "
+          "it, head for the head's exam parts (頭部正面, 頭部側面) and body for every other"),
     Other("exposure", K::Exposure,
           "measured exposure at 1 m from the focus for the whole exposure, in "
           "--exposure-unit; a value of 0 or below uses the default tube output data"),

@@ -121,6 +121,7 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
             auto p = PhantomFromWord(value);
             if (!p) throw UsageError("--phantom takes body or head");
             c.phantom = *p;
+            req.phantomGiven = true;
             return;
         }
         case calc::OptionKind::Exposure:
@@ -148,6 +149,7 @@ calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables
     calc::CalculationRequest p;
     p.conditions = req.cond;
     if (!req.examPartGiven) p.conditions.examPart = kNoEstimateExamPart;
+    if (!req.phantomGiven) p.conditions.phantom = DefaultPhantomOf(p.conditions.examPart);
     if (req.exposureValue) {
         // As the measured exposure dialog: a value above 0 is used, anything else falls back to
         // the default output data.

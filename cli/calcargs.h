@@ -30,6 +30,7 @@ struct CalcRequest {
     std::optional<double> exposureValue;  // measured exposure at 1 m
     ExposureUnit exposureUnit = ExposureUnit::CoulombPerKg;
     bool examPartGiven = false;
+    bool phantomGiven = false;  // else the phantom of the exam part (DefaultPhantomOf)
 };
 
 // Names of the condition options, in the order --help lists them.

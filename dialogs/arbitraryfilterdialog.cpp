@@ -13,6 +13,8 @@
 #include "engine/numtext.h"
 #include "ui/fonts.h"
 #include "ui/messenger.h"
+#include "ui/numberentry.h"
+#include "ui/soledialog.h"
 
 namespace dovex::ui {
 namespace {
@@ -114,6 +116,7 @@ ArbitraryFilterDialog::ArbitraryFilterDialog(std::filesystem::path folder, QWidg
     connect(apply, &QPushButton::clicked, this, [this] { applyCommand(); });
     connect(remove, &QPushButton::clicked, this, [this] { removeCommand(); });
     connect(cancel, &QPushButton::clicked, this, [this] { hide(); });
+    EscapeCancels(this, [cancel] { cancel->click(); });
 }
 
 void ArbitraryFilterDialog::openFresh() {
@@ -161,9 +164,13 @@ void ArbitraryFilterDialog::applyCommand() {
         Complain(this, QStringLiteral("　フィルター材質が未選択です　"));
         return;
     }
-    const QByteArray typed = thickness_->text().toUtf8();
-    const double mm = ParseLenient(std::string_view(typed.constData(), typed.size()));
-    if (typed.isEmpty() || !(mm > 0) || !std::isfinite(mm)) {
+    const NumberEntry typed = ReadNumberEntry(thickness_->text());
+    if (typed.problem == NumberEntry::Problem::TextAfter) {
+        Complain(this, NumberEntryMessage(typed, QStringLiteral("フィルターの厚さ")));
+        return;
+    }
+    const double mm = typed.value;
+    if (!typed.ok() || !(mm > 0) || !std::isfinite(mm)) {
         Complain(this, QStringLiteral("　フィルターの厚さを入力して下さい　"));
         return;
     }
@@ -178,7 +185,7 @@ void ArbitraryFilterDialog::applyCommand() {
                            QString::fromUtf8(e.what()));
         return;
     }
-    c.thicknessText = thickness_->text();
+    c.thicknessText = typed.text;
     c.thicknessCm = mm * 0.1;
     material_->setText(c.materialName);
     if (onSet) onSet(c);

@@ -5,6 +5,7 @@
 
 #include "ui/enterkey.h"
 #include "ui/fonts.h"
+#include "ui/soledialog.h"
 
 namespace dovex::ui {
 namespace {
@@ -57,9 +58,11 @@ bool IsEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter;
 DialogWindow::DialogWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     setFont(MappedFont(kFontMeiryo, 10));
     EnterPressesFocusedButtons(this);
+    JoinSoleDialogs(this);
 }
 
 void DialogWindow::present() {
+    if (!opensOverOthers_ && !MayOpenSoleDialog(this)) return;
     show();
     raise();
     activateWindow();

@@ -13,8 +13,13 @@ class DialogWindow : public QWidget {
     Q_OBJECT
   public:
     explicit DialogWindow(QWidget* parent = nullptr);
-    // Shows the window, raises it and gives it the keyboard.
+    // Shows the window, raises it and gives it the keyboard; while another of the program's
+    // dialogs is open, that one is brought to the front instead (ui/soledialog.h).
     void present();
+
+  protected:
+    // The exit confirmation opens over any other dialog: ending the program is always possible.
+    bool opensOverOthers_ = false;
 };
 
 // Calls `action` when Enter (Return or the keypad Enter) is pressed in `w`; the key is consumed.

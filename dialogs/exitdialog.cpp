@@ -7,11 +7,13 @@
 
 #include "dialogs/mascot.h"
 #include "ui/fonts.h"
+#include "ui/soledialog.h"
 
 namespace dovex::ui {
 
 ExitDialog::ExitDialog(QWidget* parent) : DialogWindow(parent) {
     setWindowTitle(QStringLiteral("END"));
+    opensOverOthers_ = true;
     auto* question = new QLabel(QStringLiteral("Dovex_SE を終了しますか ？"), this);
     question->setObjectName("Label1");
     question->setFont(MappedFont(kFontMeiryo, 12));
@@ -35,6 +37,7 @@ ExitDialog::ExitDialog(QWidget* parent) : DialogWindow(parent) {
         hide();
         emit exitDeclined();
     });
+    EscapeCancels(this, [no] { no->click(); });
 }
 
 void ExitDialog::closeEvent(QCloseEvent* e) {

@@ -14,6 +14,8 @@
 #include "engine/numtext.h"
 #include "ui/fonts.h"
 #include "ui/messenger.h"
+#include "ui/numberentry.h"
+#include "ui/soledialog.h"
 
 namespace dovex::ui {
 namespace {
@@ -99,11 +101,16 @@ FluoroscopyDialog::FluoroscopyDialog(QWidget* parent) : DialogWindow(parent) {
     connect(continuous_, &QRadioButton::toggled, this, [this] { modeChanged(); });
     connect(compute, &QPushButton::clicked, this, [this] { computeAverage(); });
     connect(ok, &QPushButton::clicked, this, [this] {
-        const QByteArray t = average_->text().toUtf8();
-        emit tubeCurrentChosen(ParseLenient(std::string_view(t.constData(), t.size())));
+        double mA = 0;
+        if (!ReadNumberField(this, average_->text(), QStringLiteral("平均管電流"), &mA)) {
+            average_->setFocus();
+            return;
+        }
+        emit tubeCurrentChosen(mA);
         hide();
     });
     connect(cancel, &QPushButton::clicked, this, [this] { hide(); });
+    EscapeCancels(this, [cancel] { cancel->click(); });
     modeChanged();
 }
 
@@ -131,12 +138,23 @@ void FluoroscopyDialog::computeAverage() {
                              Icon::Exclamation);
             return;
         }
-        average_->setText(current_->text());
+        double mA = 0;
+        if (ReadNumberField(this, current_->text(), QStringLiteral("透視管電流"), &mA))
+            average_->setText(ReadNumberEntry(current_->text()).text);
         return;
     }
-    const QByteArray i = current_->text().toUtf8();
-    const QByteArray f = rate_->text().toUtf8();
-    const QByteArray w = width_->text().toUtf8();
+    // Each box holds one number; an empty one is the missing data of the message below.
+    const std::pair<QLineEdit*, QString> boxes[] = {{current_, QStringLiteral("透視管電流")},
+                                                    {rate_, QStringLiteral("パルスレート")},
+                                                    {width_, QStringLiteral("パルス幅")}};
+    for (const auto& [box, name] : boxes) {
+        double v = 0;
+        if (!box->text().trimmed().isEmpty() && !ReadNumberField(this, box->text(), name, &v))
+            return;
+    }
+    const QByteArray i = ReadNumberEntry(current_->text()).text.toUtf8();
+    const QByteArray f = ReadNumberEntry(rate_->text()).text.toUtf8();
+    const QByteArray w = ReadNumberEntry(width_->text()).text.toUtf8();
     const auto avg = PulsedAverageCurrent(std::string_view(i.constData(), i.size()),
                                           std::string_view(f.constData(), f.size()),
                                           std::string_view(w.constData(), w.size()));

@@ -12,6 +12,9 @@
 
 #include "engine/constants.h"
 #include "ui/fonts.h"
+#include "ui/messenger.h"
+#include "ui/numberentry.h"
+#include "ui/soledialog.h"
 
 namespace dovex::ui {
 
@@ -79,6 +82,7 @@ MeasuredExposureDialog::MeasuredExposureDialog(std::function<double()> airWOverE
         emit defaultOutputRequested();
         hide();
     });
+    EscapeCancels(this, [cancel] { cancel->click(); });
 }
 
 void MeasuredExposureDialog::openForEntry() {
@@ -94,13 +98,26 @@ ExposureUnit MeasuredExposureDialog::unit() const {
 }
 
 void MeasuredExposureDialog::accept() {
-    const QByteArray text = value_->text().toUtf8();
-    const auto v = MeasuredExposureCPerKg(std::string_view(text.constData(), text.size()), unit(),
-                                          airWOverE_ ? airWOverE_() : kAirWOverE);
-    if (v)
-        emit measuredAccepted(*v);
-    else
-        emit defaultOutputRequested();
+    // A text that is no number is refused here, with the dialog left open; only Cancel or the
+    // close box go back to the default output data.
+    const QString name = QStringLiteral("実測線量");
+    const NumberEntry e = ReadNumberEntry(value_->text());
+    const QByteArray text = e.text.toUtf8();
+    const auto v = e.ok() ? MeasuredExposureCPerKg(std::string_view(text.constData(), text.size()),
+                                                   unit(), airWOverE_ ? airWOverE_() : kAirWOverE)
+                          : std::nullopt;
+    if (!v) {
+        messenger().beep();
+        messenger().show(this,
+                         e.ok() ? QStringLiteral("　") + name +
+                                      QStringLiteral("には 0 より大きい値を入力して下さい　")
+                                : NumberEntryMessage(e, name),
+                         Icon::Exclamation);
+        value_->setFocus();
+        value_->selectAll();
+        return;
+    }
+    emit measuredAccepted(*v);
     hide();
 }
 

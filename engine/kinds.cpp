@@ -67,4 +67,9 @@ std::optional<Phantom> PhantomFromWord(std::string_view word) {
     return std::nullopt;
 }
 
+Phantom DefaultPhantomOf(std::string_view examPart) {
+    constexpr std::string_view kHead = "頭部";
+    return examPart.substr(0, kHead.size()) == kHead ? Phantom::Head : Phantom::Body;
+}
+
 }  // namespace dovex

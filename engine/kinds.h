@@ -36,6 +36,11 @@ std::string_view PrintText(Rectification k);
 // The phantom of a command-line word ("body", "head").
 std::optional<Phantom> PhantomFromWord(std::string_view word);
 
+// The backscatter phantom an exam part calls for: the head phantom (skull 5 mm under the skin)
+// for the views of the head (the parts named "頭部…", as 頭部正面 and 頭部側面), the soft-tissue
+// phantom for every other part. The user may still choose the other one.
+Phantom DefaultPhantomOf(std::string_view examPart);
+
 // The one test of a circular field: the field shape, not a zero short side.
 inline bool IsCircularField(const ExposureConditions& c) {
     return c.fieldShape == FieldShape::Circle;

@@ -134,7 +134,9 @@ class ItemStream {
     ItemStream(std::string utf8, const std::string& name) : reader_(std::move(utf8), name) {}
 
     [[noreturn]] void Fail(const std::string& what) const {
-        throw ResultsFileError("line " + std::to_string(reader_.line()) + ": " + what);
+        // The line of the item that is wrong, or where the reading stopped.
+        const std::size_t line = reader_.itemsRead() ? reader_.itemLine() : reader_.line();
+        throw ResultsFileError("line " + std::to_string(line) + ": " + what);
     }
     std::string Line() {
         auto l = reader_.ReadLine();
@@ -279,16 +281,88 @@ void SaveResultsFile(const std::filesystem::path& path, const ResultsTable& tabl
     }
 }
 
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// The line of the first byte that is not UTF-8 (1-based), or 0 when all are.
+std::size_t FirstBadUtf8Line(std::string_view s) {
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '\n') ++line;
+        const std::size_t len = c < 0x80         ? 1
+                                : (c >> 5) == 6  ? 2
+                                : (c >> 4) == 14 ? 3
+                                : (c >> 3) == 30 ? 4
+                                                 : 0;
+        if (len == 0 || i + len > s.size() || (len == 2 && c < 0xC2)) return line;
+        for (std::size_t k = 1; k < len; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return line;
+        i += len;
+    }
+    return 0;
+}
+
+// A spreadsheet program that saves the file again pads every line with empty cells up to the
+// widest line ("4,,,," for the row count). The program itself writes an empty text as "", never
+// as an empty cell, so empty cells at the end of a line are padding and are dropped; quoted
+// items (which may hold commas and line breaks) are kept whole.
+std::string DropTrailingEmptyCells(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool quoted = false;
+    bool comment = true;   // line 1 is read whole, quotes and all
+    std::size_t keep = 0;  // out's length up to the end of the line's last non-empty cell
+    for (char c : text) {
+        if (c == '"' && !comment) quoted = !quoted;
+        if (!quoted && (c == '\r' || c == '\n')) {
+            out.resize(keep);
+            out += c;
+            keep = out.size();
+            if (c == '\n') comment = false;
+            continue;
+        }
+        out += c;
+        if (quoted || (c != ',' && c != ' ' && c != '\t')) keep = out.size();
+    }
+    out.resize(keep);
+    return out;
+}
+
+}  // namespace
+
 ResultsFileContents ParseResultsFile(std::string_view bytes, const std::string& name) {
     if (bytes.size() > kMaxResultsFileBytes) throw ResultsFileError("the file is too large");
     if (bytes.empty()) throw ResultsFileError("the file is empty");
     std::string utf8;
-    try {
-        utf8 = Cp932ToUtf8(bytes);
-    } catch (const std::exception& e) {
-        throw ResultsFileError(std::string("the file is not Japanese Shift-JIS text: ") + e.what());
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        // Saved as "CSV UTF-8": Unicode text behind a byte-order mark.
+        bytes.remove_prefix(kUtf8Bom.size());
+        if (const std::size_t bad = FirstBadUtf8Line(bytes))
+            throw ResultsFileError("line " + std::to_string(bad) +
+                                   ": the file begins with a UTF-8 mark but is not UTF-8 text");
+        utf8 = std::string(bytes);
+    } else {
+        try {
+            utf8 = Cp932ToUtf8(bytes);
+        } catch (const std::exception& e) {
+            // The first line that does not decode names the place.
+            std::size_t line = 1;
+            for (std::string_view rest = bytes; !rest.empty(); ++line) {
+                const std::size_t end = std::min(rest.find('\n'), rest.size());
+                try {
+                    (void)Cp932ToUtf8(rest.substr(0, end));
+                } catch (const std::exception&) {
+                    break;
+                }
+                rest.remove_prefix(std::min(end + 1, rest.size()));
+            }
+            throw ResultsFileError("line " + std::to_string(line) +
+                                   ": the file is not Japanese Shift-JIS text: " + e.what());
+        }
     }
-    ItemStream in(std::move(utf8), name);
+    ItemStream in(DropTrailingEmptyCells(utf8), name);
     ResultsFileContents out;
     ClearResultsTable(out.table);
     out.comment = in.Line();

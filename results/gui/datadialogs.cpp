@@ -20,6 +20,7 @@
 #include "ui/enterkey.h"
 #include "ui/fonts.h"
 #include "ui/messenger.h"
+#include "ui/soledialog.h"
 
 namespace dovex::ui {
 namespace {
@@ -129,6 +130,8 @@ DataSaveDialog::DataSaveDialog(ResultsContext& ctx, QWidget* parent)
 
     connect(ok_, &QPushButton::clicked, this, &DataSaveDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &DataSaveDialog::cancel);
+    EscapeCancels(this, [this] { cancel(); });
+    JoinSoleDialogs(this);
     connect(comment_, &QLineEdit::returnPressed, this, [this] {
         if (!comment_->text().isEmpty()) name_->setFocus();
     });
@@ -142,6 +145,7 @@ DataSaveDialog::DataSaveDialog(ResultsContext& ctx, QWidget* parent)
 }
 
 void DataSaveDialog::open() {
+    if (!MayOpenSoleDialog(this)) return;
     browser_->refresh();
     comment_->clear();
     name_->clear();
@@ -186,6 +190,14 @@ void DataSaveDialog::accept() {
         return;
     }
     const std::filesystem::path path = ToPath(browser_->folder()) / ToPath(stem + ".csv");
+    // An existing file is replaced only when the user says so.
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) &&
+        !m.askYesNo(this,
+                    QStringLiteral("　「") + stem +
+                        QStringLiteral(".csv」は既にあります。　\n　置き換えますか？　"),
+                    Icon::Question))
+        return;
     try {
         WriteFileAtomic(path, bytes);
     } catch (const std::exception& e) {
@@ -232,6 +244,8 @@ DataReadDialog::DataReadDialog(ResultsWindow& window, QWidget* parent)
 
     connect(ok_, &QPushButton::clicked, this, &DataReadDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &DataReadDialog::cancel);
+    EscapeCancels(this, [this] { cancel(); });
+    JoinSoleDialogs(this);
     connect(browser_, &FolderBrowser::fileClicked, this, &DataReadDialog::showPreview);
 }
 
@@ -241,6 +255,7 @@ void DataReadDialog::showPreview(const QString& name) {
 }
 
 void DataReadDialog::open() {
+    if (!MayOpenSoleDialog(this)) return;
     browser_->refresh();
     preview_->clear();
     show();
@@ -259,10 +274,13 @@ void DataReadDialog::accept() {
     ResultsFileContents contents;
     try {
         contents = ReadResultsFile(ToPath(QDir(browser_->folder()).absoluteFilePath(name)));
-    } catch (const ResultsFileError&) {
-        // The table, its drawing and the current values stay as they were.
+    } catch (const ResultsFileError& e) {
+        // The table, its drawing and the current values stay as they were. The file and the
+        // reason (with the line where the reading stopped) tell the user what is wrong.
         m.beep();
-        m.show(this, QStringLiteral("　*** このファイルは正しく読み込めません　***  "),
+        m.show(this,
+               QStringLiteral("　*** このファイルは正しく読み込めません　***  \n") + name +
+                   QStringLiteral("：") + QString::fromStdString(e.what()),
                Icon::Warning);
         return;
     }

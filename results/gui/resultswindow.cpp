@@ -123,6 +123,7 @@ void ResultsWindow::setPdfPathChooser(std::function<QString()> chooser) {
 void ResultsWindow::setPrinterOverride(const QString& target) { printerOverride_ = target; }
 
 void ResultsWindow::showFrame(bool on) {
+    if (!on) totalsShown_ = false;  // the surface is cleared with the frame
     surface_->setFrameVisible(on);
     totals_->setVisible(on);
 }
@@ -167,7 +168,10 @@ bool ResultsWindow::appendCurrent(const ExposureConditions& c, const DoseResult&
         surface_->drawText(item, kFontMeiryo, kTablePt, ButtonTextColor());
     // A window closed by its close box comes back with the row just kept.
     if (!isVisible()) show();
-    if (AppendCurrentResult(t, c, d, s) == AppendOutcome::StoredAndFull) {
+    const AppendOutcome outcome = AppendCurrentResult(t, c, d, s);
+    // Totals on view follow the table: they are always the sums of the rows it holds.
+    if (totalsShown_) totalsCommand();
+    if (outcome == AppendOutcome::StoredAndFull) {
         Messenger& m = messenger();
         m.beep();
         m.show(this,
@@ -180,6 +184,7 @@ bool ResultsWindow::appendCurrent(const ExposureConditions& c, const DoseResult&
 
 void ResultsWindow::drawAllRows() {
     surface_->clear();
+    totalsShown_ = false;
     showFrame(true);
     for (const PlacedText& h : SurfaceHeadings())
         surface_->drawText(h, kFontMeiryo, kTablePt, ButtonTextColor());
@@ -198,6 +203,7 @@ void ResultsWindow::adoptReadTable(const ResultsTable& table, double airWOverE, 
 }
 
 void ResultsWindow::totalsCommand() {
+    totalsShown_ = true;
     TotalsBox box;
     surface_->fillWhiteBox(box.x1, box.y1, box.x2, box.y2);
     for (const PlacedText& t : SurfaceTotalsTexts(ComputeColumnTotals(ctx_.table())))

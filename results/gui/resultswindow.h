@@ -77,6 +77,7 @@ class ResultsWindow : public QWidget {
     ResultsContext& ctx_;
     ResultsSurface* surface_ = nullptr;
     QPushButton* totals_ = nullptr;
+    bool totalsShown_ = false;  // the totals line shows the sums (kept up to date)
     QLabel* nameLabel_ = nullptr;
     DataSaveDialog* saveDialog_ = nullptr;
     DataReadDialog* readDialog_ = nullptr;

@@ -1,9 +1,11 @@
 // The auxiliary dialogs on their own: measured exposure, fluoroscopy, user name, arbitrary
 // filter and exit confirmation.
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -21,6 +23,7 @@
 #include "engine/material.h"
 #include "tests/app/appdata.h"
 #include "tests/app/recorder.h"
+#include "ui/translation.h"
 
 using namespace dovex;
 using namespace dovex::ui;
@@ -65,6 +68,7 @@ class DialogsTest : public QObject {
     void arbitraryFilterFirstOpeningChoosesNothing();
     void enterPressesTheFocusedButton();
     void exitDialog();
+    void toolkitTextsInJapanese();  // last: it installs the translation for the whole program
 };
 
 void DialogsTest::measuredExposureUnits_data() {
@@ -75,6 +79,9 @@ void DialogsTest::measuredExposureUnits_data() {
     QTest::newRow("C/kg small e") << "25.8e-5" << 0 << 0.000258;
     QTest::newRow("R") << "1" << 1 << 0.000258;
     QTest::newRow("Gy") << "0.001" << 2 << 0.001 / 33.97;
+    // Typed through a Japanese input method: full-width digits, point, sign and exponent letter.
+    QTest::newRow("full-width C/kg") << "２．５８Ｅ－０４" << 0 << 0.000258;
+    QTest::newRow("full-width R, blanks") << "　１　" << 1 << 0.000258;
 }
 
 void DialogsTest::measuredExposureUnits() {
@@ -97,14 +104,24 @@ void DialogsTest::measuredExposureUnits() {
 
 void DialogsTest::measuredExposureInvalidFallsBack_data() {
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << "0";
-    QTest::newRow("negative") << "-1";
-    QTest::newRow("letters") << "abc";
-    QTest::newRow("empty") << "";
+    QTest::addColumn<QString>("message");
+    const QString positive = QStringLiteral("　実測線量には 0 より大きい値を入力して下さい　");
+    const QString number = QStringLiteral("　実測線量に数値を入力して下さい　");
+    QTest::newRow("zero") << "0" << positive;
+    QTest::newRow("negative") << "-1" << positive;
+    QTest::newRow("letters") << "abc" << number;
+    QTest::newRow("empty") << "" << number;
+    QTest::newRow("text after") << "2.58E-04C/kg"
+                                << QStringLiteral(
+                                       "　実測線量の「2.58E-04C/kg」は数値として読めません");
+    QTest::newRow("decimal comma") << "2,58" << QStringLiteral("　実測線量の「2,58」は");
 }
 
+// OK with a value that is no exposure is refused with a message and the dialog stays open: the
+// user did not ask for the default output data (Cancel and the close box do).
 void DialogsTest::measuredExposureInvalidFallsBack() {
     QFETCH(QString, text);
+    QFETCH(QString, message);
     Recorder rec;
     MeasuredExposureDialog d([] { return 33.97; });
     d.openForEntry();
@@ -113,8 +130,10 @@ void DialogsTest::measuredExposureInvalidFallsBack() {
     d.valueBox()->setText(text);
     QTest::mouseClick(Child<QPushButton>(&d, "Command1"), Qt::LeftButton);
     QCOMPARE(accepted.count(), 0);
-    QCOMPARE(fallback.count(), 1);
-    QVERIFY(rec.messages.empty());  // silently
+    QCOMPARE(fallback.count(), 0);
+    QCOMPARE(rec.messages.size(), std::size_t(1));
+    QVERIFY2(rec.last().startsWith(message), qPrintable(rec.last()));
+    QVERIFY(d.isVisible());
 }
 
 void DialogsTest::measuredExposureCancelAndCloseBox() {
@@ -188,8 +207,15 @@ void DialogsTest::fluoroscopyContinuousAndMissingData() {
     d.computeAverage();
     QCOMPARE(d.averageBox()->text(), QString("2.5"));
     d.currentBox()->setText("x1");
+    rec.clear();
     d.computeAverage();
-    QCOMPARE(d.averageBox()->text(), QString("x1"));  // copied unchanged
+    QCOMPARE(rec.last(), QString("　透視管電流に数値を入力して下さい　"));
+    QCOMPARE(d.averageBox()->text(), QString("2.5"));  // a text that is no number is not taken
+    d.currentBox()->setText("１．５");
+    d.computeAverage();
+    QCOMPARE(d.averageBox()->text(), QString("1.5"));  // full-width, in ASCII
+    d.currentBox()->setText("2.5");
+    d.computeAverage();
     // Pulsed with an empty width: a message and the average box unchanged.
     d.pulsedOption()->click();
     d.currentBox()->setText("10");
@@ -198,20 +224,34 @@ void DialogsTest::fluoroscopyContinuousAndMissingData() {
     d.computeAverage();
     QCOMPARE(rec.last(), QString("　データを入力してください　"));
     QCOMPARE(rec.beeps, 1);
-    QCOMPARE(d.averageBox()->text(), QString("x1"));
+    QCOMPARE(d.averageBox()->text(), QString("2.5"));
+    d.widthBox()->setText("4ms");
+    rec.clear();
+    d.computeAverage();
+    QVERIFY2(rec.last().startsWith("　パルス幅の「4ms」は数値として読めません"),
+             qPrintable(rec.last()));
+    QCOMPARE(d.averageBox()->text(), QString("2.5"));
     // The texts of the pulse boxes stay when the mode changes.
     d.continuousOption()->click();
     QCOMPARE(d.rateBox()->text(), QString("15"));
     QVERIFY(!d.rateBox()->isEnabled());
 }
 
+// OK without an average current (or with one that is no number) sets no tube current of 0 mA:
+// a message names the box, and the dialog stays open.
 void DialogsTest::fluoroscopyOkWithoutComputing() {
+    Recorder rec;
     FluoroscopyDialog d;
     d.openFresh();
     QSignalSpy chosen(&d, &FluoroscopyDialog::tubeCurrentChosen);
     QTest::mouseClick(Child<QPushButton>(&d, "Command1"), Qt::LeftButton);
+    QCOMPARE(chosen.count(), 0);
+    QCOMPARE(rec.last(), QString("　平均管電流に数値を入力して下さい　"));
+    QVERIFY(d.isVisible());
+    d.averageBox()->setText("０．６");
+    QTest::mouseClick(Child<QPushButton>(&d, "Command1"), Qt::LeftButton);
     QCOMPARE(chosen.count(), 1);
-    QCOMPARE(chosen.at(0).at(0).toDouble(), 0.0);
+    QCOMPARE(chosen.at(0).at(0).toDouble(), 0.6);
     // Cancel changes nothing.
     d.openFresh();
     QTest::mouseClick(Child<QPushButton>(&d, "Command2"), Qt::LeftButton);
@@ -296,8 +336,13 @@ void DialogsTest::arbitraryFilterDialog() {
     QCOMPARE(rec.last(), QString("　フィルターの厚さを入力して下さい　"));
     QCOMPARE(sets, 0);
     QVERIFY(d.isVisible());
+    d.thicknessBox()->setText("0.5mm");  // text after the number is refused, naming the box
+    d.applyCommand();
+    QVERIFY2(rec.last().startsWith("　フィルターの厚さの「0.5mm」は数値として読めません"),
+             qPrintable(rec.last()));
+    QCOMPARE(sets, 0);
 
-    d.thicknessBox()->setText("0.5");
+    d.thicknessBox()->setText("０．５");
     QTest::keyClick(d.thicknessBox(), Qt::Key_Return);
     QVERIFY(Child<QPushButton>(&d, "Command1")->hasFocus());
     QTest::mouseClick(Child<QPushButton>(&d, "Command1"), Qt::LeftButton);
@@ -411,6 +456,33 @@ void DialogsTest::exitDialog() {
     d.present();
     QTest::mouseClick(Child<QPushButton>(&d, "Command1"), Qt::LeftButton);
     QCOMPARE(yes.count(), 1);
+}
+
+// The toolkit's own texts (message box buttons, the file dialogs, the edit menu of a field)
+// come in Japanese once the program has installed the translation.
+void DialogsTest::toolkitTextsInJapanese() {
+    QDialogButtonBox english(QDialogButtonBox::Yes | QDialogButtonBox::No);
+    QVERIFY(english.button(QDialogButtonBox::Yes)->text().contains("Yes"));
+    QVERIFY(ui::InstallToolkitTranslation(*qApp));
+    QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Cancel |
+                         QDialogButtonBox::Save | QDialogButtonBox::Open);
+    const std::pair<QDialogButtonBox::StandardButton, const char*> texts[] = {
+        {QDialogButtonBox::Yes, "はい"},
+        {QDialogButtonBox::No, "いいえ"},
+        {QDialogButtonBox::Cancel, "キャンセル"},
+        {QDialogButtonBox::Save, "保存"},
+        {QDialogButtonBox::Open, "開く"}};
+    for (const auto& [b, ja] : texts)
+        QVERIFY2(box.button(b)->text().contains(QString::fromUtf8(ja)),
+                 qPrintable(box.button(b)->text()));
+    QLineEdit field;
+    field.setText("80");
+    std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
+    QStringList items;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) items << a->text();
+    QVERIFY2(items.join("|").contains(QStringLiteral("貼り付け")), qPrintable(items.join("|")));
+    QVERIFY2(!items.join("|").contains("Paste"), qPrintable(items.join("|")));
 }
 
 QTEST_MAIN(DialogsTest)

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,14 +15,19 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QXYSeries>
 #include <QtTest>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 
 #include "app/application.h"
+#include "app/depthdosewindow.h"
 #include "app/qualitypanel.h"
+#include "app/report.h"
 #include "app/spectrumwindow.h"
 #include "dialogs/exitdialog.h"
 #include "dialogs/mascot.h"
@@ -85,7 +91,14 @@ struct Session {
         e->setFocus();
         e->selectAll();
         QTest::keyClick(e, Qt::Key_Delete);
-        QTest::keyClicks(e, t);
+        if (t.contains(QRegularExpression("[^\\x{20}-\\x{7e}]"))) {
+            // Text beyond ASCII comes as an input method commits it.
+            QInputMethodEvent commit;
+            commit.setCommitString(t);
+            QApplication::sendEvent(e, &commit);
+        } else {
+            QTest::keyClicks(e, t);
+        }
     }
     void setExamPart(const QString& part) const { ctl<QComboBox>("Combo2")->setEditText(part); }
     void choosePreset(const QString& name) const {
@@ -190,6 +203,23 @@ class MainWindowTest : public QObject {
     void exitConfirmedEndsTheEventLoop();
     void beamQualityReferenceLevelChartsAndReport();
     void referenceLevelFileMissing();
+    void fluoroscopyWithMeasuredExposure();
+    void fluoroscopyIsNotComparedWithTheReferenceLevel();
+    void headPartsChooseTheHeadPhantom();
+    void reportOrganTableAndComment();
+    void depthDoseNamesDoNotOverlap();
+    void tabOrderFollowsTheScreen();
+    void escapeCancelsTheDialogs_data();
+    void escapeCancelsTheDialogs();
+    void oneDialogAtATime();
+    void typedNumbers_data();
+    void typedNumbers();
+    void changedConditionsMakeTheResultsStale_data();
+    void changedConditionsMakeTheResultsStale();
+    void reportAndSpectrumBelongToTheResult();
+    void noEstimateEmptiesTheOrganList_data();
+    void noEstimateEmptiesTheOrganList();
+    void eraseEmptiesTheEffectiveDose();
 };
 
 void MainWindowTest::startupNamed() {
@@ -217,7 +247,8 @@ void MainWindowTest::startupNamed() {
     for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
                           "Label73", "Label74", "Label75", "Label81"})
         QCOMPARE(s.label(r)->text(), QString());
-    QVERIFY(Matches(s.label("Label84")->text(), "^今日は \\d\\d-\\d\\d-\\d{4} です$"));
+    // The date in the Japanese order: year, month, day.
+    QVERIFY(Matches(s.label("Label84")->text(), "^今日は \\d{4}年\\d\\d月\\d\\d日 です$"));
     QCOMPARE(FocusWidget(), s.text("Text1"));
     QVERIFY(s.results()->isVisible());
     QVERIFY(s.state().table.empty());
@@ -281,17 +312,18 @@ void MainWindowTest::enterChain() {
 
 void MainWindowTest::lostFocusStoresTheField() {
     Session s;
-    s.type("Text5", "abc");
+    s.type("Text5", "abc");  // no number: no value, the text stays for correcting
     QTest::keyClick(FocusWidget(), Qt::Key_Tab);
     QVERIFY(FocusWidget() != s.text("Text5"));
     QCOMPARE(s.cond().tubeVoltage, 0.0);
     QCOMPARE(s.text("Text5")->text(), QString("abc"));
-    s.type("Text4", "1.5mm");
+    s.type("Text4", "1.5");
     s.text("Text9")->setFocus();
     QCOMPARE(s.cond().addedCu, 0.15);
-    s.type("Text9", "1,5");
+    s.type("Text9", "８５");  // full-width digits through an input method
     s.text("Text1")->setFocus();
-    QCOMPARE(s.cond().fsd, 1.0);
+    QCOMPARE(s.cond().fsd, 85.0);
+    QCOMPARE(s.text("Text9")->text(), QString("85"));
     s.type("Text7", "2.5E-2");
     QTest::mouseClick(s.button("Command6"), Qt::LeftButton);  // clicking elsewhere
     s.button("Command6")->setFocus();
@@ -352,10 +384,9 @@ void MainWindowTest::otherPresetAsksForTheSizes() {
     s.calculate();
     QCOMPARE(s.cond().fieldLong, 0.0);
     QCOMPARE(s.cond().fieldShort, 0.0);
-    // A field of 0 cm gives no dose: the sizes are asked for instead of computing with them.
+    // An empty size gives no dose: the sizes are asked for instead of computing with them.
     QCOMPARE(s.rec.texts(),
-             QStringList{QStringLiteral(
-                 "　照射野サイズ（長軸・直径）は 0 cmを超え 100 cm以下の値を入力して下さい　")});
+             QStringList{QStringLiteral("　照射野サイズ（長軸・直径）に数値を入力して下さい　")});
 }
 
 void MainWindowTest::geometryWarning() {
@@ -693,7 +724,8 @@ void MainWindowTest::oddInputsNeverCrash() {
             m.text.startsWith(kCalcFailed) ||
             m.text == QStringLiteral("  被写体厚が (FFD-FSD) より大きくなっています  ") ||
             m.text.endsWith(QStringLiteral("に入力ミスがあります")) ||
-            m.text.endsWith(QStringLiteral("の値を入力して下さい　"));
+            m.text.endsWith(QStringLiteral("の値を入力して下さい　")) ||
+            m.text.endsWith(QStringLiteral("に数値を入力して下さい　"));
         QVERIFY2(known, qPrintable(m.text));
     }
     if (s->rec.messages.empty()) {
@@ -716,11 +748,11 @@ void MainWindowTest::commandStates() {
     s.setExamPart("その他");
     s.calculate();
     QVERIFY(s.button("Command3")->isEnabled());
-    QVERIFY(s.button("Command5")->isEnabled());  // unchanged by "その他"
+    QVERIFY(!s.button("Command5")->isEnabled());  // "その他" has no organ list to show
     QTest::mouseClick(s.button("Command6"), Qt::LeftButton);
     QVERIFY(!s.button("Command3")->isEnabled());
     QVERIFY(s.button("Command2")->isEnabled());
-    QVERIFY(s.button("Command5")->isEnabled());
+    QVERIFY(!s.button("Command5")->isEnabled());
     for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
                           "Label73", "Label74", "Label75", "Label81"})
         QCOMPARE(s.label(r)->text(), QString());
@@ -789,8 +821,7 @@ void MainWindowTest::totalsAndErase() {
     for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
                           "Label73", "Label74", "Label75"})
         QCOMPARE(s.label(r)->text(), QString());
-    QCOMPARE(s.label("Label81")->text(),
-             QString("---"));  // the effective dose field keeps its text
+    QCOMPARE(s.label("Label81")->text(), QString());  // emptied with the other results
     QVERIFY(!s.state().filter.on);
     QCOMPARE(QString::fromStdString(s.cond().arbitraryFilterName), QString());
     QCOMPARE(s.cond().arbitraryFilterThickness, 0.0);
@@ -1325,6 +1356,529 @@ void MainWindowTest::referenceLevelFileMissing() {
     QVERIFY(!s.main()->qualityPanel()->hvl1Label()->text().isEmpty());
     QCOMPARE(s.main()->qualityPanel()->drlLabel()->text(), QString("---"));
     QVERIFY(s.main()->findChild<QLabel*>("DrlItem")->text().contains("診断参考レベル.txt"));
+}
+
+// Each way a condition can change after a calculation. The results shown then belong to the
+// previous conditions: greyed and marked, and neither added to the table nor reported, until the
+// next calculation.
+void MainWindowTest::changedConditionsMakeTheResultsStale_data() {
+    QTest::addColumn<QString>("change");
+    for (const char* c :
+         {"typed field", "exam part", "rectification", "phantom", "preset", "fluoroscopy current",
+          "arbitrary filter", "measured exposure", "refused calculation"})
+        QTest::newRow(c) << QString::fromLatin1(c);
+}
+
+void MainWindowTest::changedConditionsMakeTheResultsStale() {
+    QFETCH(QString, change);
+    Session s;
+    s.setExamPart("その他");
+    s.type("Text5", "100");
+    s.type("Text7", "0.1");
+    s.calculate();
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    const double esd100 = s.state().dose.esdAir;
+    QVERIFY(s.button("Command3")->isEnabled());
+    QVERIFY(s.main()->qualityPanel()->reportButton()->isEnabled());
+    QVERIFY(!s.label("StaleNote")->isVisible());
+    QVERIFY(s.label("Label75")->isEnabled());
+
+    if (change == "typed field") {
+        s.type("Text5", "110");
+        s.type("Text7", "0.5");
+        QTest::keyClick(FocusWidget(), Qt::Key_Tab);  // the field is stored on leaving it
+    } else if (change == "exam part") {
+        s.setExamPart("足関節正面");
+    } else if (change == "rectification") {
+        s.ctl<QRadioButton>("Option3")->click();
+    } else if (change == "phantom") {
+        QTest::mouseClick(s.ctl<QRadioButton>("Option7"), Qt::LeftButton);
+    } else if (change == "preset") {
+        s.choosePreset(QStringLiteral("四切サイズ 縦"));
+    } else if (change == "fluoroscopy current") {
+        QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
+        auto* d = s.main()->fluoroscopyDialog();
+        d->currentBox()->setText("2");
+        QTest::mouseClick(d->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+        QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    } else if (change == "arbitrary filter") {
+        s.main()->openArbitraryFilter();
+        auto* fd = s.main()->filterDialog();
+        fd->fileList()->setCurrentRow(0);
+        fd->thicknessBox()->setText("1");
+        fd->applyCommand();
+    } else if (change == "measured exposure") {
+        s.ctl<QRadioButton>("Option5")->click();
+        auto* d = s.main()->measuredDialog();
+        d->valueBox()->setText("2.58E-04");
+        QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    } else if (change == "refused calculation") {
+        s.type("Text5", "151");
+        s.calculate();
+        QCOMPARE(s.rec.messages.size(), std::size_t(1));
+    }
+    QVERIFY(!s.button("Command3")->isEnabled());
+    QVERIFY(!s.main()->qualityPanel()->reportButton()->isEnabled());
+    QVERIFY(s.label("StaleNote")->isVisible());
+    QCOMPARE(s.label("StaleNote")->text(), QString("条件が変更されました。再計算して下さい"));
+    for (const char* r : {"Label68", "Label73", "Label75", "Label81"})
+        QVERIFY2(!s.label(r)->isEnabled(), r);  // greyed
+    QVERIFY(!s.main()->qualityPanel()->hvl1Label()->isEnabled());
+    // The add command, however called, keeps no row that mixes two calculations.
+    s.main()->addToTable();
+    QCOMPARE(s.state().table.count(), 0);
+    const QString pdf = s.tmp.filePath("stale.pdf");
+    s.main()->saveReport(pdf);
+    QVERIFY(!QFile::exists(pdf));
+
+    if (change == "refused calculation") s.type("Text5", "110");
+    s.rec.clear();
+    s.calculate();
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    QVERIFY(!s.label("StaleNote")->isVisible());
+    QVERIFY(s.label("Label75")->isEnabled());
+    QVERIFY(s.button("Command3")->isEnabled());
+    s.add();
+    QCOMPARE(s.state().table.count(), 1);
+    const ResultRow& row = s.state().table.row(1);
+    QCOMPARE(row.tubeVoltage, s.state().shown.conditions.tubeVoltage);
+    QCOMPARE(row.exposureTime, s.state().shown.conditions.exposureTime);
+    QCOMPARE(row.esdAir, s.state().dose.esdAir);
+    if (change == "typed field") {
+        QCOMPARE(row.tubeVoltage, 110.0);
+        QCOMPARE(row.exposureTime, 0.5);
+        QVERIFY(row.esdAir > 5 * esd100);  // five times the mAs at a higher voltage
+    }
+}
+
+// The report and the spectrum window show the calculation they belong to, with its own
+// conditions, never the conditions typed or refused after it.
+void MainWindowTest::reportAndSpectrumBelongToTheResult() {
+    Session s;
+    s.setExamPart("その他");
+    s.calculate();  // 75 kV
+    QualityPanel* q = s.main()->qualityPanel();
+    QTest::mouseClick(q->spectrumButton(), Qt::LeftButton);
+    SpectrumWindow* w = s.main()->spectrumWindow();
+    QVERIFY(w->view()->chart()->title().startsWith("75 kV"));
+    const QString hvl = q->hvl1Label()->text();
+    s.type("Text5", "5");
+    s.calculate();  // refused
+    QCOMPARE(s.rec.messages.size(), std::size_t(1));
+    QVERIFY2(w->view()->chart()->title().startsWith("75 kV"),
+             qPrintable(w->view()->chart()->title()));
+    w->close();
+    QTest::mouseClick(q->spectrumButton(), Qt::LeftButton);
+    QVERIFY2(w->view()->chart()->title().startsWith("75 kV"),
+             qPrintable(w->view()->chart()->title()));
+    QCOMPARE(q->hvl1Label()->text(), hvl);
+    QCOMPARE(s.state().shown.conditions.tubeVoltage, 75.0);
+    // Typed back to the calculated voltage, the fields again match a fresh calculation's report.
+    s.type("Text5", "90");
+    s.rec.clear();
+    s.calculate();
+    QVERIFY(w->view()->chart()->title().startsWith("90 kV"));
+    s.type("Text5", "60");  // typed, not calculated
+    QCOMPARE(s.state().shown.conditions.tubeVoltage, 90.0);
+    QTest::mouseClick(q->spectrumButton(), Qt::LeftButton);
+    QVERIFY(w->view()->chart()->title().startsWith("90 kV"));
+}
+
+// A calculation without an estimate leaves no organ list of an earlier one to look at.
+void MainWindowTest::noEstimateEmptiesTheOrganList_data() {
+    QTest::addColumn<QString>("part");
+    QTest::newRow("その他") << QStringLiteral("その他");
+    QTest::newRow("typed part") << QStringLiteral("膝関節正面");
+}
+
+void MainWindowTest::noEstimateEmptiesTheOrganList() {
+    QFETCH(QString, part);
+    Session s;
+    s.calculate();  // 腹部正面, with an estimate
+    QVERIFY(s.button("Command5")->isEnabled());
+    QTest::mouseClick(s.button("Command5"), Qt::LeftButton);
+    QWidget* organ = s.main()->organWindow();
+    QVERIFY(organ && organ->isVisible());
+    QVERIFY(!organ->findChild<QLabel*>("Label57")->text().isEmpty());
+    s.setExamPart(part);
+    s.calculate();
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    QCOMPARE(s.label("Label81")->text(), QString("---"));
+    QVERIFY(!s.button("Command5")->isEnabled());
+    QCOMPARE(organ->findChild<QLabel*>("Label57")->text(), QString());
+    QCOMPARE(organ->findChild<QLabel*>("Label42")->text(), QString());
+    QCOMPARE(organ->findChild<QLabel*>("Label71")->text(), part);
+    // The ticks the user set stay for the next estimate.
+    QVERIFY(organ->findChild<QCheckBox*>("Check2")->isChecked());
+    s.setExamPart("腹部正面");
+    s.calculate();
+    QVERIFY(s.button("Command5")->isEnabled());
+    QVERIFY(!organ->findChild<QLabel*>("Label57")->text().isEmpty());
+}
+
+// The results window's erase command empties the main window's results whole: no effective dose
+// and no organ list of the erased calculation stay.
+void MainWindowTest::eraseEmptiesTheEffectiveDose() {
+    Session s;
+    s.calculate();  // 腹部正面, with an estimate
+    QVERIFY(!s.label("Label81")->text().isEmpty());
+    s.add();
+    s.rec.answer = true;
+    s.results()->eraseCommand();
+    QCOMPARE(s.label("Label81")->text(), QString());
+    QCOMPARE(s.label("Label73")->text(), QString());
+    QVERIFY(!s.button("Command5")->isEnabled());
+    QVERIFY(!s.main()->qualityPanel()->reportButton()->isEnabled());
+}
+
+// Numbers as Japanese users type them: full-width forms through an input method are read as
+// their ASCII forms; a field that holds no number, or text after its number, is refused with a
+// message naming the field, and nothing is computed.
+void MainWindowTest::typedNumbers_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("stored");    // the condition's value; NaN: refused
+    QTest::addColumn<QString>("message");  // the start of the message when refused
+    const double no = std::nan("");
+    QTest::newRow("full-width kV") << "Text5"
+                                   << "８０" << 80.0 << QString();
+    QTest::newRow("full-width time") << "Text7"
+                                     << "０．０５" << 0.05 << QString();
+    QTest::newRow("full-width exponent") << "Text7"
+                                         << "５Ｅ－２" << 0.05 << QString();
+    QTest::newRow("full-width sign, blanks") << "Text1"
+                                             << "　＋１２　" << 12.0 << QString();
+    QTest::newRow("filter mm") << "Text3"
+                               << "２．０" << 0.2 << QString();
+    QTest::newRow("letters") << "Text5"
+                             << "abc" << no << QStringLiteral("　管電圧に数値を入力して下さい　");
+    QTest::newRow("empty") << "Text6"
+                           << "" << no << QStringLiteral("　管電流に数値を入力して下さい　");
+    QTest::newRow("letters after")
+        << "Text5"
+        << "80abc" << no << QStringLiteral("　管電圧の「80abc」は数値として読めません");
+    QTest::newRow("decimal comma")
+        << "Text7"
+        << "0,05" << no << QStringLiteral("　照射時間の「0,05」は数値として読めません");
+    QTest::newRow("thousands comma")
+        << "Text8"
+        << "1,000" << no << QStringLiteral("　FFDの「1,000」は数値として読めません");
+    QTest::newRow("unit typed") << "Text4"
+                                << "0.1mm" << no
+                                << QStringLiteral("　付加フィルタ（銅）の「0.1mm」は");
+    QTest::newRow("hexadecimal") << "Text23"
+                                 << "&H14" << no
+                                 << QStringLiteral("　被写体厚に数値を入力して下さい　");
+}
+
+void MainWindowTest::typedNumbers() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(double, stored);
+    QFETCH(QString, message);
+    Session s;
+    s.setExamPart("その他");
+    const QByteArray name = field.toLatin1();
+    s.type(name.constData(), typed);
+    s.calculate();
+    if (std::isnan(stored)) {
+        QCOMPARE(s.rec.messages.size(), std::size_t(1));
+        QVERIFY2(s.rec.last().startsWith(message), qPrintable(s.rec.last()));
+        QCOMPARE(FocusWidget(), s.text(name.constData()));  // back in the field to correct it
+        QVERIFY(s.label("Label73")->text().isEmpty());      // nothing computed
+        QVERIFY(!s.button("Command3")->isEnabled());
+        return;
+    }
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    const std::pair<const char*, double ExposureConditions::*> members[] = {
+        {"Text1", &ExposureConditions::targetAngle},
+        {"Text3", &ExposureConditions::addedAl},
+        {"Text5", &ExposureConditions::tubeVoltage},
+        {"Text7", &ExposureConditions::exposureTime}};
+    for (const auto& [n, m] : members)
+        if (field == n) QCOMPARE(s.cond().*m, stored);
+    QVERIFY(!s.text(name.constData())->text().contains(QRegularExpression("[^ -~]")));  // ASCII
+    QVERIFY(s.button("Command3")->isEnabled());
+}
+
+// A measured exposure at 1 m is that of one exposure: with it, the fluoroscopy current and time
+// would be ignored. Choosing a fluoroscopy current goes back to the default output data and says
+// so; so does a measured value entered while the current is the fluoroscopy one.
+void MainWindowTest::fluoroscopyWithMeasuredExposure() {
+    Session s;
+    s.setExamPart("その他");
+    s.ctl<QRadioButton>("Option5")->click();
+    auto* m = s.main()->measuredDialog();
+    m->valueBox()->setText("2.58E-04");
+    QTest::mouseClick(m->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(s.cond().exposureSource, 1);
+    QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
+    auto* d = s.main()->fluoroscopyDialog();
+    d->currentBox()->setText("2");
+    QTest::mouseClick(d->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(s.rec.texts(), QStringList{kFluoroscopyUsesDefaultOutput});
+    QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());
+    QCOMPARE(s.cond().exposureSource, 2);
+    s.type("Text7", "300");
+    s.calculate();
+    const double fluoro = s.state().dose.esdAir;
+    s.type("Text7", "0.05");
+    s.calculate();
+    QVERIFY(fluoro > 1000 * s.state().dose.esdAir);  // 600 mAs against 0.1 mAs, not the same dose
+    // A measured value entered now: the same message, and the default output data again.
+    s.rec.clear();
+    s.ctl<QRadioButton>("Option5")->click();
+    m = s.main()->measuredDialog();
+    m->valueBox()->setText("2.58E-04");
+    QTest::mouseClick(m->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(s.rec.texts(), QStringList{kFluoroscopyUsesDefaultOutput});
+    QCOMPARE(s.cond().exposureSource, 2);
+    // A current typed by hand ends the fluoroscopy: a measured value is then taken.
+    s.type("Text6", "200");
+    QTest::keyClick(FocusWidget(), Qt::Key_Tab);
+    s.rec.clear();
+    s.ctl<QRadioButton>("Option5")->click();
+    m = s.main()->measuredDialog();
+    m->valueBox()->setText("2.58E-04");
+    QTest::mouseClick(m->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QVERIFY(s.rec.messages.empty());
+    QCOMPARE(s.cond().exposureSource, 1);
+}
+
+// The reference levels are those of radiography: a fluoroscopy dose gets no percentage of them
+// (it would read thousands of per cent), but a note, in the window and the report.
+void MainWindowTest::fluoroscopyIsNotComparedWithTheReferenceLevel() {
+    if (!apptest::ShippedDataComplete()) QSKIP("the shipped data folder is not complete yet");
+    Session s({}, true);
+    QVERIFY(s.started);
+    if (!s.button("Command2")->isEnabled()) {
+        QTest::mouseClick(s.button("Command8"), Qt::LeftButton);
+        QTest::mouseClick(s.main()->registrationDialog()->findChild<QPushButton*>("Command2"),
+                          Qt::LeftButton);  // guest
+    }
+    QualityPanel* q = s.main()->qualityPanel();
+    s.setExamPart("胸部正面");
+    s.calculate();
+    QVERIFY(!q->drlPercentLabel()->text().isEmpty());
+    QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
+    auto* d = s.main()->fluoroscopyDialog();
+    d->currentBox()->setText("2");
+    QTest::mouseClick(d->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+    QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    s.type("Text7", "300");
+    s.calculate();
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    QVERIFY(q->drlPercentLabel()->text().isEmpty());
+    QCOMPARE(q->drlLabel()->text(), QString("---"));
+    QCOMPARE(s.main()->findChild<QLabel*>("DrlItem")->text(), kFluoroscopyDrlNote);
+    QVERIFY(!s.state().drl.hasLevel);
+    // A radiography current typed again: compared again.
+    s.type("Text6", "200");
+    s.type("Text7", "0.05");
+    s.calculate();
+    QVERIFY(s.state().drl.hasLevel);
+    QVERIFY(!q->drlPercentLabel()->text().isEmpty());
+}
+
+// The head's exam parts take the head phantom (skull under the skin), the others the soft-tissue
+// phantom; the user may still choose the other one for the part.
+void MainWindowTest::headPartsChooseTheHeadPhantom() {
+    Session s;
+    auto* body = s.ctl<QRadioButton>("Option6");
+    auto* head = s.ctl<QRadioButton>("Option7");
+    QVERIFY(body->isChecked());
+    s.setExamPart("頭部正面");
+    QVERIFY(head->isChecked());
+    QCOMPARE(s.cond().phantom, 1);
+    s.setExamPart("頭部側面");
+    QVERIFY(head->isChecked());
+    body->click();  // the user's choice for this part stays
+    s.setExamPart("頭部正面");
+    QVERIFY(body->isChecked());
+    QCOMPARE(s.cond().phantom, 0);
+    s.setExamPart("胸部正面");
+    QVERIFY(body->isChecked());
+    s.setExamPart("頭部側面");
+    QVERIFY(head->isChecked());
+    s.calculate();
+    QCOMPARE(s.state().shown.conditions.phantom, 1);
+    s.setExamPart("腹部正面");
+    QVERIFY(body->isChecked());
+    QCOMPARE(s.cond().phantom, 0);
+}
+
+// Tab goes through the window as it reads: the left column, the centre column, the results and
+// then the commands, ending on the exit command.
+void MainWindowTest::tabOrderFollowsTheScreen() {
+    Session s;
+    s.calculate();  // every command enabled
+    s.text("Text1")->setFocus();
+    QList<QWidget*> seen{FocusWidget()};
+    for (int i = 0; i < 80 && FocusWidget() != s.button("Command1"); ++i) {
+        QTest::keyClick(FocusWidget(), Qt::Key_Tab);
+        seen << FocusWidget();
+    }
+    QCOMPARE(FocusWidget(), s.button("Command1"));  // 終了する is reached
+    QWidget* order[] = {s.text("Text1"),
+                        s.text("Text4"),
+                        s.button("Command9"),
+                        s.ctl<QRadioButton>("Option1"),
+                        s.ctl<QRadioButton>("Option6"),
+                        s.ctl<QComboBox>("Combo2"),
+                        s.text("Text5"),
+                        s.text("Text6"),
+                        s.button("Command4"),
+                        s.text("Text7"),
+                        s.text("Text11"),
+                        s.ctl<QRadioButton>("Option4"),
+                        s.button("Command5"),
+                        s.main()->qualityPanel()->spectrumButton(),
+                        s.main()->qualityPanel()->reportButton(),
+                        s.button("Command2"),
+                        s.button("Command3"),
+                        s.button("Command6"),
+                        s.button("Command1")};
+    qsizetype last = -1;
+    for (QWidget* w : order) {
+        const qsizetype at = seen.indexOf(w);
+        QVERIFY2(at > last, qPrintable(w->objectName()));
+        last = at;
+    }
+}
+
+// Escape in a dialog does what its Cancel does.
+void MainWindowTest::escapeCancelsTheDialogs_data() {
+    QTest::addColumn<QString>("dialog");
+    for (const char* d : {"fluoroscopy", "arbitrary filter", "END", "Data Save"})
+        QTest::newRow(d) << QString::fromLatin1(d);
+}
+
+void MainWindowTest::escapeCancelsTheDialogs() {
+    QFETCH(QString, dialog);
+    Session s;
+    s.calculate();
+    s.add();
+    QWidget* w = nullptr;
+    if (dialog == "fluoroscopy") {
+        QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
+        w = s.main()->fluoroscopyDialog();
+    } else if (dialog == "arbitrary filter") {
+        QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
+        w = s.main()->filterDialog();
+    } else if (dialog == "END") {
+        QTest::mouseClick(s.button("Command1"), Qt::LeftButton);
+        w = s.app->exitDialog();
+    } else {
+        s.results()->saveCommand();
+        w = s.results()->saveDialog();
+    }
+    QVERIFY(w && w->isVisible());
+    QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Escape);
+    QVERIFY(!w->isVisible());
+    QVERIFY(s.main()->isVisible());  // END: declined, the program goes on
+    QCOMPARE(s.state().table.count(), 1);
+    QCOMPARE(s.state().filter.on, 0);
+}
+
+// Only one of the dialogs is open at a time: asking for another brings the open one to the
+// front.
+void MainWindowTest::oneDialogAtATime() {
+    Session s;
+    QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
+    auto* fluoro = s.main()->fluoroscopyDialog();
+    QVERIFY(fluoro->isVisible());
+    QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
+    QVERIFY(!s.main()->filterDialog() || !s.main()->filterDialog()->isVisible());
+    s.ctl<QRadioButton>("Option5")->click();
+    QVERIFY(!s.main()->measuredDialog() || !s.main()->measuredDialog()->isVisible());
+    QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());  // the source did not change
+    QCOMPARE(s.cond().exposureSource, 2);
+    QVERIFY(fluoro->isVisible());
+    QVERIFY(s.rec.beeps >= 2);
+    QTest::mouseClick(fluoro->findChild<QPushButton*>("Command2"), Qt::LeftButton);  // Cancel
+    QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
+    QVERIFY(s.main()->filterDialog()->isVisible());
+}
+
+// The report's organ list is a table whose halves both carry the column headings (the column of
+// weighted contributions captioned as such), it carries the user's comment line, and the program
+// is named as in its window title.
+void MainWindowTest::reportOrganTableAndComment() {
+    Session s;
+    s.calculate();  // 腹部正面, with an estimate
+    QVERIFY(s.state().dose.effectiveDose > 0);
+    ReportInputs in;
+    in.conditions = s.state().shown.conditions;
+    in.dose = s.state().dose;
+    in.organs = s.state().estimator.organTable();
+    in.comment = QStringLiteral("外来 再撮影");
+    in.version = QStringLiteral("1.0");
+    QCOMPARE(in.organs.rows.size(), std::size_t(16));
+    const QString html = ReportHtml(in);
+    QVERIFY(!html.contains("<pre>"));  // no text dump whose columns zigzag
+    QCOMPARE(html.count("<th"), 10);   // five headings over each half
+    QCOMPARE(html.count(QStringLiteral("実効線量への寄与 μSv")), 2);
+    for (const auto& r : in.organs.rows) QVERIFY2(html.contains(r.name), qPrintable(r.name));
+    QVERIFY(html.contains(QStringLiteral("コメント：外来 再撮影")));
+    QVERIFY(html.contains(QStringLiteral("Dovex-SE 1.0")));
+    QVERIFY(html.contains(in.organs.total));
+    // The organ window's column holds the same weighted contributions, and says so.
+    QTest::mouseClick(s.button("Command5"), Qt::LeftButton);
+    QCOMPARE(s.main()->organWindow()->findChild<QLabel*>("Label40")->text(),
+             QStringLiteral("実効線量への寄与"));
+    // Written to a file with the comment; without an estimate no organ table is written.
+    const QString pdf = s.tmp.filePath("report.pdf");
+    s.main()->saveReport(pdf, QStringLiteral("外来"));
+    QVERIFY(QFile::exists(pdf));
+    s.setExamPart("その他");
+    s.calculate();
+    QVERIFY(s.state().estimator.organTable().empty());
+}
+
+// The tissue names of the depth-dose chart, at the size the report draws it, with many tissues
+// ticked: each name has a row of its own, at least one line of text apart from the next.
+void MainWindowTest::depthDoseNamesDoNotOverlap() {
+    DepthDosePlot p;
+    p.examPart = QStringLiteral("腹部正面");
+    p.thicknessCm = 20;
+    for (int k = 1; k <= 40; ++k) {
+        p.depthCm.push_back(0.5 * (k - 0.5));
+        p.total.push_back(100.0 / k);
+        p.primary.push_back(60.0 / k);
+        p.scatter.push_back(40.0 / k);
+    }
+    const char* tissues[] = {
+        "乳房", "骨髄(赤色)", "結腸",       "肺",         "胃", "生殖腺", "食道",   "肝臓",
+        "膀胱", "骨表面",     "入射皮膚面", "射出皮膚面", "脳", "唾液腺", "甲状腺", "残りの組織"};
+    double from = 0;
+    for (const char* t : tissues) {
+        p.bands.push_back({QString::fromUtf8(t), from, from + 6});
+        from += 0.8;
+    }
+    QChartView view(MakeDepthDoseChart(p));
+    view.resize(480, 380);  // the report's drawing size
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QChart* chart = view.chart();
+    QCategoryAxis* names = nullptr;
+    for (QAbstractAxis* a : chart->axes(Qt::Vertical))
+        if (auto* c = qobject_cast<QCategoryAxis*>(a)) names = c;
+    QVERIFY(names);
+    QCOMPARE(names->categoriesLabels().size(), qsizetype(std::size(tissues)));
+    const double line = QFontMetricsF(names->labelsFont()).height();
+    QList<double> ys;
+    for (const QString& n : names->categoriesLabels())
+        ys << chart->mapToPosition(QPointF(0, names->endValue(n))).y();
+    std::sort(ys.begin(), ys.end());
+    for (qsizetype i = 1; i < ys.size(); ++i)
+        QVERIFY2(
+            ys[i] - ys[i - 1] >= line * 1.1,
+            qPrintable(QString("%1 px apart, a line is %2 px").arg(ys[i] - ys[i - 1]).arg(line)));
+    // (Qt leaves out axis labels that would touch: a row must hold more than its line.)
+    // No name is drawn over the strips: no point labels on the plot.
+    for (QAbstractSeries* sr : chart->series())
+        if (auto* xy = qobject_cast<QXYSeries*>(sr)) QVERIFY(!xy->pointLabelsVisible());
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -4,18 +4,24 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "dialogs/exitdialog.h"
 #include "results/gui/resultswindow.h"
 #include "tests/app/recorder.h"
+#include "ui/messenger.h"
+#include "ui/translation.h"
 
 using namespace dovex;
 
@@ -39,6 +45,7 @@ void Root(const QString& out, const QString& name) {
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
+    ui::InstallToolkitTranslation(qapp);
     if (argc < 3) {
         std::fprintf(stderr, "usage: app_screens DATA_DIR OUT_DIR\n");
         return 2;
@@ -126,5 +133,77 @@ int main(int argc, char** argv) {
     Save(m->nameChangeDialog(), out, "dialog-change");
     app.exitDialog()->present();
     Save(app.exitDialog(), out, "dialog-exit");
+    app.exitDialog()->hide();
+    for (QWidget* w : QList<QWidget*>{m->measuredDialog(), m->fluoroscopyDialog(),
+                                      m->nameChangeDialog(), m->filterDialog()})
+        if (w) w->hide();
+
+    // Conditions changed after a calculation: the results of the previous conditions, greyed.
+    m->show();
+    m->raise();
+    m->activateWindow();
+    QApplication::processEvents();
+    auto typeInto = [&](const char* field, const QString& text) {
+        QLineEdit* e = line(field);
+        e->setFocus();
+        e->selectAll();
+        QInputMethodEvent commit;  // as an input method commits it
+        commit.setCommitString(text);
+        QApplication::sendEvent(e, &commit);
+    };
+    part->setEditText("頭部正面");
+    typeInto("Text5", "100");
+    typeInto("Text7", "0.1");
+    typeInto("Text6", "200");
+    button("Command2")->click();
+    typeInto("Text5", "110");
+    typeInto("Text7", "0.5");
+    line("Text8")->setFocus();
+    Save(m, out, "main-stale-results");
+    Root(out, "screen-stale-results");
+
+    // A number typed through an input method, with letters after it: refused, naming the field.
+    // The real message boxes, in the toolkit's Japanese.
+    ui::setMessenger(nullptr);
+    auto shootModal = [&](const QString& name) {
+        QTimer::singleShot(900, [&, name] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                Save(box, out, name);
+                Root(out, "screen-" + name);
+                box->close();
+            }
+        });
+    };
+    typeInto("Text5", "８０ａｂｃ");
+    shootModal("box-number-refused");
+    button("Command2")->click();
+    typeInto("Text5", "８０");
+    line("Text8")->setFocus();
+    Save(m, out, "main-fullwidth-read");
+    shootModal("box-question-japanese");
+    ui::messenger().askYesNo(
+        m, QStringLiteral("　「結果.csv」は既にあります。　\n　置き換えますか？　"),
+        ui::Icon::Question);
+    // The right-click menu of an entry field.
+    std::unique_ptr<QMenu> menu(line("Text5")->createStandardContextMenu());
+    menu->popup(line("Text5")->mapToGlobal(QPoint(20, 20)));
+    QApplication::processEvents();
+    Save(menu.get(), out, "menu-edit-japanese");
+    Root(out, "screen-menu-edit-japanese");
+    menu->close();
+    ui::setMessenger(&rec);
+
+    // Reports: with an estimate (organ table, comment, both charts) and without one.
+    part->setEditText("腹部正面");
+    typeInto("Text5", "80");
+    typeInto("Text6", "200");
+    typeInto("Text7", "0.1");
+    button("Command2")->click();
+    m->saveReport(out + "/report-abdomen.pdf", QStringLiteral("外来 再撮影の確認"));
+    part->setEditText("その他");
+    button("Command2")->click();
+    m->saveReport(out + "/report-no-estimate.pdf", QString());
+    std::printf("%s/report-abdomen.pdf %s/report-no-estimate.pdf\n", qPrintable(out),
+                qPrintable(out));
     return 0;
 }

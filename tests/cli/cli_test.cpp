@@ -206,6 +206,37 @@ TEST(CliShippedData, MaterialFileCopperMatchesAddedCopper) {
     EXPECT_LT(head["bsfSoft"].get<double>(), body["bsfSoft"].get<double>());
 }
 
+// Without --phantom the exam part chooses it: the head phantom for the views of the head, the
+// soft-tissue phantom for every other part; --phantom always wins. The same in batch files.
+struct PhantomCase {
+    const char* args;
+    int phantom;
+};
+class CliPhantom : public ::testing::TestWithParam<PhantomCase> {};
+
+TEST_P(CliPhantom, ExamPartChoosesThePhantomUnlessGiven) {
+    // On the shipped data, whose exam parts have their organ data.
+    CalcRun r =
+        Calc(std::string("--data-dir ") + DOVEX_SOURCE_DATA_DIR + " --json " + GetParam().args);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["conditions"]["phantom"], GetParam().phantom);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, CliPhantom,
+                         ::testing::Values(PhantomCase{"--exam-part 頭部正面", 1},
+                                           PhantomCase{"--exam-part 頭部側面", 1},
+                                           PhantomCase{"--exam-part 胸部正面", 0},
+                                           PhantomCase{"--exam-part 頸椎側面", 0},
+                                           PhantomCase{"", 0},
+                                           PhantomCase{"--exam-part 頭部正面 --phantom body", 0},
+                                           PhantomCase{"--exam-part 腹部正面 --phantom head", 1}));
+
+TEST_F(CliTest, HelpSaysTheExamPartChoosesThePhantom) {
+    CalcRun r = Calc("--help");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("head for the head's exam parts"), std::string::npos) << r.out;
+}
+
 // Argument sets a user tried: each is refused, as a usage error (2) or a refusal of the
 // calculation (1), with a message that names the option and what it allows.
 struct Refused {

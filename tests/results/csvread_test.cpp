@@ -312,6 +312,91 @@ TEST(StrictNumberTest, WholeItemMustBeANumber) {
         EXPECT_FALSE(StrictNumber(bad)) << bad;
 }
 
+// A results file opened in a spreadsheet program and saved again: each line padded with empty
+// cells to the widest line ("4,,,," for the row count), and, for "CSV UTF-8", Unicode text behind
+// a byte-order mark. The rows read back as they were written.
+struct SpreadsheetSave {
+    const char* name;
+    bool padded;
+    bool utf8Bom;
+};
+
+class SpreadsheetSaved : public ::testing::TestWithParam<SpreadsheetSave> {};
+
+std::string SavedBySpreadsheet(const std::vector<std::string>& lines, const SpreadsheetSave& how,
+                               std::size_t width) {
+    std::string out = how.utf8Bom ? "\xEF\xBB\xBF" : "";
+    for (std::string l : lines) {
+        if (how.padded) {
+            // The cells of the line, counted outside quotes.
+            std::size_t cells = 1;
+            bool quoted = false;
+            for (char c : l) {
+                if (c == '"') quoted = !quoted;
+                if (c == ',' && !quoted) ++cells;
+            }
+            for (; cells < width; ++cells) l += ',';
+        }
+        out += (how.utf8Bom ? l : Utf8ToCp932OrThrow(l)) + "\r\n";
+    }
+    return out;
+}
+
+TEST_P(SpreadsheetSaved, ReadsBackTheSameRows) {
+    for (int n : {1, 4, 15}) {
+        const ResultsTable t = VariedTable(n);
+        const auto lines = ResultsFileLines(t, "コメント", 33.97);
+        const std::string bytes = SavedBySpreadsheet(lines, GetParam(), std::size_t(n) + 1);
+        if (GetParam().padded && n == 4) {
+            EXPECT_NE(bytes.find(" 4 ,,,,\r\n"), std::string::npos);
+        }
+        ResultsFileContents in;
+        ASSERT_NO_THROW(in = ParseResultsFile(bytes)) << n;
+        EXPECT_EQ(in.comment, "コメント");
+        ASSERT_EQ(in.table.count(), n);
+        EXPECT_TRUE(in.hasEffectiveDoseLine);
+        // Written again, the file is the program's own, byte for byte.
+        EXPECT_EQ(ResultsFileBytes(in.table, in.comment, *in.airWOverE),
+                  ResultsFileBytes(t, "コメント", 33.97));
+    }
+}
+
+// Real damage is still refused, with the line where it is found.
+TEST_P(SpreadsheetSaved, DamageIsStillRefusedWithItsLine) {
+    auto lines = ResultsFileLines(VariedTable(4), "c", 33.97);
+    lines[12] = lines[12].substr(0, lines[12].rfind(','));  // a value missing: the row short
+    try {
+        ParseResultsFile(SavedBySpreadsheet(lines, GetParam(), 5));
+        ADD_FAILURE() << "a short line was read";
+    } catch (const ResultsFileError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("line ", 0), 0u) << e.what();
+    }
+    lines = ResultsFileLines(VariedTable(4), "c", 33.97);
+    lines[14] = lines[14].substr(0, lines[14].rfind(',') + 1) + "abc";
+    try {
+        ParseResultsFile(SavedBySpreadsheet(lines, GetParam(), 5));
+        ADD_FAILURE() << "a word where a number belongs was read";
+    } catch (const ResultsFileError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("line 15:", 0), 0u) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Saves, SpreadsheetSaved,
+                         ::testing::Values(SpreadsheetSave{"padded", true, false},
+                                           SpreadsheetSave{"utf8Bom", false, true},
+                                           SpreadsheetSave{"utf8BomPadded", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ResultsFileReader, ByteOrderMarkBeforeTextThatIsNotUtf8) {
+    const std::string cp932 = ResultsFileBytes(VariedTable(2), "コメント", 33.97);
+    try {
+        ParseResultsFile("\xEF\xBB\xBF" + cp932);
+        ADD_FAILURE() << "Shift-JIS bytes behind a UTF-8 mark were read";
+    } catch (const ResultsFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("line 1:"), std::string::npos) << e.what();
+    }
+}
+
 }  // namespace
 }  // namespace dovex
 

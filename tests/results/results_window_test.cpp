@@ -198,11 +198,14 @@ class ResultsWindowTest : public QObject {
         win->totalsButton()->click();
         QCOMPARE(win->surface()->textAt(900, 860), QStringLiteral("3.73"));
         QCOMPARE(win->surface()->textAt(1100, 860), QStringLiteral("0.200"));
-        // Totals do not follow later rows until pressed again.
+        // Totals on view follow the rows added after they were asked for: never the sums of
+        // fewer rows than the table holds.
         Append(test::TypicalRow());
-        QCOMPARE(win->surface()->textAt(900, 860), QStringLiteral("3.73"));
-        win->totalsCommand();
         QCOMPARE(win->surface()->textAt(900, 860), QStringLiteral("4.97"));
+        Append(test::TypicalRow());
+        QCOMPARE(win->surface()->textAt(900, 860), QStringLiteral("6.20"));
+        win->totalsCommand();
+        QCOMPARE(win->surface()->textAt(900, 860), QStringLiteral("6.20"));
     }
 
     void eraseAsksAndResets() {
@@ -357,7 +360,9 @@ class ResultsWindowTest : public QObject {
             r->browser()->files()->setCurrentItem(items[0]);
             emit r->browser()->files()->itemClicked(items[0]);
             r->accept();
-            QCOMPARE(LastText(), kReadFailed);
+            // The message names the file and says why, with the line where reading stopped.
+            QVERIFY2(LastText().startsWith(kReadFailed + "\nbad.csv："), qPrintable(LastText()));
+            if (*content) QVERIFY2(LastText().contains("line "), qPrintable(LastText()));
             QVERIFY(rec.entries.back().beepBefore);
             QVERIFY(r->isVisible());
             QCOMPARE(ctx->table_.nextRow, before.nextRow);
@@ -370,6 +375,37 @@ class ResultsWindowTest : public QObject {
             QCOMPARE(win->surface()->textAt(900, 860), QStringLiteral("2.47"));
             r->cancel();
         }
+    }
+
+    // Saving under the name of a file that exists replaces it only when the user says so.
+    void savingOverAnExistingFileAsks() {
+        Append(test::TypicalRow());
+        const QString path = tmp.filePath(QStringLiteral("既存.csv"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("old");
+        }
+        win->saveCommand();
+        DataSaveDialog* d = win->saveDialog();
+        d->browser()->setFolder(tmp.path());
+        d->commentBox()->setText(QStringLiteral("c"));
+        d->nameBox()->setText(QStringLiteral("既存"));
+        rec.answer = false;
+        d->accept();
+        QVERIFY2(LastText().contains(QStringLiteral("既存.csv」は既にあります")),
+                 qPrintable(LastText()));
+        QCOMPARE(rec.entries.back().icon, Icon::Question);
+        QVERIFY(d->isVisible());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old"));
+        f.close();
+        rec.answer = true;
+        d->accept();
+        QCOMPARE(LastText(), QStringLiteral("　計算結果を エクセル csv形式 で保存しました　"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().toStdString(), ResultsFileBytes(ctx->table_, "c", 33.97));
     }
 
     void printSendsThePageThenResetsTheMainWindow() {
