@@ -122,7 +122,7 @@ MainWindow::MainWindow(AppState& state, ui::ResultsWindow& results, QWidget* par
     wireEntryChain();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { *alive_ = false; }
 
 void MainWindow::buildUi() {
     // Heading line: title, edition, greeting and the mascot at the right end.
@@ -450,7 +450,9 @@ void MainWindow::wireEntryChain() {
     connect(combo1_, &QComboBox::activated, this, [this] { applyFieldPreset(); });
     for (const Field& f : fields_) {
         const Field field = f;
-        ui::OnFocusOut(f.edit, [this, field] { storeField(field); });
+        ui::OnFocusOut(f.edit, [this, field, alive = alive_] {
+            if (*alive) storeField(field);
+        });
     }
 }
 
