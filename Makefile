@@ -3,13 +3,16 @@
 #              checks the installation and the Debian package and, where clang is installed, runs
 #              each fuzz target for 20 s on its seed corpus
 # make package: builds dovex_<version>_amd64.deb in the build folder
+# make manual-tables : writes the validation tables of docs/manual/06-validation.md from the program
+# make manual-screens: draws the manual's screenshots (docs/manual/images) offscreen from the program
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 # Warnings are errors in the developer builds (CI runs `make test`); a plain cmake build keeps them warnings.
 WERROR ?= ON
 
-.PHONY: deps build run test test-main test-asan test-asan-qt test-package test-fuzz package bench calc clean data
+.PHONY: deps build run test test-main test-asan test-asan-qt test-package test-fuzz package bench calc clean data \
+	manual-tables manual-screens
 
 deps:
 	@bash scripts/setup-deps.sh
@@ -58,6 +61,14 @@ test-fuzz: deps
 	@if command -v clang++ >/dev/null 2>&1; then \
 	  JOBS=$(JOBS) bash fuzz/run-fuzz.sh; \
 	else echo "clang++ not found: the fuzz step is skipped"; fi
+
+manual-tables: build
+	$(BUILD)/tools/manual/dovex-manualtables docs/manual/06-validation.md
+
+manual-screens: build
+	rm -rf $(BUILD)/rundata-manual
+	bash scripts/prepare-rundata.sh data $(BUILD)/rundata-manual
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tests/app/app_manual_screens $(BUILD)/rundata-manual docs/manual/images
 
 bench: build
 	$(BUILD)/bench/dovex_bench

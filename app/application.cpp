@@ -70,6 +70,9 @@ bool Application::start() {
             if (!quitting_ && !anyWindowShown()) exitDeclined();
         });
     }
+    if (!help_)
+        help_ = std::make_unique<HelpController>(FindManualDir(
+            QCoreApplication::applicationDirPath(), QStringLiteral(DOVEX_SOURCE_MANUAL_DIR)));
     openMainWindow();
     return true;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/appstate.h"
+#include "app/helpwindow.h"
 #include "app/mainwindow.h"
 #include "results/gui/resultscontext.h"
 
@@ -35,6 +36,8 @@ class Application : public QObject, public ui::ResultsContext {
     MainWindow* mainWindow() const { return main_; }
     ui::ResultsWindow* resultsWindow() const { return results_.get(); }
     ui::ExitDialog* exitDialog() const { return exit_.get(); }
+    // The user's manual on F1 in any window (app/helpwindow.h).
+    HelpController* help() const { return help_.get(); }
 
     // ResultsContext.
     ResultsTable& table() override;
@@ -63,6 +66,7 @@ class Application : public QObject, public ui::ResultsContext {
     std::unique_ptr<AppState> state_;
     std::unique_ptr<ui::ResultsWindow> results_;
     std::unique_ptr<ui::ExitDialog> exit_;
+    std::unique_ptr<HelpController> help_;
     QPointer<MainWindow> main_;
     bool mainClosed_ = false;
     bool resultsPlaced_ = false;

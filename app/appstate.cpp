@@ -2,8 +2,6 @@
 
 #include "app/username.h"
 #include "calculation/calculation.h"
-#include "engine/error.h"
-#include "engine/textio.h"
 
 namespace dovex::app {
 
@@ -16,8 +14,9 @@ std::vector<std::string> ReadExamParts(const std::filesystem::path& file) {
 }
 
 void LoadStartupData(AppState& s) {
-    LoadPhysicsTables(s.tables, s.dataDir);
-    s.examParts = ReadExamParts(s.dataDir / files::kExamParts);
+    calc::CalculationData d = calc::LoadData(s.dataDir);
+    s.tables = std::move(d.tables);
+    s.examParts = std::move(d.examParts);
     if (auto name = ReadUserName(s.primaryFile())) {
         s.userName = *name;
         s.named = true;
@@ -25,13 +24,8 @@ void LoadStartupData(AppState& s) {
         s.userName.clear();
         s.named = false;
     }
-    try {
-        s.drlTable = ReadDrlTable(s.dataDir / kDrlFileName);
-        s.drlProblem.clear();
-    } catch (const DataFileError& e) {
-        s.drlTable = DrlTable{};
-        s.drlProblem = e.what();
-    }
+    s.drlTable = d.drl.value_or(DrlTable{});
+    s.drlProblem = d.drl ? std::string() : d.drlProblem;
 }
 
 }  // namespace dovex::app

@@ -42,10 +42,11 @@ struct AppState {
     std::filesystem::path primaryFile() const { return dataDir / files::kPrimary; }
 };
 
-// The start-up loading, in its fixed order: every physical data table, the exam-part list, the
-// display name (line 32 of "Primary.dat") and the reference levels (a missing or faulty
-// reference-level file only leaves drlProblem set: the doses do not depend on it). Throws
-// DataFileError naming a missing or faulty data file; the state must then not be used.
+// The start-up loading: the data of the calculation as every driver loads them (calc::LoadData:
+// the physical data tables, the exam-part list and the reference levels, a missing or faulty
+// reference-level file only leaving drlProblem set) and the display name (line 32 of
+// "Primary.dat"). Throws DataFileError naming a missing or faulty data file; the state must
+// then not be used.
 void LoadStartupData(AppState& s);
 
 // The lines of the exam-part list file "撮影部位.txt" (UTF-8), an empty line giving an empty

@@ -1,12 +1,12 @@
 // The estimator over the effective dose subsystem (effdose/).
 #include <QPointer>
-#include <cstdlib>
 
 #include "app/depthdosewindow.h"
 #include "app/estimate.h"
 #include "app/organwindow.h"
 #include "effdose/estimate.h"
 #include "effdose/organrows.h"
+#include "engine/numtext.h"
 
 namespace dovex::app {
 
@@ -69,14 +69,13 @@ DepthDosePlot Estimator::depthDosePlot() const {
     for (long r = 1; r <= kTissueRows; ++r) {
         const TissueRow& row = impl_->rows.rows[r];
         if (row.tick != TickState::Checked) continue;
-        char* e1 = nullptr;
-        char* e2 = nullptr;
-        const double from = std::strtod(row.startDepth.c_str(), &e1);
-        const double to = std::strtod(row.endDepth.c_str(), &e2);
-        if (e1 == row.startDepth.c_str() || e2 == row.endDepth.c_str() || !(to >= from)) continue;
+        if (!StartsWithNumber(row.startDepth) || !StartsWithNumber(row.endDepth)) continue;
+        const double from = ParseLenient(row.startDepth);
+        const double to = ParseLenient(row.endDepth);
+        if (!(to >= from)) continue;
         // A tissue with next to nothing of it in the field (the brain in an abdominal view) would
         // only crowd the chart: only tissues with at least half a per cent in the field are shown.
-        if (!(std::strtod(row.percentage.c_str(), nullptr) >= 0.5)) continue;
+        if (!(ParseLenient(row.percentage) >= 0.5)) continue;
         QString name = QString::fromUtf8(TissueInfoOf(r).caption);
         name.remove(QChar(0x2015)).remove(QChar(0x3000));
         p.bands.push_back({name.trimmed(), from, to});

@@ -1,7 +1,6 @@
 #include "app/mainwindow.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -22,6 +21,7 @@
 #include "app/qualitypanel.h"
 #include "app/username.h"
 #include "calculation/calculation.h"
+#include "calculation/resultfields.h"
 #include "dialogs/arbitraryfilterdialog.h"
 #include "dialogs/dialogbase.h"
 #include "dialogs/fluoroscopydialog.h"
@@ -38,6 +38,7 @@
 #include "results/gui/resultswindow.h"
 #include "ui/fonts.h"
 #include "ui/messenger.h"
+#include "ui/resultfield.h"
 
 namespace dovex::app {
 namespace {
@@ -65,18 +66,7 @@ QLineEdit* Entry(QWidget* parent, const char* name, double points) {
 }
 
 QLabel* ResultField(QWidget* parent, const char* name) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setFont(MappedFont(kFontMeiryo, 14.25));
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(120);
-    l->setAutoFillBackground(true);
-    QPalette p = l->palette();
-    p.setColor(QPalette::Window, Qt::white);
-    l->setPalette(p);
-    return l;
+    return ui::ResultField(parent, name, 14.25, 120);
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
@@ -125,14 +115,52 @@ MainWindow::MainWindow(AppState& state, ui::ResultsWindow& results, QWidget* par
 MainWindow::~MainWindow() { *alive_ = false; }
 
 void MainWindow::buildUi() {
-    // Heading line: title, edition, greeting and the mascot at the right end.
+    // The window from top to bottom: the heading, the conditions beside the results, the
+    // commands.
+    QLayout* head = buildHeading();
+    QGroupBox* cond = buildConditions();
+    QGroupBox* res = buildResults();
+    QLayout* commands = buildCommands();
+    quality_ = new QualityPanel(this);
+    auto* resultColumn = new QVBoxLayout;
+    resultColumn->addWidget(res, 1);
+    resultColumn->addWidget(quality_);
+    auto* bodyWidget = new QWidget;
+    auto* body = new QHBoxLayout(bodyWidget);
+    body->setContentsMargins(0, 0, 0, 0);
+    body->addWidget(cond, 3);
+    body->addLayout(resultColumn, 2);
+    auto* bodyArea = new BodyArea(this);
+    bodyArea->setFrameShape(QFrame::NoFrame);
+    bodyArea->setWidgetResizable(true);
+    bodyArea->setWidget(bodyWidget);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(head);
+    outer->addWidget(bodyArea, 1);
+    outer->addLayout(commands);
+
+    // Tab order: the target angle first, then down the conditions as the Enter chain goes.
+    QWidget* order[] = {text1_, text2_,  text3_, text4_,  combo2_, text5_,  text6_,   text7_,
+                        text8_, text23_, text9_, combo1_, text10_, text11_, command2_};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+
+    // Fields whose text is stored on losing the focus.
+    for (const calc::ConditionField& f : calc::ConditionFields())
+        if (f.windowField) fields_.push_back({findChild<QLineEdit*>(f.windowField), &f});
+
+    connectControls();
+}
+
+QLayout* MainWindow::buildHeading() {
+    // Title, edition, greeting and the mascot at the right end; the registration prompt below.
     auto* title = Caption(this, QStringLiteral("診断X線の入射表面線量計算"));
     title->setFont(MappedFont(kFontMeiryo, 18));
     auto* edition = Caption(this, QStringLiteral("Dovex-SE   Simple Edition"));
     edition->setFont(MappedFont(ui::kFontTimes, 14));
     greeting_ = Caption(this, QString());
     greeting_->setObjectName("Label84");
-    auto* updated = Caption(this, QStringLiteral("最終更新日 : 2026-12-08"));
+    auto* updated = Caption(this, QStringLiteral("最終更新日 : " DOVEX_RELEASE_DATE));
     updated->setObjectName("Label85");
     updated->setFont(MappedFont(kFontMeiryo, 8));
     picture1_ = new ui::MascotLabel(76, this);
@@ -156,7 +184,13 @@ void MainWindow::buildUi() {
                QStringLiteral("ようこそ Dovex_SE へ ： はじめにユーザー名を登録して下さい"));
     command8_->setFont(MappedFont(kFontMeiryo, 12));
     command8_->setStyleSheet("color: #b00000;");
+    auto* box = new QVBoxLayout;
+    box->addLayout(head);
+    box->addWidget(command8_);
+    return box;
+}
 
+QGroupBox* MainWindow::buildConditions() {
     // Conditions, left column: tube, filters and the option groups.
     auto* cond = new QGroupBox(QStringLiteral("照射 (撮影) 条件"), this);
     text1_ = Entry(cond, "Text1", 11.25);
@@ -172,10 +206,12 @@ void MainWindow::buildUi() {
         g->addWidget(Caption(cond, unit), row, 2);
         ++row;
     };
-    addEntry(left, r, QStringLiteral(" Ｘ線管ターゲット角度"), text1_, QStringLiteral("　度"));
-    addEntry(left, r, QStringLiteral(" 固有フィルタ (Al 当量)"), text2_, QStringLiteral("mm"));
-    addEntry(left, r, QStringLiteral(" 付加フィルタ (アルミ)"), text3_, QStringLiteral("mm"));
-    addEntry(left, r, QStringLiteral(" 付加フィルタ（ 銅 ）"), text4_, QStringLiteral("mm"));
+    // An entry field with the captions of the condition it holds.
+    auto addField = [&](QGridLayout* g, int& row, QLineEdit* box) {
+        const calc::ConditionField& f = *calc::FindWindowField(box->objectName().toStdString());
+        addEntry(g, row, QString::fromUtf8(f.windowCaption), box, QString::fromUtf8(f.windowUnit));
+    };
+    for (QLineEdit* box : {text1_, text2_, text3_, text4_}) addField(left, r, box);
 
     command9_ = Button(cond, "Command9", QStringLiteral("任意フィルタ"));
     command9_->setToolTip(QStringLiteral("アルミ・銅以外のフィルター設定"));
@@ -243,23 +279,18 @@ void MainWindow::buildUi() {
     auto* partCaption = Caption(cond, QStringLiteral("照射 (撮影) 部位"));
     mid->addWidget(partCaption, m, 0);
     mid->addWidget(combo2_, m++, 1, 1, 3);
-    addEntry(mid, m, QStringLiteral("　Ｘ線管電圧"), text5_, QStringLiteral("kV"));
-    mid->addWidget(Caption(cond, QStringLiteral("　Ｘ線管電流")), m, 0);
-    mid->addWidget(text6_, m, 1);
-    mid->addWidget(Caption(cond, QStringLiteral("mA")), m, 2);
-    mid->addWidget(command4_, m++, 3);
-    addEntry(mid, m, QStringLiteral("　照射時間"), text7_, QStringLiteral("sec"));
-    addEntry(mid, m, QStringLiteral("　焦点-受像器間距離"), text8_, QStringLiteral("cm"));
-    addEntry(mid, m, QStringLiteral("　被写体厚"), text23_, QStringLiteral("cm"));
-    addEntry(mid, m, QStringLiteral("　焦点-入射表面間距離"), text9_, QStringLiteral("cm"));
+    addField(mid, m, text5_);
+    mid->addWidget(command4_, m, 3);  // the fluoroscopy command beside the tube current
+    for (QLineEdit* box : {text6_, text7_, text8_, text23_, text9_}) addField(mid, m, box);
     mid->addWidget(Caption(cond, QStringLiteral("受像面での照射野サイズ")), m, 0);
     mid->addWidget(combo1_, m++, 1, 1, 3);
     longCaption_ = Caption(cond, kLongCaption);
     longCaption_->setObjectName("Label10");
     mid->addWidget(longCaption_, m, 0);
     mid->addWidget(text10_, m, 1);
-    mid->addWidget(Caption(cond, QStringLiteral("cm")), m++, 2);
-    addEntry(mid, m, QStringLiteral("　単軸方向サイズ"), text11_, QStringLiteral("cm"));
+    mid->addWidget(Caption(cond, QString::fromUtf8(calc::FindWindowField("Text10")->windowUnit)),
+                   m++, 2);
+    addField(mid, m, text11_);
 
     auto* expoBox = new QGroupBox(QStringLiteral("焦点から１ｍの距離の照射線量  "), cond);
     optDefault_ = Option(expoBox, "Option4", QStringLiteral("デフォルト出力データを利用"));
@@ -284,8 +315,10 @@ void MainWindow::buildUi() {
     condLayout->addLayout(left);
     condLayout->addSpacing(14);
     condLayout->addLayout(mid);
+    return cond;
+}
 
-    // Results column.
+QGroupBox* MainWindow::buildResults() {
     auto* res = new QGroupBox(QStringLiteral("計 算 結 果"), this);
     res->setFont(MappedFont(kFontMeiryo, 11));
     label68_ = ResultField(res, "Label68");
@@ -313,19 +346,18 @@ void MainWindow::buildUi() {
         if (!unit.isEmpty()) rg->addWidget(Caption(res, unit), q, 2);
         ++q;
     };
-    heading(QStringLiteral("後方散乱係数"));
-    resultRow(QStringLiteral("軟部組織吸収線量に基づく"), label68_, QString());
-    resultRow(QStringLiteral("皮膚組織吸収線量に基づく"), label69_, QString());
-    resultRow(QStringLiteral("空気カーマに基づく"), label70_, QString());
-    heading(QStringLiteral("照射線量 - 吸収線量 変換係数"));
-    resultRow(QStringLiteral("軟部組織"), label71_, QStringLiteral("Gy/C/kg"));
-    resultRow(QStringLiteral("皮膚組織"), label72_, QStringLiteral("Gy/C/kg"));
-    heading(QStringLiteral("入射表面線量"));
-    resultRow(QStringLiteral("軟部組織吸収線量"), label73_, QStringLiteral("mGy"));
-    resultRow(QStringLiteral("皮膚組織吸収線量"), label74_, QStringLiteral("mGy"));
-    resultRow(QStringLiteral("空気カーマ"), label75_, QStringLiteral("mGy"));
+    // The doses under their headings, then the effective dose, as the table of results names them.
+    std::string_view lastHeading;
+    for (const calc::ResultQuantity& rq : calc::ResultQuantities()) {
+        if (!rq.dose || !rq.windowField || rq.dose == &DoseResult::effectiveDose) continue;
+        if (rq.heading != lastHeading) heading(QString::fromUtf8(rq.heading));
+        lastHeading = rq.heading;
+        resultRow(QString::fromUtf8(rq.caption), findChild<QLabel*>(rq.windowField),
+                  QString::fromUtf8(rq.unit));
+    }
     rg->addItem(new QSpacerItem(1, 8), q++, 0);
-    resultRow(QStringLiteral("実効線量"), label81_, QStringLiteral("mSv"));
+    const calc::ResultQuantity& effective = calc::ResultQuantityOf("effectiveDose");
+    resultRow(QString::fromUtf8(effective.caption), label81_, QString::fromUtf8(effective.unit));
     // Why no estimate was made, when the exam part has no organ data.
     estimateNote_ = Caption(res, QString());
     estimateNote_->setObjectName("Label89");
@@ -342,7 +374,10 @@ void MainWindow::buildUi() {
     wNote->addStretch();
     rg->addLayout(wNote, q++, 0, 1, 3);
     rg->setRowStretch(q, 1);
+    return res;
+}
 
+QLayout* MainWindow::buildCommands() {
     command2_ = Button(this, "Command2", QStringLiteral("この条件で計算する"));
     command2_->setToolTip(QStringLiteral(" Go ! "));
     command2_->setFont(MappedFont(kFontMeiryo, 13));
@@ -358,48 +393,10 @@ void MainWindow::buildUi() {
     commands->addWidget(command6_, 1);
     commands->addSpacing(16);
     commands->addWidget(command1_, 1);
+    return commands;
+}
 
-    quality_ = new QualityPanel(this);
-    auto* resultColumn = new QVBoxLayout;
-    resultColumn->addWidget(res, 1);
-    resultColumn->addWidget(quality_);
-    auto* bodyWidget = new QWidget;
-    auto* body = new QHBoxLayout(bodyWidget);
-    body->setContentsMargins(0, 0, 0, 0);
-    body->addWidget(cond, 3);
-    body->addLayout(resultColumn, 2);
-    auto* bodyArea = new BodyArea(this);
-    bodyArea->setFrameShape(QFrame::NoFrame);
-    bodyArea->setWidgetResizable(true);
-    bodyArea->setWidget(bodyWidget);
-    auto* outer = new QVBoxLayout(this);
-    outer->addLayout(head);
-    outer->addWidget(command8_);
-    outer->addWidget(bodyArea, 1);
-    outer->addLayout(commands);
-
-    // Tab order: the target angle first, then down the conditions as the Enter chain goes.
-    QWidget* order[] = {text1_, text2_,  text3_, text4_,  combo2_, text5_,  text6_,   text7_,
-                        text8_, text23_, text9_, combo1_, text10_, text11_, command2_};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        QWidget::setTabOrder(order[i], order[i + 1]);
-
-    // Fields whose text is stored on losing the focus.
-    fields_ = {
-        {text1_, &ExposureConditions::targetAngle, 1},
-        {text2_, &ExposureConditions::inherentFilter, 0.1},
-        {text3_, &ExposureConditions::addedAl, 0.1},
-        {text4_, &ExposureConditions::addedCu, 0.1},
-        {text5_, &ExposureConditions::tubeVoltage, 1},
-        {text6_, &ExposureConditions::tubeCurrent, 1},
-        {text7_, &ExposureConditions::exposureTime, 1},
-        {text8_, &ExposureConditions::ffd, 1},
-        {text23_, &ExposureConditions::subjectThickness, 1},
-        {text9_, &ExposureConditions::fsd, 1},
-        {text10_, &ExposureConditions::fieldLong, 1},
-        {text11_, &ExposureConditions::fieldShort, 1},
-    };
-
+void MainWindow::connectControls() {
     // Commands.
     connect(command2_, &QPushButton::clicked, this, [this] { runCalculation(); });
     connect(command3_, &QPushButton::clicked, this, [this] { addToTable(); });
@@ -422,10 +419,10 @@ void MainWindow::buildUi() {
     // Option groups.
     for (int i = 0; i < 3; ++i)
         connect(rect_[i], &QRadioButton::clicked, this,
-                [this, i] { state_.conditions.rectification = i + 1; });
+                [this, i] { state_.conditions.rectification = *RectificationOf(i + 1); });
     for (int i = 0; i < 2; ++i)
         connect(phantom_[i], &QRadioButton::clicked, this,
-                [this, i] { state_.conditions.phantom = i; });
+                [this, i] { state_.conditions.phantom = *PhantomOf(i); });
     connect(optDefault_, &QRadioButton::clicked, this, [this] { selectDefaultOutput(); });
     connect(optMeasured_, &QRadioButton::clicked, this, [this] { openMeasuredExposure(); });
 }
@@ -456,19 +453,19 @@ void MainWindow::wireEntryChain() {
     }
 }
 
-QString MainWindow::fieldText(QLineEdit* e) const { return e->text(); }
-
 void MainWindow::storeField(const Field& f) {
     const QByteArray t = f.edit->text().toUtf8();
-    state_.conditions.*(f.member) =
-        ParseLenient(std::string_view(t.constData(), t.size())) * f.scale;
+    state_.conditions.*(f.condition->member) =
+        calc::HeldValue(*f.condition, ParseLenient(std::string_view(t.constData(), t.size())));
 }
 
 void MainWindow::readAllFields() {
     for (const Field& f : fields_) storeField(f);
+    // The arbitrary filter's thickness, as its dialog shows it.
+    const calc::ConditionField& filter = *calc::FindConditionField("filter-mm");
     const QByteArray t = filterThickness_->text().toUtf8();
-    state_.conditions.arbitraryFilterThickness =
-        ParseLenient(std::string_view(t.constData(), t.size())) * 0.1;
+    state_.conditions.*(filter.member) =
+        calc::HeldValue(filter, ParseLenient(std::string_view(t.constData(), t.size())));
 }
 
 void MainWindow::startup() {
@@ -483,32 +480,21 @@ void MainWindow::startup() {
 
     // Default conditions: the texts into the fields, the numbers into the conditions.
     s.conditions = ExposureConditions{};
-    text1_->setText("12");
-    text2_->setText("2.5");
-    text3_->setText("1.0");
-    text4_->setText("0");
-    filterThickness_->setText("0");
+    for (const Field& f : fields_) f.edit->setText(QString::fromUtf8(f.condition->startText));
+    filterThickness_->setText(QString::fromUtf8(calc::FindConditionField("filter-mm")->startText));
     filterName_->setText(QStringLiteral("―"));
-    text5_->setText("75");
-    text6_->setText("200");
-    text7_->setText("0.05");
-    text8_->setText("100");
-    text9_->setText("80");
-    text23_->setText("20");
     combo1_->setCurrentText(QStringLiteral("半切サイズ 縦"));
-    text10_->setText("43.2");
-    text11_->setText("35.6");
     longCaption_->setText(kLongCaption);
-    s.conditions.fieldShape = 1;
+    s.conditions.fieldShape = FieldShape::Rectangle;
     emptyResultFields(true);
 
-    s.filter.on = 0;
+    s.filter.on = false;
     rect_[0]->setChecked(true);
-    s.conditions.rectification = 1;
+    s.conditions.rectification = Rectification::ConstantPotential;
     optDefault_->setChecked(true);
-    s.conditions.exposureSource = 2;
+    s.conditions.exposureSource = ExposureSource::DefaultOutput;
     phantom_[0]->setChecked(true);
-    s.conditions.phantom = 0;
+    s.conditions.phantom = Phantom::Body;
     s.surface = CurrentSurface{};
     s.dose = DoseResult{};
 
@@ -538,14 +524,9 @@ void MainWindow::emptyResultFields(bool includingEffective) {
 }
 
 void MainWindow::showDoseResult(const DoseResult& d) {
-    label68_->setText(Fmt(d.bsfSoft, "#0.000"));
-    label69_->setText(Fmt(d.bsfSkin, "#0.000"));
-    label70_->setText(Fmt(d.bsfAir, "#0.000"));
-    label71_->setText(Fmt(d.convSoft, "#00.00"));
-    label72_->setText(Fmt(d.convSkin, "#00.00"));
-    label73_->setText(Fmt(d.esdSoft, "#0.00"));
-    label74_->setText(Fmt(d.esdSkin, "#0.00"));
-    label75_->setText(Fmt(d.esdAir, "#0.00"));
+    for (const calc::ResultQuantity& q : calc::ResultQuantities())
+        if (q.dose && q.windowField && q.dose != &DoseResult::effectiveDose)
+            findChild<QLabel*>(q.windowField)->setText(Fmt(d.*q.dose, q.pattern));
     label81_->clear();
     estimateNote_->clear();
 }
@@ -571,7 +552,7 @@ void MainWindow::runCalculation() {
     } reset{calculating_};
 
     // The window follows the steps: each shows its results and lets the window repaint.
-    const bool measured = s.conditions.exposureSource == CodeOf(ExposureSource::Measured);
+    const bool measured = s.conditions.exposureSource == ExposureSource::Measured;
     auto progress = [&](calc::Step step, const calc::CalculationResult& r) {
         switch (step) {
             case calc::Step::Checked:
@@ -581,7 +562,9 @@ void MainWindow::runCalculation() {
                 break;
             case calc::Step::ExposureAt1m:
                 s.conditions.exposureAt1m = r.conditions.exposureAt1m;
-                if (!measured) label78_->setText(Fmt(r.conditions.exposureAt1m, "0.00E+0"));
+                if (!measured)
+                    label78_->setText(Fmt(r.conditions.exposureAt1m,
+                                          calc::ResultQuantityOf("exposureAt1m").pattern));
                 break;
             case calc::Step::Doses: {
                 s.dose = r.dose;
@@ -654,7 +637,8 @@ void MainWindow::runCalculation() {
             }
             return;
         case calc::EstimateStatus::Made:
-            label81_->setText(Fmt(s.dose.effectiveDose, "##0.000"));
+            label81_->setText(
+                Fmt(s.dose.effectiveDose, calc::ResultQuantityOf("effectiveDose").pattern));
             break;
         case calc::EstimateStatus::StoppedByRow:
             // A tissue row with unusable data: its message, and no estimate for this result.
@@ -693,21 +677,21 @@ void MainWindow::applyFieldPreset() {
         text11_->clear();
         c.fieldLong = 0;
         c.fieldShort = 0;
-    } else if (preset && preset->shape == 1) {
+    } else if (preset && preset->shape == FieldShape::Rectangle) {
         text10_->setText(QString::fromUtf8(preset->longText));
         text11_->setText(QString::fromUtf8(preset->shortText));
         c.fieldLong = ParseLenient(preset->longText);
         c.fieldShort = ParseLenient(preset->shortText);
     }
     longCaption_->setText(kLongCaption);
-    c.fieldShape = 1;
+    c.fieldShape = FieldShape::Rectangle;
     if (text == QString::fromUtf8(kPresetCircle)) {
         longCaption_->setText(kDiameterCaption);
         text10_->setText(QStringLiteral("10.0"));
         c.fieldLong = 10;
         text11_->setText(QStringLiteral("0"));
         c.fieldShort = 0;
-        c.fieldShape = 2;
+        c.fieldShape = FieldShape::Circle;
     }
     c.fieldPreset = name.toStdString();
     text10_->setFocus(Qt::OtherFocusReason);
@@ -741,14 +725,14 @@ void MainWindow::openArbitraryFilter() {
             state_.conditions.arbitraryFilterThickness = ch.thicknessCm;
             filterName_->setText(ch.materialName);
             filterThickness_->setText(ch.thicknessText);
-            state_.filter.on = 1;
+            state_.filter.on = true;
         };
         filterDlg_->onRemove = [this] {
             state_.conditions.arbitraryFilterName.clear();
             state_.conditions.arbitraryFilterThickness = 0;
             filterName_->clear();
             filterThickness_->clear();
-            state_.filter.on = 0;
+            state_.filter.on = false;
         };
     }
     filterDlg_->openFresh();
@@ -759,10 +743,10 @@ void MainWindow::openMeasuredExposure() {
         measured_ =
             new ui::MeasuredExposureDialog([this] { return state_.tables.airWOverE; }, this);
         connect(measured_, &ui::MeasuredExposureDialog::measuredAccepted, this, [this](double v) {
-            state_.conditions.exposureSource = 1;
+            state_.conditions.exposureSource = ExposureSource::Measured;
             state_.conditions.exposureAt1m = v;
             optMeasured_->setChecked(true);
-            label78_->setText(Fmt(v, "0.00E+0"));
+            label78_->setText(Fmt(v, calc::ResultQuantityOf("exposureAt1m").pattern));
         });
         connect(measured_, &ui::MeasuredExposureDialog::defaultOutputRequested, this,
                 [this] { selectDefaultOutput(); });
@@ -772,7 +756,7 @@ void MainWindow::openMeasuredExposure() {
 
 void MainWindow::selectDefaultOutput() {
     optDefault_->setChecked(true);
-    state_.conditions.exposureSource = 2;
+    state_.conditions.exposureSource = ExposureSource::DefaultOutput;
     label78_->clear();
 }
 
@@ -870,7 +854,7 @@ void MainWindow::resetAfterErase() {
     emptyResultFields(false);
     state_.conditions.arbitraryFilterName.clear();
     state_.conditions.arbitraryFilterThickness = 0;
-    state_.filter.on = 0;
+    state_.filter.on = false;
     filterName_->clear();
     filterThickness_->clear();
     if (filterDlg_) filterDlg_->hide();
@@ -883,7 +867,7 @@ void MainWindow::resetAfterPrint() {
     emptyResultFields(false);
     filterName_->clear();
     filterThickness_->clear();
-    state_.filter.on = 0;
+    state_.filter.on = false;
     selectDefaultOutput();
 }
 

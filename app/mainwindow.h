@@ -11,14 +11,16 @@
 
 #include "app/appstate.h"
 #include "app/spectrumwindow.h"
+#include "calculation/conditionfields.h"
 #include "dialogs/arbitraryfilterdialog.h"
 #include "dialogs/effdoseprompt.h"
 #include "dialogs/fluoroscopydialog.h"
 #include "dialogs/measuredexposuredialog.h"
 #include "dialogs/usernamedialog.h"
 
-class QButtonGroup;
 class QComboBox;
+class QGroupBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -100,10 +102,14 @@ class MainWindow : public QWidget {
   private:
     struct Field {
         QLineEdit* edit;
-        double ExposureConditions::*member;
-        double scale;
+        const calc::ConditionField* condition;  // what it holds, in which unit
     };
     void buildUi();
+    QLayout* buildHeading();
+    QGroupBox* buildConditions();
+    QGroupBox* buildResults();
+    QLayout* buildCommands();
+    void connectControls();
     void wireEntryChain();
     void storeField(const Field& f);
     void readAllFields();
@@ -115,7 +121,6 @@ class MainWindow : public QWidget {
     void chooseGuest();
     void refreshOrganWindow();
     void showBeamQuality();
-    QString fieldText(QLineEdit* e) const;
 
     AppState& state_;
     ui::ResultsWindow& results_;

@@ -7,6 +7,7 @@
 
 #include "engine/numtext.h"
 #include "ui/fonts.h"
+#include "ui/resultfield.h"
 
 namespace dovex::app {
 namespace {
@@ -14,20 +15,7 @@ namespace {
 using ui::kFontMeiryo;
 using ui::MappedFont;
 
-QLabel* Field(QWidget* parent, const char* name) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setFont(MappedFont(kFontMeiryo, 12));
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(90);
-    l->setAutoFillBackground(true);
-    QPalette p = l->palette();
-    p.setColor(QPalette::Window, Qt::white);
-    l->setPalette(p);
-    return l;
-}
+QLabel* Field(QWidget* parent, const char* name) { return ui::ResultField(parent, name, 12, 90); }
 
 }  // namespace
 

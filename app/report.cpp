@@ -15,6 +15,8 @@
 #include "app/depthdosewindow.h"
 #include "app/qualitypanel.h"
 #include "app/spectrumwindow.h"
+#include "calculation/conditionfields.h"
+#include "engine/kinds.h"
 #include "engine/numtext.h"
 #include "engine/textio.h"
 #include "ui/fonts.h"
@@ -39,16 +41,8 @@ struct Rows {
     }
 };
 
-QString RectificationText(int r) {
-    switch (r) {
-        case 1:
-            return QStringLiteral("定電圧・インバータ");
-        case 2:
-            return QStringLiteral("三相12ピーク");
-        case 3:
-            return QStringLiteral("単相全波");
-    }
-    return QStringLiteral("-");
+QString Text(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 // Draws a chart into `target` of the painter's device, as vector graphics.
@@ -78,31 +72,32 @@ QString ReportHtml(const ReportInputs& in) {
     Rows cond;
     cond.heading(QStringLiteral("照射 (撮影) 条件"));
     cond.add(QStringLiteral("撮影部位"), Esc(c.examPart));
-    cond.add(QStringLiteral("管電圧"), Plain(c.tubeVoltage), QStringLiteral("kV"));
-    cond.add(QStringLiteral("管電流"), Plain(c.tubeCurrent), QStringLiteral("mA"));
-    cond.add(QStringLiteral("照射時間"), Plain(c.exposureTime), QStringLiteral("s"));
-    cond.add(QStringLiteral("整流方式"), RectificationText(c.rectification));
-    cond.add(QStringLiteral("ターゲット角度"), Plain(c.targetAngle), QStringLiteral("度"));
-    cond.add(QStringLiteral("固有フィルタ (Al 当量)"), Plain(10 * c.inherentFilter),
-             QStringLiteral("mm"));
-    cond.add(QStringLiteral("付加フィルタ (Al)"), Plain(10 * c.addedAl), QStringLiteral("mm"));
-    cond.add(QStringLiteral("付加フィルタ (Cu)"), Plain(10 * c.addedCu), QStringLiteral("mm"));
+    // A condition typed as a number: its caption and unit from the table of conditions, its value
+    // as typed.
+    auto typed = [&](const char* option, const QString& more = {}) {
+        const calc::ConditionField& f = *calc::FindConditionField(option);
+        cond.add(QString::fromUtf8(f.reportCaption) + more, Plain(calc::TypedValue(f, c)),
+                 QString::fromUtf8(f.unitTyped));
+    };
+    for (const char* option : {"kv", "ma", "time"}) typed(option);
+    cond.add(QStringLiteral("整流方式"), Text(WindowText(c.rectification)));
+    for (const char* option : {"target-angle", "inherent-al", "added-al", "added-cu"})
+        typed(option);
     if (!c.arbitraryFilterName.empty())
-        cond.add(QStringLiteral("任意フィルタ ") + Esc(c.arbitraryFilterName),
-                 Plain(10 * c.arbitraryFilterThickness), QStringLiteral("mm"));
-    cond.add(QStringLiteral("焦点-受像器間距離"), Plain(c.ffd), QStringLiteral("cm"));
-    cond.add(QStringLiteral("焦点-入射表面間距離"), Plain(c.fsd), QStringLiteral("cm"));
-    cond.add(QStringLiteral("被写体厚"), Plain(c.subjectThickness), QStringLiteral("cm"));
-    cond.add(QStringLiteral("照射野 (受像面)"),
-             c.fieldShape == 2
+        typed("filter-mm", QStringLiteral(" ") + Esc(c.arbitraryFilterName));
+    for (const char* option : {"ffd", "fsd", "thickness"}) typed(option);
+    const calc::ConditionField& longSide = *calc::FindWindowField("Text10");
+    cond.add(QString::fromUtf8(longSide.reportCaption),
+             IsCircularField(c)
                  ? QStringLiteral("直径 ") + Num(c.fieldLong, "#0.0")
                  : Num(c.fieldLong, "#0.0") + QStringLiteral(" × ") + Num(c.fieldShort, "#0.0"),
-             QStringLiteral("cm"));
+             QString::fromUtf8(longSide.unitTyped));
     cond.add(QStringLiteral("後方散乱ファントム"),
-             c.phantom == 1 ? QStringLiteral("頭部") : QStringLiteral("頭部以外"));
-    cond.add(QStringLiteral("照射線量 at 1 m") +
-                 (c.exposureSource == 1 ? QStringLiteral(" (実測)") : QString()),
-             Num(c.exposureAt1m, "0.00E+0"), QStringLiteral("C/kg"));
+             c.phantom == Phantom::Head ? QStringLiteral("頭部") : QStringLiteral("頭部以外"));
+    cond.add(
+        QStringLiteral("照射線量 at 1 m") +
+            (c.exposureSource == ExposureSource::Measured ? QStringLiteral(" (実測)") : QString()),
+        Num(c.exposureAt1m, "0.00E+0"), QStringLiteral("C/kg"));
 
     Rows res;
     res.heading(QStringLiteral("計算結果"));

@@ -42,3 +42,26 @@ printf '%-44s %12s\n' "run --json --rectification 3 (single-phase)" "$(count --j
 printf '%-44s %12s\n' "run --json --exam-part 腹部正面" "$(count --json --exam-part 腹部正面)"
 printf '%-44s %12s\n' "batch, per row without the estimate" "$(batch_row "")"
 printf '%-44s %12s\n' "batch, per row with the estimate (腹部正面)" "$(batch_row 腹部正面)"
+
+# Dose records: reading and mapping only (callgrind collects inside ReadRecordBytes and MapEvent),
+# per event of a 5-event report, as (two reports - one report) / 5; the difference leaves out
+# what happens once per run (DCMTK reads its data dictionary on the first file).
+seeds="$build/tests/records/dovex-record-seeds"
+if [ -x "$seeds" ]; then
+    "$seeds" "$work/seeds" >/dev/null
+    mkdir -p "$work/one" "$work/two"
+    cp "$work/seeds/report-5-events.dcm" "$work/one/a.dcm"
+    cp "$work/seeds/report-5-events.dcm" "$work/two/a.dcm"
+    cp "$work/seeds/report-5-events.dcm" "$work/two/b.dcm"
+    records() {
+        valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" \
+            --toggle-collect='dovex::records::ReadRecordBytes*' \
+            --toggle-collect='dovex::records::MapEvent*' \
+            "$calc" --data-dir "$data" --no-estimate --dicom "$1" >/dev/null 2>"$work/cg.log" || true
+        grep -E '^summary:|^totals:' "$work/cg.out" | head -1 | awk '{print $2}'
+    }
+    one=$(records "$work/one")
+    two=$(records "$work/two")
+    printf '%-44s %12s\n' "records, first report (with DCMTK's start)" "$one"
+    printf '%-44s %12s\n' "records, read + map per event" "$(((two - one) / 5))"
+fi

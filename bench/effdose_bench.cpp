@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
+#include "calculation/calculation.h"
 #include "effdose/estimate.h"
-#include "engine/dose.h"
 #include "engine/tables.h"
 
 namespace {
@@ -16,7 +16,7 @@ struct Setup {
     std::string error;
     dovex::PhysicsTables tables;
     dovex::ExposureConditions c;
-    dovex::EngineOutput engine;
+    dovex::calc::CalculationResult engine;  // the spectrum and doses, without the estimate
 };
 
 const Setup& Data() {
@@ -25,8 +25,16 @@ const Setup& Data() {
         try {
             dovex::LoadPhysicsTables(p->tables, DOVEX_SOURCE_DATA_DIR);
             p->c.examPart = "腹部正面";
-            dovex::ArbitraryFilter f;
-            p->engine = dovex::RunEngine(p->c, p->tables, f);
+            dovex::calc::CalculationRequest req;
+            req.conditions = p->c;
+            req.conditions.examPart = dovex::kNoEstimateExamPart;
+            dovex::KernelFiles kernels(DOVEX_SOURCE_DATA_DIR);
+            dovex::OrganRows none;
+            const auto o =
+                dovex::calc::Calculate(req, {p->tables, DOVEX_SOURCE_DATA_DIR, {}, kernels, none});
+            if (o.refusal) throw std::runtime_error(o.refusal->messageEn);
+            p->engine = o.result;
+            p->c.exposureAt1m = o.result.conditions.exposureAt1m;
             dovex::KernelFiles probe(DOVEX_SOURCE_DATA_DIR);
             probe.Kernel(20);
             p->ok = true;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "calculation/calculation.h"
 #include "engine/dose.h"
 #include "engine/spectrum.h"
 #include "engine/tables.h"
@@ -23,7 +24,7 @@ const dovex::PhysicsTables& Tables() {
 
 void BM_SynthesizeSpectrum(benchmark::State& state) {
     dovex::ExposureConditions c;
-    c.rectification = static_cast<int>(state.range(0));
+    c.rectification = static_cast<dovex::Rectification>(state.range(0));
     dovex::ArbitraryFilter f;
     for (auto _ : state) benchmark::DoNotOptimize(dovex::SynthesizeSpectrum(c, Tables(), f));
 }
@@ -38,11 +39,16 @@ void BM_ComputeDoses(benchmark::State& state) {
 }
 BENCHMARK(BM_ComputeDoses)->Unit(benchmark::kMicrosecond);
 
+// The program's calculation without the estimate: checks, spectrum, exposure, doses and beam
+// quality.
 void BM_WholeChain(benchmark::State& state) {
-    dovex::ArbitraryFilter f;
+    const std::filesystem::path data = DOVEX_SOURCE_DATA_DIR;
+    dovex::KernelFiles kernels(data);
     for (auto _ : state) {
-        dovex::ExposureConditions c;
-        benchmark::DoNotOptimize(dovex::RunEngine(c, Tables(), f));
+        dovex::calc::CalculationRequest req;
+        req.conditions.examPart = "その他";
+        dovex::OrganRows rows;
+        benchmark::DoNotOptimize(dovex::calc::Calculate(req, {Tables(), data, {}, kernels, rows}));
     }
 }
 BENCHMARK(BM_WholeChain)->Unit(benchmark::kMicrosecond);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "calculation/calculation.h"
 #include "effdose/estimate.h"
 #include "engine/dose.h"
 #include "engine/tables.h"
@@ -47,20 +48,20 @@ void BM_ResultsFileRead(benchmark::State& state) {
 }
 BENCHMARK(BM_ResultsFileRead)->Unit(benchmark::kMicrosecond);
 
-// One exposure as the batch mode calculates and keeps it; arg 1 with the effective dose
-// estimate (kernel files read again, as every calculation does), arg 0 without.
+// One exposure as the batch mode calculates and keeps it, through the program's calculation;
+// arg 1 with the effective dose estimate (kernel files read again, as every calculation does),
+// arg 0 without.
 void BM_BatchRow(benchmark::State& state) {
     const std::filesystem::path data = DOVEX_SOURCE_DATA_DIR;
     dovex::KernelFiles kernels(data);
     dovex::ResultsTable table;
     for (auto _ : state) {
-        dovex::ExposureConditions c;
-        c.examPart = state.range(0) ? "腹部正面" : "その他";
-        dovex::EngineOutput e = dovex::RunEngine(c, Tables(), dovex::ArbitraryFilter{});
+        dovex::calc::CalculationRequest req;
+        req.conditions.examPart = state.range(0) ? "腹部正面" : "その他";
         dovex::OrganRows rows;
-        dovex::RunEffectiveDoseEstimate(c, e.spectrum, e.dose, Tables(), data, kernels, rows);
+        const auto o = dovex::calc::Calculate(req, {Tables(), data, {}, kernels, rows});
         if (table.full()) dovex::ClearResultsTable(table);
-        dovex::AppendCurrentResult(table, c, e.dose, {});
+        dovex::AppendCurrentResult(table, o.result.conditions, o.result.dose, {});
     }
     state.SetItemsProcessed(state.iterations());
 }

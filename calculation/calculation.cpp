@@ -145,7 +145,7 @@ std::optional<Refusal> CheckConditions(const CalculationRequest& req, const Phys
     };
     for (const auto& [check, v] : values)
         if (auto r = Against(check, v)) return r;
-    if (req.filter.on == 1)
+    if (req.filter.on)
         if (auto r = Against(Check::ArbitraryFilterThickness, c.arbitraryFilterThickness * 10))
             return r;
     const std::pair<Check, double> more[] = {
@@ -159,27 +159,30 @@ std::optional<Refusal> CheckConditions(const CalculationRequest& req, const Phys
     for (const auto& [check, v] : more)
         if (auto r = Against(check, v)) return r;
 
-    if (!FieldShapeOf(c.fieldShape))
-        return Make(Check::FieldShape, "　照射野の形が正しくありません　",
-                    "the field shape code " + std::to_string(c.fieldShape) + " is not 1 or 2");
+    // A kind outside its enumerators (a cast from a code no kind names) is refused.
+    if (!FieldShapeOf(CodeOf(c.fieldShape)))
+        return Make(
+            Check::FieldShape, "　照射野の形が正しくありません　",
+            "the field shape code " + std::to_string(CodeOf(c.fieldShape)) + " is not 1 or 2");
     if (IsCircularField(c)) {
         if (auto r = Against(Check::FieldLong, c.fieldLong, "circle")) return r;
     } else {
         if (auto r = Against(Check::FieldLong, c.fieldLong)) return r;
         if (auto r = Against(Check::FieldShort, c.fieldShort)) return r;
     }
-    if (!RectificationOf(c.rectification))
+    if (!RectificationOf(CodeOf(c.rectification)))
+        return Make(Check::Rectification, "　高電圧整流方式が正しくありません　",
+                    "--rectification takes 1, 2 or 3 (given " +
+                        std::to_string(CodeOf(c.rectification)) + ")");
+    if (!PhantomOf(CodeOf(c.phantom)))
         return Make(
-            Check::Rectification, "　高電圧整流方式が正しくありません　",
-            "--rectification takes 1, 2 or 3 (given " + std::to_string(c.rectification) + ")");
-    if (!PhantomOf(c.phantom))
-        return Make(Check::Phantom, "　後方散乱係数のファントムが正しくありません　",
-                    "--phantom takes body or head (code " + std::to_string(c.phantom) + ")");
-    const auto source = ExposureSourceOf(c.exposureSource);
+            Check::Phantom, "　後方散乱係数のファントムが正しくありません　",
+            "--phantom takes body or head (code " + std::to_string(CodeOf(c.phantom)) + ")");
+    const auto source = ExposureSourceOf(CodeOf(c.exposureSource));
     if (!source)
-        return Make(
-            Check::ExposureSource, "　照射線量の求め方が正しくありません　",
-            "the exposure source code " + std::to_string(c.exposureSource) + " is not 1 or 2");
+        return Make(Check::ExposureSource, "　照射線量の求め方が正しくありません　",
+                    "the exposure source code " + std::to_string(CodeOf(c.exposureSource)) +
+                        " is not 1 or 2");
     if (*source == ExposureSource::Measured) {
         if (auto r = Against(Check::MeasuredExposure, c.exposureAt1m)) return r;
     } else {
@@ -238,7 +241,7 @@ CalculationOutcome Calculate(const CalculationRequest& req, const CalculationCon
             }
         }
         done(Step::Spectrum);
-        if (c.exposureSource == CodeOf(ExposureSource::DefaultOutput))
+        if (c.exposureSource == ExposureSource::DefaultOutput)
             c.exposureAt1m = ComputeExposureAt1m(c, r.spectrum, ctx.tables);
         done(Step::ExposureAt1m);
         r.dose = ComputeDoses(c, r.spectrum, ctx.tables);
@@ -298,24 +301,6 @@ CalculationOutcome Calculate(const CalculationRequest& req, const CalculationCon
     }
     if (out.refusal) r.dose.effectiveDose = 0;
     return out;
-}
-
-std::vector<std::string> ReadExamPartList(const std::filesystem::path& file) {
-    const std::string name = file.filename().string();
-    const std::string bytes = ReadFileBytes(file, name);
-    std::vector<std::string> parts;
-    for (const std::string& line : SplitLines(bytes)) {
-        try {
-            parts.push_back(Cp932ToUtf8(line));
-        } catch (const std::exception& e) {
-            throw DataFileError(
-                name,
-                std::string(
-                    "Shift-JIS の文字として読めない行があります (not valid Shift-JIS text: ") +
-                    e.what() + ")");
-        }
-    }
-    return parts;
 }
 
 }  // namespace dovex::calc

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "calculation/data.h"
 #include "effdose/depthdose.h"
 #include "effdose/estimate.h"
 #include "effdose/organdose.h"
@@ -30,7 +31,7 @@ struct CalculationRequest {
     // The conditions as entered (lengths in cm, filters in cm). examPart "" or "その他" asks
     // for no estimate.
     ExposureConditions conditions;
-    ArbitraryFilter filter;  // the arbitrary filter; filter.on = 0 for none
+    ArbitraryFilter filter;  // the arbitrary filter; filter.on false for none
     // Where to write the spectrum file ("X_SPCTL.dat" format); empty = not written.
     std::filesystem::path spectrumFile;
 };
@@ -47,6 +48,12 @@ struct CalculationContext {
     // The national reference levels; nullptr when they could not be read (no comparison).
     const DrlTable* drlTable = nullptr;
 };
+
+// The context of a calculation over the loaded data.
+inline CalculationContext ContextOf(const CalculationData& data, KernelSource& kernels,
+                                    OrganRows& rows) {
+    return {data.tables, data.dataDir, data.examParts, kernels, rows, data.drlTable()};
+}
 
 // The checks, in the order they are made.
 enum class Check {
@@ -157,9 +164,5 @@ std::string RangeTextJa(const Bound& b);
 // The message a failed calculation begins with, and the geometry warning.
 inline constexpr const char* kCalcFailedJa = "　???  正しく計算できませんでした  ???   ";
 inline constexpr const char* kGeometryJa = "  被写体厚が (FFD-FSD) より大きくなっています  ";
-
-// The lines of the exam-part list file ("撮影部位.txt", cp932) as UTF-8; an empty line gives
-// an empty entry. Throws DataFileError when the file is missing or not valid cp932.
-std::vector<std::string> ReadExamPartList(const std::filesystem::path& file);
 
 }  // namespace dovex::calc

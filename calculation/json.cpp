@@ -1,6 +1,7 @@
 #include "calculation/json.h"
 
 #include "engine/constants.h"
+#include "engine/kinds.h"
 
 namespace dovex {
 
@@ -15,16 +16,16 @@ void to_json(nlohmann::ordered_json& j, const ExposureConditions& c) {
     j["addedCu"] = c.addedCu;
     j["arbitraryFilterName"] = c.arbitraryFilterName;
     j["arbitraryFilterThickness"] = c.arbitraryFilterThickness;
-    j["rectification"] = c.rectification;
+    j["rectification"] = CodeOf(c.rectification);
     j["ffd"] = c.ffd;
     j["fsd"] = c.fsd;
     j["subjectThickness"] = c.subjectThickness;
     j["fieldPreset"] = c.fieldPreset;
     j["fieldLong"] = c.fieldLong;
     j["fieldShort"] = c.fieldShort;
-    j["fieldShape"] = c.fieldShape;
-    j["phantom"] = c.phantom;
-    j["exposureSource"] = c.exposureSource;
+    j["fieldShape"] = CodeOf(c.fieldShape);
+    j["phantom"] = CodeOf(c.phantom);
+    j["exposureSource"] = CodeOf(c.exposureSource);
     j["examPart"] = c.examPart;
     j["units"] = {{"lengths", "cm"},
                   {"filters", "cm"},

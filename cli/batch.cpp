@@ -339,32 +339,26 @@ ConditionsFile ParseConditionsFile(std::string_view bytes) {
     return f;
 }
 
-RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
-                                    const std::filesystem::path& dataDir) {
+RowCalculator MakeProgramCalculator(const calc::CalculationData& data) {
     // One kernel reader for the whole batch: it reads the files again for every row and reuses a
     // parsed kernel only while the file's bytes are unchanged.
-    auto kernels = std::make_shared<KernelFiles>(dataDir);
-    std::vector<std::string> listed;
-    try {
-        listed = calc::ReadExamPartList(dataDir / files::kExamParts);
-    } catch (const std::exception&) {
-        // Without the list every exam part counts as typed.
-    }
-    return [&tables, dataDir, kernels, listed](const ConditionRow& row) {
+    auto kernels = std::make_shared<KernelFiles>(data.dataDir);
+    return [&data, kernels](const ConditionRow& row) {
         cli::CalcRequest req;
         for (const auto& [name, value] : row.options) {
             if (name.empty())
                 throw cli::UsageError("a cell \"" + value + "\" stands beyond the header");
             cli::ApplyConditionOption(req, name, value);
         }
-        const calc::CalculationRequest request = cli::PrepareCalc(req, tables, dataDir);
+        const calc::CalculationRequest request = cli::PrepareCalc(req, data.tables, data.dataDir);
         OrganRows organs;
         const calc::CalculationOutcome o =
-            calc::Calculate(request, {tables, dataDir, listed, *kernels, organs});
+            calc::Calculate(request, calc::ContextOf(data, *kernels, organs));
         if (o.refusal) throw CalcError(o.refusal->messageEn);
         RowCalculation out{o.result.conditions, o.result.dose, o.result.estimateNoteEn};
         out.estimateMissing = o.result.estimate == calc::EstimateStatus::NoOrganData ||
                               o.result.estimate == calc::EstimateStatus::StoppedByRow;
+        out.drl = o.result.drl;
         return out;
     };
 }
@@ -403,6 +397,54 @@ void CheckOutput(const std::filesystem::path& out) {
 }
 
 }  // namespace
+
+std::vector<std::filesystem::path> WriteResultsRows(const std::filesystem::path& out,
+                                                    const std::vector<RowCalculation>& rows,
+                                                    const std::string& comment, double airWOverE) {
+    namespace fs = std::filesystem;
+    CheckOutput(out);
+    std::vector<fs::path> files, parts;
+    auto removeParts = [&] {
+        std::error_code ec;
+        for (const fs::path& p : parts) fs::remove(p, ec);
+    };
+    ResultsTable table;
+    ClearResultsTable(table);
+    auto flush = [&] {
+        if (table.empty()) return;
+        const fs::path p = BatchOutputPath(out, static_cast<int>(files.size()) + 1);
+        try {
+            const fs::path part = PartPath(WriteTarget(p));
+            parts.push_back(part);
+            WriteFileAtomic(part, ResultsFileBytes(table, comment, airWOverE));
+        } catch (const std::exception& e) {
+            removeParts();
+            throw ResultsFileError(p.string() + ": " + e.what() +
+                                   " (no results file of this run was written)");
+        }
+        files.push_back(p);
+        ClearResultsTable(table);
+    };
+    for (const RowCalculation& r : rows) {
+        AppendCurrentResult(table, r.cond, r.dose, CurrentSurface{});
+        if (table.full()) flush();
+    }
+    flush();
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        std::error_code ec;
+        try {
+            fs::rename(parts[k], WriteTarget(files[k]), ec);
+        } catch (const std::exception& e) {
+            removeParts();
+            throw ResultsFileError(std::string(e.what()));
+        }
+        if (ec) {
+            removeParts();
+            throw ResultsFileError(files[k].string() + ": cannot be replaced: " + ec.message());
+        }
+    }
+    return files;
+}
 
 BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report) {
     namespace fs = std::filesystem;
@@ -469,6 +511,11 @@ BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::o
         }
         if (!r.note.empty()) report << "line " << row.line << ": " << r.note << "\n";
         if (r.estimateMissing) ++sum.notEstimated;
+        if (r.drl.exceeds())
+            report << "line " << row.line << ": the entrance air kerma "
+                   << PlainNumber(r.drl.esdMGy) << " mGy is " << FormatPattern(r.drl.percent, "0")
+                   << " % of the reference level " << PlainNumber(r.drl.valueMGy) << " mGy ("
+                   << r.drl.item << ")\n";
         AppendCurrentResult(table, r.cond, r.dose, CurrentSurface{});
         ++sum.written;
         if (table.full()) flush();

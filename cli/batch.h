@@ -10,8 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "calculation/data.h"
 #include "engine/conditions.h"
+#include "engine/constants.h"
 #include "engine/dose.h"
+#include "engine/drl.h"
 #include "engine/tables.h"
 #include "results/csvfile.h"
 
@@ -49,6 +52,7 @@ struct RowCalculation {
     DoseResult dose;
     std::string note;              // a remark for the report (for example why no estimate was made)
     bool estimateMissing = false;  // the exam part asked for an estimate that was not made
+    DrlComparison drl;             // the exam part's reference level; a row above it is reported
 };
 // Calculates one row; throws (any std::exception) when the row is bad or its calculation fails.
 using RowCalculator = std::function<RowCalculation(const ConditionRow&)>;
@@ -57,15 +61,22 @@ using RowCalculator = std::function<RowCalculation(const ConditionRow&)>;
 // applied over the start-up defaults, the arbitrary filter and a measured exposure resolved, the
 // thickness checked against FFD - FSD, the engine run, and, for an exam part with organ data,
 // the effective dose estimated (a row without "exam-part" gets no estimate, as dovex-calc).
-// The kernel files are read again for every row, as every calculation of the program does.
-RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
-                                    const std::filesystem::path& dataDir);
+// The kernel files are read again for every row, as every calculation of the program does. The
+// data must outlive the calculator.
+RowCalculator MakeProgramCalculator(const calc::CalculationData& data);
+
+// Writes calculated rows as results files of 15 rows each (`out`, then -2, -3, ... files): all
+// to temporary names first and renamed into place only when all are written. Returns the files
+// written (none for no rows). Throws ResultsFileError naming the file that could not be written.
+std::vector<std::filesystem::path> WriteResultsRows(const std::filesystem::path& out,
+                                                    const std::vector<RowCalculation>& rows,
+                                                    const std::string& comment, double airWOverE);
 
 struct BatchOptions {
     std::filesystem::path conditions;
-    std::filesystem::path out;  // RESULTS.csv; further files RESULTS-2.csv, RESULTS-3.csv, ...
-    std::string comment;        // line 1 of every results file
-    double airWOverE = 33.97;   // written in line 37
+    std::filesystem::path out;      // RESULTS.csv; further files RESULTS-2.csv, RESULTS-3.csv, ...
+    std::string comment;            // line 1 of every results file
+    double airWOverE = kAirWOverE;  // written in line 37
 };
 
 struct BatchSummary {
@@ -84,8 +95,9 @@ std::filesystem::path BatchOutputPath(const std::filesystem::path& out, int k);
 // place are checked before a row is read; the conditions are read row by row, and every full
 // table is written at once to a ".part" file beside its place, so memory does not grow with the
 // file. Only when all are written are they renamed into place, so a failure leaves no file of this
-// run. A bad row is reported on `report` as "line N: reason" and skipped; a row with a warning
-// is reported and calculated. Numbered files beyond this run's last (RESULTS-4.csv after a run of
+// run. A bad row is reported on `report` as "line N: reason" and skipped; a row with a warning,
+// or whose entrance air kerma lies above its exam part's reference level, is reported and
+// calculated. Numbered files beyond this run's last (RESULTS-4.csv after a run of
 // three files) are removed when they are results files, reported otherwise. Throws
 // ResultsFileError when the conditions file cannot be read or a results file cannot be written.
 BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report);

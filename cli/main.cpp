@@ -10,8 +10,10 @@
 #include <string>
 
 #include "calculation/calculation.h"
+#include "calculation/conditionfields.h"
 #include "cli/batch.h"
 #include "cli/calcargs.h"
+#include "cli/dicom.h"
 #include "cli/report.h"
 #include "effdose/depthdose.h"
 #include "engine/error.h"
@@ -38,6 +40,16 @@ fs::path DefaultDataDir(const char* argv0) {
 #else
     return "data";
 #endif
+}
+
+// The data of the calculation; a faulty reference-level file is reported (the doses do not
+// depend on it), a data folder without one simply has no comparison.
+calc::CalculationData LoadCalculationData(const fs::path& dir) {
+    calc::CalculationData d = calc::LoadData(dir);
+    if (d.drlState == calc::DrlFileState::Faulty)
+        std::fprintf(stderr, "dovex-calc: no reference-level comparison: %s\n",
+                     d.drlProblem.c_str());
+    return d;
 }
 
 // A decimal number inside a bound of the calculation (the bound's unit is the option's unit).
@@ -81,6 +93,55 @@ const CLI::Validator kNotEmpty(
     [](std::string& s) { return s.empty() ? std::string("needs a file name") : std::string(); },
     "FILE", "not empty");
 
+// A condition option as the table of conditions describes it, with the check of what it takes.
+CLI::Option* DeclareCondition(CLI::App& app, const calc::ConditionField& f, std::string& text) {
+    static const std::vector<std::string> presetNames = [] {
+        std::vector<std::string> v;
+        for (const auto& p : FieldPresets()) v.push_back(p.name);
+        return v;
+    }();
+    std::string help = f.help;
+    if (f.kind == calc::OptionKind::Number) help += std::string(", default ") + f.startText;
+    CLI::Option* o = app.add_option(std::string("--") + f.option, text, help);
+    using K = calc::OptionKind;
+    const bool number = f.kind == K::Number || f.kind == K::FilterMm || f.kind == K::Circle ||
+                        f.kind == K::Exposure;
+    o->type_name(number ? "FLOAT" : f.kind == K::Rectification ? "INT" : "TEXT");
+    switch (f.kind) {
+        case calc::OptionKind::Number:
+        case calc::OptionKind::FilterMm:
+            o->check(Number(f.option, f.check));
+            break;
+        case calc::OptionKind::FieldSides:
+            o->check(FieldSides());
+            break;
+        case calc::OptionKind::FieldPreset:
+            o->check(CLI::IsMember(presetNames));
+            break;
+        case calc::OptionKind::Circle:
+            o->check(Number(f.option, calc::Check::FieldLong));
+            break;
+        case calc::OptionKind::Rectification:
+            o->check(CLI::IsMember({"1", "2", "3"}));
+            break;
+        case calc::OptionKind::Phantom:
+            o->check(CLI::IsMember({"body", "head"}));
+            break;
+        case calc::OptionKind::Exposure:
+            o->check(Number(f.option, std::nullopt));
+            break;
+        case calc::OptionKind::ExposureUnit:
+            o->check(CLI::IsMember({"C/kg", "R", "Gy"}));
+            break;
+        case calc::OptionKind::FilterFile:
+            o->check(kNotEmpty);
+            break;
+        case calc::OptionKind::ExamPart:
+            break;
+    }
+    return o;
+}
+
 // Flushes standard output; a failed write (a full disk, a closed pipe) is an error.
 bool OutputWritten() {
     std::cout.flush();
@@ -122,82 +183,30 @@ int main(int argc, char** argv) {
         "estimate its exam part\nasked for; 1 when a row was skipped, an estimate was not made "
         "(the closing line counts both) or\nnothing could be written.",
         "dovex-calc"};
-    using calc::Check;
+    app.footer(
+        "Manual (Japanese; methods, limits, validation): /usr/share/doc/dovex/manual/index.md");
     cli::CalcRequest req;
-    ExposureConditions& c = req.cond;
-    double inherentMm = c.inherentFilter * 10, addedAlMm = c.addedAl * 10,
-           addedCuMm = c.addedCu * 10;
-    double filterMm = 0, exposure = 0, circle = 0;
-    int rectification = c.rectification;
-    std::string field, preset, phantom = "body", unit = "C/kg", filterFile, examPart;
     std::string dataDir, spectrumFile, batchFile, outFile, comment, readFile;
     bool json = false;
 
+    // The condition options, each as the table of conditions describes it; their texts are read
+    // after the parse by the one reader of options that the batch's rows use too.
+    const auto& fields = calc::ConditionFields();
+    std::vector<std::string> texts(fields.size());
     std::vector<CLI::Option*> conditionOptions;
-    auto cond = [&](CLI::Option* o) {
+    std::vector<std::pair<std::size_t, CLI::Option*>> declared;  // index in fields
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        const calc::ConditionField& f = fields[k];
+        if (!f.option) continue;
+        CLI::Option* o = DeclareCondition(app, f, texts[k]);
         conditionOptions.push_back(o);
-        return o;
-    };
-    // A condition option with a bound: its name and its range come from the calculation's table.
-    auto bounded = [&](calc::Check check, double& value, const char* help) {
-        const char* name = calc::BoundOf(check).option;
-        return cond(app.add_option(std::string("--") + name, value, help))
-            ->check(Number(name, check));
-    };
-    bounded(Check::TubeVoltage, c.tubeVoltage, "tube voltage in kV (peak), default 75");
-    bounded(Check::TubeCurrent, c.tubeCurrent, "tube current in mA, default 200");
-    bounded(Check::ExposureTime, c.exposureTime, "exposure time in s, default 0.05");
-    bounded(Check::TargetAngle, c.targetAngle, "X-ray tube target angle in degrees, default 12");
-    bounded(Check::InherentFilter, inherentMm,
-            "inherent filtration in mm Al equivalent, default 2.5");
-    bounded(Check::AddedAl, addedAlMm, "added aluminium filtration in mm, default 1.0");
-    bounded(Check::AddedCu, addedCuMm, "added copper filtration in mm, default 0");
-    auto* optFilterFile = cond(app.add_option(
-        "--filter-file", filterFile,
-        "material file (*.ele, *.mix) of an arbitrary extra filter; needs --filter-mm"));
-    optFilterFile->check(kNotEmpty);
-    auto* optFilterMm = bounded(Check::ArbitraryFilterThickness, filterMm,
-                                "thickness of the arbitrary filter in mm");
-    optFilterFile->needs(optFilterMm);
-    optFilterMm->needs(optFilterFile);
-    cond(app.add_option("--rectification", rectification,
-                        "1 constant potential/inverter (default), 2 three-phase 12-pulse, 3 "
-                        "single-phase full-wave"))
-        ->check(CLI::IsMember({1, 2, 3}));
-    bounded(Check::Ffd, c.ffd, "focus to image receptor distance in cm, default 100");
-    bounded(Check::Fsd, c.fsd, "focus to skin distance in cm, default 80");
-    bounded(Check::SubjectThickness, c.subjectThickness, "subject thickness in cm, default 20");
-    auto* optField = cond(app.add_option(
-        "--field", field,
-        "field size at the image receptor LONGxSHORT in cm (long = the patient's long axis)"));
-    optField->check(FieldSides());
-    std::vector<std::string> presetNames;
-    for (const auto& p : FieldPresets()) presetNames.push_back(p.name);
-    auto* optPreset = cond(
-        app.add_option("--field-preset", preset,
-                       "field size preset: 六切サイズ 縦|横, 四切サイズ 縦|横, 大四サイズ 縦|横, "
-                       "大角サイズ, 半切サイズ 縦 (default)|横, その他, 円形照射野"));
-    optPreset->check(CLI::IsMember(presetNames));
-    auto* optCircle = cond(app.add_option(
-        "--circle", circle, "circular field of this diameter in cm at the image receptor"));
-    optCircle->check(Number("circle", Check::FieldLong));
-    optField->excludes(optPreset)->excludes(optCircle);
-    optPreset->excludes(optCircle);
-    cond(app.add_option("--phantom", phantom,
-                        "backscatter phantom: body (default, soft tissue) or head (skull 5 mm "
-                        "under the skin)"))
-        ->check(CLI::IsMember({"body", "head"}));
-    auto* optExposure = cond(app.add_option(
-        "--exposure", exposure,
-        "measured exposure at 1 m from the focus for the whole exposure, in --exposure-unit; a "
-        "value of 0 or below uses the default tube output data"));
-    optExposure->check(Number("exposure", std::nullopt));
-    cond(app.add_option("--exposure-unit", unit, "unit of --exposure: C/kg (default), R or Gy"))
-        ->check(CLI::IsMember({"C/kg", "R", "Gy"}));
-    auto* optExamPart = cond(app.add_option(
-        "--exam-part", examPart,
-        "exam part; a part with organ data adds the effective dose estimate (その他 or empty: "
-        "none)"));
+        declared.emplace_back(k, o);
+    }
+    auto option = [&](const char* name) { return app.get_option(std::string("--") + name); };
+    option("filter-file")->needs(option("filter-mm"));
+    option("filter-mm")->needs(option("filter-file"));
+    option("field")->excludes(option("field-preset"))->excludes(option("circle"));
+    option("field-preset")->excludes(option("circle"));
     auto* optSpectrum =
         app.add_option("--spectrum", spectrumFile,
                        "write the photon fluence spectrum (X_SPCTL.dat format) to this file");
@@ -215,20 +224,24 @@ int main(int argc, char** argv) {
     optBatch->check(kNotEmpty);
     auto* optOut = app.add_option(
         "--out", outFile,
-        "with --batch: the results file; each further 15 rows go to -2, -3, ... files");
+        "with --batch or --dicom: the results file; each further 15 rows go to -2, -3, ... files");
     optOut->check(kNotEmpty);
     app.add_option("--comment", comment, "with --batch: the comment line of the results files")
         ->needs(optBatch);
     optBatch->needs(optOut);
-    optOut->needs(optBatch);
     auto* optRead = app.add_option(
         "--read", readFile, "read a results CSV file and print its rows (as JSON with --json)");
     optRead->check(kNotEmpty);
     optRead->excludes(optBatch);
-    // The conditions of --batch come from its file; --read calculates nothing.
+    cli::DicomOptions dicom;
+    CLI::Option* optDicom = cli::AddDicomOptions(app, dicom);
+    optDicom->excludes(optBatch)->excludes(optRead);
+    // The conditions of --batch come from its file, those of --dicom from the records; --read
+    // calculates nothing.
     for (CLI::Option* o : conditionOptions) {
         o->excludes(optBatch);
         o->excludes(optRead);
+        o->excludes(optDicom);
     }
 
     try {
@@ -241,7 +254,20 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (optOut->count() && !optBatch->count() && !optDicom->count()) {
+        std::fprintf(
+            stderr,
+            "dovex-calc: --out needs --batch or --dicom\nRun with --help for the options.\n");
+        return 2;
+    }
     const fs::path data = dataDir.empty() ? DefaultDataDir(argv[0]) : fs::path(dataDir);
+    if (optDicom->count()) {
+        dicom.json = json;
+        dicom.out = outFile;
+        dicom.dataDir = data;
+        const int rc = cli::RunDicomCommand(dicom, std::cout, std::cerr);
+        return OutputWritten() ? rc : 1;
+    }
     if (optRead->count()) {
         const int rc = batch::ReadResultsCommand(readFile, json, std::cout, std::cerr);
         return OutputWritten() ? rc : 1;
@@ -254,69 +280,36 @@ int main(int argc, char** argv) {
                          outFile.c_str(), batchFile.c_str());
             return 2;
         }
-        PhysicsTables tables;
+        std::optional<calc::CalculationData> loaded;
         try {
-            LoadPhysicsTables(tables, data);
+            loaded = LoadCalculationData(data);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "dovex-calc: data file %s\n", e.what());
             return 1;
         }
-        batch::BatchOptions opt{batchFile, outFile, comment, tables.airWOverE};
-        const int rc = batch::RunBatchCommand(opt, batch::MakeProgramCalculator(tables, data),
-                                              std::cout, std::cerr);
+        batch::BatchOptions opt{batchFile, outFile, comment, loaded->tables.airWOverE};
+        const int rc = batch::RunBatchCommand(opt, batch::MakeProgramCalculator(*loaded), std::cout,
+                                              std::cerr);
         return OutputWritten() ? rc : 1;
     }
 
-    // The typed options into the request, in the units the calculation takes.
-    c.inherentFilter = inherentMm * 0.1;
-    c.addedAl = addedAlMm * 0.1;
-    c.addedCu = addedCuMm * 0.1;
-    c.rectification = rectification;
-    c.phantom = CodeOf(*PhantomFromWord(phantom));
+    // The given condition options into the request, in the units the calculation takes.
     try {
-        if (optField->count()) cli::ApplyConditionOption(req, "field", field);
-        if (optPreset->count()) cli::ApplyConditionOption(req, "field-preset", preset);
-        if (optCircle->count()) {
-            c.fieldLong = circle;
-            c.fieldShort = 0;
-            c.fieldShape = CodeOf(FieldShape::Circle);
-            c.fieldPreset = kPresetCircle;
-        }
-        if (optExposure->count()) req.exposureValue = exposure;
-        cli::ApplyConditionOption(req, "exposure-unit", unit);
-        if (optFilterFile->count()) req.filterFile = filterFile;
-        if (optFilterMm->count()) req.filterMm = filterMm;
-        if (optExamPart->count()) cli::ApplyConditionOption(req, "exam-part", examPart);
+        for (const auto& [k, o] : declared)
+            if (o->count()) cli::ApplyConditionOption(req, fields[k].option, texts[k]);
     } catch (const cli::UsageError& e) {
         std::fprintf(stderr, "dovex-calc: %s\nRun with --help for the options.\n", e.what());
         return 2;
     }
 
     try {
-        PhysicsTables tables;
-        LoadPhysicsTables(tables, data);
-        calc::CalculationRequest request = cli::PrepareCalc(req, tables, data);
+        const calc::CalculationData loaded = LoadCalculationData(data);
+        calc::CalculationRequest request = cli::PrepareCalc(req, loaded.tables, data);
         request.spectrumFile = spectrumFile;
-        std::vector<std::string> listed;
-        try {
-            listed = calc::ReadExamPartList(data / files::kExamParts);
-        } catch (const std::exception&) {
-            // Without the list every exam part counts as typed.
-        }
-        // The reference levels are optional: without them no comparison is made.
-        // A data folder without the file simply has none; a damaged file is reported.
-        std::optional<DrlTable> drl;
-        if (std::filesystem::exists(data / kDrlFileName)) {
-            try {
-                drl = ReadDrlTable(data / kDrlFileName);
-            } catch (const DataFileError& e) {
-                std::fprintf(stderr, "dovex-calc: no reference-level comparison: %s\n", e.what());
-            }
-        }
         KernelFiles kernels(data);
         OrganRows rows;
         const calc::CalculationOutcome o =
-            calc::Calculate(request, {tables, data, listed, kernels, rows, drl ? &*drl : nullptr});
+            calc::Calculate(request, calc::ContextOf(loaded, kernels, rows));
         if (o.refusal) {
             std::fprintf(stderr, "dovex-calc: %s\n", o.refusal->messageEn.c_str());
             return 1;

@@ -10,18 +10,8 @@ std::optional<double> MeasuredExposureCPerKg(std::string_view text, ExposureUnit
                                              double airWOverE) {
     const double v = ParseLenient(text);
     if (text.empty() || !(v > 0) || !std::isfinite(v)) return std::nullopt;
-    double x = v;
-    switch (unit) {
-        case ExposureUnit::CoulombPerKg:
-            break;
-        case ExposureUnit::Roentgen:
-            x = v * kCoulombPerKgPerRoentgen;
-            break;
-        case ExposureUnit::AirKermaGy:
-            if (!(airWOverE > 0)) return std::nullopt;
-            x = v / airWOverE;
-            break;
-    }
+    if (unit == ExposureUnit::Gray && !(airWOverE > 0)) return std::nullopt;
+    const double x = MeasuredExposureToCkg(v, unit, airWOverE);
     if (!(x > 0) || !std::isfinite(x)) return std::nullopt;
     return x;
 }

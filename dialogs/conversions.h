@@ -4,13 +4,9 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/presets.h"
+
 namespace dovex::ui {
-
-// Units offered by the measured exposure dialog.
-enum class ExposureUnit { CoulombPerKg = 0, Roentgen = 1, AirKermaGy = 2 };
-
-// C/kg per roentgen.
-inline constexpr double kCoulombPerKgPerRoentgen = 0.000258;
 
 // The measured exposure at 1 m in C/kg for a typed text and unit; std::nullopt when the text is
 // empty or its number is not above 0 (or not finite), which sends the calculation back to the

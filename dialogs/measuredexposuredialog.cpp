@@ -89,7 +89,7 @@ void MeasuredExposureDialog::openForEntry() {
 
 ExposureUnit MeasuredExposureDialog::unit() const {
     if (unitR_->isChecked()) return ExposureUnit::Roentgen;
-    if (unitGy_->isChecked()) return ExposureUnit::AirKermaGy;
+    if (unitGy_->isChecked()) return ExposureUnit::Gray;
     return ExposureUnit::CoulombPerKg;
 }
 

@@ -24,7 +24,7 @@ EstimateResult RunEffectiveDoseEstimate(ExposureConditions& c, const XraySpectru
         return r;
     }
     const double esd = dose.esdSoft;
-    if (c.subjectThickness > kMaxEstimateThickness) c.subjectThickness = kMaxEstimateThickness;
+    if (c.subjectThickness > kMaxEstimateThicknessCm) c.subjectThickness = kMaxEstimateThicknessCm;
     r.thickness = c.subjectThickness;
 
     r.curve = ComputeDepthDose(c, spectrum, tables, kernels);

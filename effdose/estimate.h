@@ -20,7 +20,6 @@
 namespace dovex {
 
 inline constexpr const char* kNoEstimateExamPart = "その他";
-inline constexpr double kMaxEstimateThickness = kMaxEstimateThicknessCm;
 
 // False for the exam part "その他" and the empty exam part.
 bool ExamPartHasEstimate(const std::string& examPart);

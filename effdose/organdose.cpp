@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/constants.h"
 #include "engine/error.h"
 #include "engine/numtext.h"
 
@@ -57,7 +58,8 @@ OrganDoseOutcome ComputeOrganDoses(OrganRows& rows, const DepthDoseCurve& curve,
         // they stand now).
         if ((i == kRowBreast && chestPa) || (i == kRowExitSkin && (chestPa || chestLat))) {
             const TissueRow& lung = rows.rows[kRowLung];
-            const double lw = (ParseLenient(lung.endDepth) - ParseLenient(lung.startDepth)) * 0.3;
+            const double lw =
+                (ParseLenient(lung.endDepth) - ParseLenient(lung.startDepth)) * kLungDensityFactor;
             d1 -= lw;
             d2 -= lw;
         }
@@ -68,7 +70,7 @@ OrganDoseOutcome ComputeOrganDoses(OrganRows& rows, const DepthDoseCurve& curve,
             out.message = info.message;
             return out;
         }
-        if (i == kRowLung) d2 = d1 + 0.3 * (d2 - d1);
+        if (i == kRowLung) d2 = d1 + kLungDensityFactor * (d2 - d1);
 
         const LayerRange range = TissueLayerRange(i, d1, d2);
         double sum = 0;

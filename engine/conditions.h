@@ -7,6 +7,13 @@
 
 namespace dovex {
 
+// The kinds of a condition. Their values are the codes the results file, the JSON output and
+// dovex-calc's --rectification hold; engine/kinds.h converts between codes, kinds and texts.
+enum class Rectification { ConstantPotential = 1, ThreePhase12Pulse = 2, SinglePhaseFullWave = 3 };
+enum class FieldShape { Rectangle = 1, Circle = 2 };
+enum class ExposureSource { Measured = 1, DefaultOutput = 2 };
+enum class Phantom { Body = 0, Head = 1 };
+
 struct ExposureConditions {
     double tubeVoltage = 75;              // kV (peak)
     double tubeCurrent = 200;             // mA
@@ -23,12 +30,11 @@ struct ExposureConditions {
     std::string fieldPreset = "半切サイズ 縦";
     double fieldLong = 43.2;   // cm at the image receptor (diameter for the circular field)
     double fieldShort = 35.6;  // cm at the image receptor
-    int fieldShape = 1;        // 1 rectangular, 2 circular
-    int rectification =
-        1;  // 1 constant potential/inverter, 2 three-phase 12-pulse, 3 single-phase full-wave
-    int exposureSource = 2;   // 1 measured value, 2 default output data
-    double exposureAt1m = 0;  // C/kg for the whole exposure
-    int phantom = 0;          // 0 body parts other than the head, 1 head
+    FieldShape fieldShape = FieldShape::Rectangle;
+    Rectification rectification = Rectification::ConstantPotential;
+    ExposureSource exposureSource = ExposureSource::DefaultOutput;
+    double exposureAt1m = 0;          // C/kg for the whole exposure
+    Phantom phantom = Phantom::Body;  // the backscatter phantom: body parts other than the head
     std::string examPart = "腹部正面";
 };
 
@@ -36,8 +42,8 @@ struct ExposureConditions {
 using FineArray = Checked<double, 1, 300>;
 
 struct ArbitraryFilter {
-    int on = 0;    // 1 when the filter is applied
-    FineArray mu;  // arbitraryFilterMu, per cm, bin i = 0.5*i keV
+    bool on = false;  // the filter is applied
+    FineArray mu;     // arbitraryFilterMu, per cm, bin i = 0.5*i keV
 };
 
 // Energy of fine-grid bin i in keV.

@@ -28,8 +28,9 @@ long RingCount(double x) {
 
 double ComputeExposureAt1m(const ExposureConditions& c, const XraySpectrum& s,
                            const PhysicsTables& t) {
-    const int col = c.rectification;
-    if (col < 1 || col > 3) throw CalcError("unknown rectification type");
+    // The output data hold a column per rectification code.
+    const int col = CodeOf(c.rectification);
+    if (!RectificationOf(col)) throw CalcError("unknown rectification type");
     const auto& kv = t.output.outputKv;
     const double v = c.tubeVoltage;
     long j = 2;
@@ -135,8 +136,9 @@ DoseResult ComputeDoses(const ExposureConditions& c, const XraySpectrum& s,
         if (jmax > 31) throw CalcError("tube voltage beyond the backscatter energy grid");
     }
 
-    const long ph = c.phantom;
-    if (ph != 0 && ph != 1) throw CalcError("unknown backscatter phantom");
+    // The backscatter table holds a block per phantom code.
+    const long ph = CodeOf(c.phantom);
+    if (!PhantomOf(CodeOf(c.phantom))) throw CalcError("unknown backscatter phantom");
     if (!(c.fsd > 0)) throw CalcError("FSD must be above 0");
     const SkinField field = ProjectFieldToSkin(c);
     const double fsd2 = c.fsd * c.fsd;
@@ -206,16 +208,6 @@ DoseResult ComputeDoses(const ExposureConditions& c, const XraySpectrum& s,
                      r.esdSkin, r.esdAir})
         RequireFinite(x, "dose result");
     return r;
-}
-
-EngineOutput RunEngine(ExposureConditions& c, const PhysicsTables& t,
-                       const ArbitraryFilter& filter) {
-    EngineOutput out;
-    out.spectrum = SynthesizeSpectrum(c, t, filter);
-    if (c.exposureSource == CodeOf(ExposureSource::DefaultOutput))
-        c.exposureAt1m = ComputeExposureAt1m(c, out.spectrum, t);
-    out.dose = ComputeDoses(c, out.spectrum, t);
-    return out;
 }
 
 }  // namespace dovex

@@ -42,13 +42,4 @@ double RectangleRingFraction(const SkinField& f, long k);
 // FSD of 0, a voltage at or beyond the last backscatter energy) and for non-finite results.
 DoseResult ComputeDoses(const ExposureConditions& c, const XraySpectrum& s, const PhysicsTables& t);
 
-// The whole engine chain of one calculation: spectrum, exposure at 1 m (updated in c when
-// exposureSource is 2) and doses.
-struct EngineOutput {
-    XraySpectrum spectrum;
-    DoseResult dose;
-};
-EngineOutput RunEngine(ExposureConditions& c, const PhysicsTables& t,
-                       const ArbitraryFilter& filter);
-
 }  // namespace dovex

@@ -61,8 +61,6 @@ std::string_view WindowText(Phantom k) {
     return k == Phantom::Head ? "頭部（皮下5mmに頭蓋骨有）" : "頭部以外の部位（軟部組織のみ）";
 }
 
-std::string_view OptionWord(Phantom k) { return k == Phantom::Head ? "head" : "body"; }
-
 std::optional<Phantom> PhantomFromWord(std::string_view word) {
     if (word == "body") return Phantom::Body;
     if (word == "head") return Phantom::Head;

@@ -1,19 +1,14 @@
 #pragma once
-// The named kinds of a calculation's conditions. ExposureConditions keeps them as the numeric
-// codes the results file stores (rectification 1..3, field shape 1..2, exposure source 1..2,
-// phantom 0..1); the conversions between codes, kinds and the texts of the window and the
-// command line are here, once each way.
+// The named kinds of a calculation's conditions (declared with ExposureConditions) and their
+// numeric codes as the results file, the JSON output and the command line hold them
+// (rectification 1..3, field shape 1..2, exposure source 1..2, phantom 0..1); the conversions
+// between codes, kinds and the texts of the window and the command line are here, once each way.
 #include <optional>
 #include <string_view>
 
 #include "engine/conditions.h"
 
 namespace dovex {
-
-enum class Rectification { ConstantPotential = 1, ThreePhase12Pulse = 2, SinglePhaseFullWave = 3 };
-enum class FieldShape { Rectangle = 1, Circle = 2 };
-enum class ExposureSource { Measured = 1, DefaultOutput = 2 };
-enum class Phantom { Body = 0, Head = 1 };
 
 // Code -> kind; nullopt for a code that names no kind.
 std::optional<Rectification> RectificationOf(int code);
@@ -38,13 +33,12 @@ std::string_view FileText(Rectification k);
 Rectification RectificationFromFileText(std::string_view text);
 Rectification RectificationOrSinglePhase(int code);
 std::string_view PrintText(Rectification k);
-// The command line's words for the phantom ("body", "head") and back.
-std::string_view OptionWord(Phantom k);
+// The phantom of a command-line word ("body", "head").
 std::optional<Phantom> PhantomFromWord(std::string_view word);
 
 // The one test of a circular field: the field shape, not a zero short side.
 inline bool IsCircularField(const ExposureConditions& c) {
-    return c.fieldShape == CodeOf(FieldShape::Circle);
+    return c.fieldShape == FieldShape::Circle;
 }
 
 }  // namespace dovex

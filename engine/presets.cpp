@@ -1,20 +1,22 @@
 #include "engine/presets.h"
 
+#include "engine/constants.h"
+
 namespace dovex {
 
 const std::array<FieldPreset, 11>& FieldPresets() {
     static const std::array<FieldPreset, 11> presets = {{
-        {"六切サイズ 縦", "25.4", "20.3", 1},
-        {"六切サイズ 横", "20.3", "25.4", 1},
-        {"四切サイズ 縦", "30.5", "25.4", 1},
-        {"四切サイズ 横", "25.4", "30.5", 1},
-        {"大四サイズ 縦", "35.6", "28.0", 1},
-        {"大四サイズ 横", "28.0", "35.6", 1},
-        {"大角サイズ", "35.6", "35.6", 1},
-        {"半切サイズ 縦", "43.2", "35.6", 1},
-        {"半切サイズ 横", "35.6", "43.2", 1},
-        {"その他", "", "", 1},
-        {"円形照射野", "10.0", "0", 2},
+        {"六切サイズ 縦", "25.4", "20.3", FieldShape::Rectangle},
+        {"六切サイズ 横", "20.3", "25.4", FieldShape::Rectangle},
+        {"四切サイズ 縦", "30.5", "25.4", FieldShape::Rectangle},
+        {"四切サイズ 横", "25.4", "30.5", FieldShape::Rectangle},
+        {"大四サイズ 縦", "35.6", "28.0", FieldShape::Rectangle},
+        {"大四サイズ 横", "28.0", "35.6", FieldShape::Rectangle},
+        {"大角サイズ", "35.6", "35.6", FieldShape::Rectangle},
+        {"半切サイズ 縦", "43.2", "35.6", FieldShape::Rectangle},
+        {"半切サイズ 横", "35.6", "43.2", FieldShape::Rectangle},
+        {"その他", "", "", FieldShape::Rectangle},
+        {"円形照射野", "10.0", "0", FieldShape::Circle},
     }};
     return presets;
 }
@@ -28,7 +30,7 @@ std::optional<FieldPreset> FindFieldPreset(std::string_view name) {
 double MeasuredExposureToCkg(double value, ExposureUnit unit, double airWOverE) {
     switch (unit) {
         case ExposureUnit::Roentgen:
-            return value * 0.000258;
+            return value * kCoulombPerKgPerRoentgen;
         case ExposureUnit::Gray:
             return value / airWOverE;
         case ExposureUnit::CoulombPerKg:

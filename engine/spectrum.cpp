@@ -8,12 +8,12 @@
 
 #include "engine/constants.h"
 #include "engine/error.h"
+#include "engine/kinds.h"
 #include "engine/numtext.h"
 
 namespace dovex {
 namespace {
 
-constexpr double kTungstenDensity = 19.3;
 constexpr double kFluenceFloor = 1e-10;
 
 double BremsCrossSection(double e, double t) {
@@ -42,7 +42,7 @@ const double* EmissionUpTo(long top) {
         const long from = table.filled.load(std::memory_order_relaxed);
         for (long m = from + 1; m <= top; ++m) {
             const double te = FineEnergy(m);
-            const double electron = (1 + 511 / te) / Divisor(te);
+            const double electron = (1 + kElectronRestEnergyKeV / te) / Divisor(te);
             for (long i = 2; i <= m; ++i)
                 table.values[static_cast<std::size_t>(i * 301 + m)] =
                     electron * BremsCrossSection(FineEnergy(i), te);
@@ -57,26 +57,24 @@ long TopBin(double kv) { return static_cast<long>(std::floor(2 * kv)); }
 
 }  // namespace
 
-std::vector<double> PhaseAngles(int rectification) {
+std::vector<double> PhaseAngles(Rectification rectification) {
     std::vector<double> phases;
     switch (rectification) {
-        case 1:
+        case Rectification::ConstantPotential:
             phases.push_back(90);
-            break;
-        case 2:
+            return phases;
+        case Rectification::ThreePhase12Pulse:
             for (int p = 75; p <= 90; ++p) phases.push_back(p);
-            break;
-        case 3:
+            return phases;
+        case Rectification::SinglePhaseFullWave:
             for (int p = 2; p <= 90; p += 2) phases.push_back(p);
-            break;
-        default:
-            throw CalcError("unknown rectification type " + std::to_string(rectification));
+            return phases;
     }
-    return phases;
+    throw CalcError("unknown rectification type " + std::to_string(CodeOf(rectification)));
 }
 
-double TubeCurrentWeight(int rectification, double phaseDeg) {
-    if (rectification != 3) return 1.0;
+double TubeCurrentWeight(Rectification rectification, double phaseDeg) {
+    if (rectification != Rectification::SinglePhaseFullWave) return 1.0;
     double s = std::sin(phaseDeg * kPi / 180);
     return std::pow(std::min(1.0, s / 0.75), 1.5);
 }
@@ -99,17 +97,16 @@ FineArray UnfilteredSpectrum(const ExposureConditions& c, const PhysicsTables& t
     const double cotTheta = 1 / tanTheta;
     if (!std::isfinite(cotTheta) || !std::isfinite(c.targetAngle))
         throw CalcError("target angle gives no finite cotangent");
-    const int rect = c.rectification;
-    if (rect < 1 || rect > 3) throw CalcError("unknown rectification type");
+    if (!RectificationOf(CodeOf(c.rectification))) throw CalcError("unknown rectification type");
 
     FineArray out;
     FineArray buffer;
 
     // Unfiltered spectrum summed over the phase angles of the waveform.
-    for (double phase : PhaseAngles(rect)) {
+    for (double phase : PhaseAngles(c.rectification)) {
         const double sinPhase = std::sin(phase * kPi / 180);
         const double v = v0 * sinPhase;
-        const double w = TubeCurrentWeight(rect, phase);
+        const double w = TubeCurrentWeight(c.rectification, phase);
         const double cv = ThomsonWhiddington(v);
         const double kf = KLineFraction(v);
         const long top = TopBin(v);
@@ -161,7 +158,6 @@ XraySpectrum SynthesizeSpectrum(const ExposureConditions& c, const PhysicsTables
     for (double x : {c.inherentFilter, c.addedAl, c.addedCu, c.arbitraryFilterThickness})
         if (!std::isfinite(x)) throw CalcError("filter thickness is not a finite number");
     const double v0 = c.tubeVoltage;
-    const int rect = c.rectification;
     XraySpectrum s;
     s.fluence = UnfilteredSpectrum(c, t);  // checks the voltage, angle and rectification
     const long top0 = TopBin(v0);
@@ -169,13 +165,15 @@ XraySpectrum SynthesizeSpectrum(const ExposureConditions& c, const PhysicsTables
     // Filtration: reference kerma, user kerma and the filtered photon fluence.
     const double al = c.inherentFilter + c.addedAl;
     const double cu = c.addedCu;
+    // The reference filtration of the output data, a column per rectification code.
+    const long rect = CodeOf(c.rectification);
     const double refAl = t.output.refAl[rect];
     const double refCu = t.output.refCu[rect];
     FineArray refKerma;
     for (long i = 2; i <= top0; ++i) {
         const double unfiltered = s.fluence[i];
         double arb = 1;
-        if (filter.on == 1) arb = std::exp(-filter.mu[i] * c.arbitraryFilterThickness);
+        if (filter.on) arb = std::exp(-filter.mu[i] * c.arbitraryFilterThickness);
         refKerma[i] = unfiltered * std::exp(-t.att.muAl[i] * refAl - t.att.muCu[i] * refCu) *
                       t.att.muenAir[i];
         s.airKerma[i] = unfiltered * std::exp(-t.att.muAl[i] * al - t.att.muCu[i] * cu) *

@@ -17,8 +17,8 @@ struct XraySpectrum {
 
 // Phase angles (degrees) of the voltage waveform for a rectification type, and the tube
 // current weight of a phase angle.
-std::vector<double> PhaseAngles(int rectification);
-double TubeCurrentWeight(int rectification, double phaseDeg);
+std::vector<double> PhaseAngles(Rectification rectification);
+double TubeCurrentWeight(Rectification rectification, double phaseDeg);
 // Thomson-Whiddington constant C(V) and the K-line fraction (per cent) of the model.
 double ThomsonWhiddington(double kv);
 double KLineFraction(double kv);

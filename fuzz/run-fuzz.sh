@@ -9,7 +9,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD:-$here/build-fuzz}"
 secs="${FUZZ_SECONDS:-20}"
-all="numtext results_csv backscatter attenuation default_output icrusoft primary material organ kernel batch primary_name drl"
+all="numtext results_csv backscatter attenuation default_output icrusoft primary material organ kernel batch primary_name drl dicom"
 targets="${FUZZ_TARGETS:-$all}"
 
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -41,6 +41,11 @@ for t in $targets; do
     args=(-max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
           -artifact_prefix="$work/$t/out/")
     [ -n "${FUZZ_RUNS:-}" ] && args+=(-runs="$FUZZ_RUNS")
+    # DCMTK reserves a value of the length an element declares (up to 4 GB) with a non-throwing
+    # new before it finds the stream too short, and reports the failure as a read error: such an
+    # allocation is no finding of the dose-record target as long as the memory is not touched
+    # (the resident limit stays at 2 GB).
+    [ "$t" = dicom ] && args+=(-malloc_limit_mb=8192)
     if "$build/fuzz/fuzz_$t" "${args[@]}" "$work/$t/corpus" "$work/$t/data" >"$work/$t/log" 2>&1; then
         result="ok"
     else

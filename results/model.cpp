@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/kinds.h"
+
 namespace dovex {
 
 std::string_view SurfaceShapeWord(SurfaceShape s) {
@@ -67,7 +69,7 @@ ResultRow MakeResultRow(const ExposureConditions& c, const DoseResult& d, const 
             r.racetrackL = s.racetrackL;
             break;
     }
-    r.rectification = c.rectification;
+    r.rectification = CodeOf(c.rectification);
     r.exposureAt1m = c.exposureAt1m;
     r.tubeVoltage = c.tubeVoltage;
     r.tubeCurrent = c.tubeCurrent;
@@ -119,7 +121,7 @@ void LoadRowIntoCurrent(const ResultRow& r, ExposureConditions& c, DoseResult& d
     s.racetrackA = r.racetrackA;
     s.racetrackB = r.racetrackB;
     s.racetrackL = r.racetrackL;
-    c.rectification = r.rectification;
+    c.rectification = RectificationOrSinglePhase(r.rectification);
     c.exposureAt1m = r.exposureAt1m;
     c.tubeVoltage = r.tubeVoltage;
     c.tubeCurrent = r.tubeCurrent;

@@ -4,8 +4,8 @@
 #      file byte for byte, the data stamp, the menu entry, the icons, the manual page, documents;
 #   2. runs the staged programs: dovex-calc on its default data, dovex (offscreen) until it has
 #      made the user's data folder in a scratch HOME;
-#   3. builds dovex_<version>_amd64.deb with CPack and checks its fields, its dependencies and
-#      that it holds exactly the staged files.
+#   3. builds dovex_<version>_amd64.deb with CPack and checks its fields, its dependencies,
+#      that it holds exactly the staged files, and that lintian finds no error in it.
 # Usage: scripts/check-package.sh [build folder]   (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,7 +32,8 @@ done
 for f in share/applications/dovex.desktop share/icons/hicolor/scalable/apps/dovex.svg \
          share/icons/hicolor/48x48/apps/dovex.png share/icons/hicolor/256x256/apps/dovex.png \
          share/man/man1/dovex-calc.1.gz share/doc/dovex/copyright \
-         share/doc/dovex/changelog.Debian.gz share/dovex/.dovex-data-version; do
+         share/doc/dovex/changelog.gz share/man/man1/dovex.1.gz share/dovex/.dovex-data-version \
+         share/doc/dovex/THIRD-PARTY-NOTICES.md share/doc/dovex/manual/index.md; do
   [ -s "$u/$f" ] || fail "/usr/$f is missing"
 done
 # Every data file of the source tree, unchanged; nothing else but the stamp.
@@ -56,6 +57,13 @@ grep -q '^Categories=Science;MedicalSoftware;$' "$u/share/applications/dovex.des
   fail "menu entry category"
 grep -q '^Name\[ja\]=' "$u/share/applications/dovex.desktop" || fail "menu entry has no Japanese name"
 zcat "$u/share/man/man1/dovex-calc.1.gz" | grep -qF -- '\-\-kv' || fail "manual page does not list --kv"
+grep -q '^License: Expat' "$u/share/doc/dovex/copyright" || fail "copyright states no Expat licence"
+# The user's manual: every chapter and every image it names.
+for f in "$root"/docs/manual/*.md "$root"/docs/manual/images/*.png; do
+  rel=${f#"$root"/docs/manual/}
+  cmp -s "$f" "$u/share/doc/dovex/manual/$rel" || fail "manual file $rel is not installed unchanged"
+done
+"$u/bin/dovex-calc" --help | grep -qF /usr/share/doc/dovex/manual || fail "dovex-calc --help does not name the manual"
 
 # ---- 2. The staged programs
 "$u/bin/dovex-calc" --kv 80 --json > "$work/calc.json" || fail "staged dovex-calc --kv 80 --json failed"
@@ -108,4 +116,7 @@ dpkg-deb -x "$deb" "$work/deb"
 (cd "$stage" && find . -type f | sort) > "$work/staged-files"
 (cd "$work/deb" && find . -type f | sort) > "$work/deb-files"
 diff -u "$work/staged-files" "$work/deb-files" || fail "the package holds other files than the staged install"
+# Debian's package checker: no error (licence, documentation, layout). Warnings are printed.
+lintian --fail-on error "$deb" > "$work/lintian.log" 2>&1 || { cat "$work/lintian.log" >&2; fail "lintian reports errors"; }
+cat "$work/lintian.log"
 echo "check-package: $(basename "$deb") $(du -k "$deb" | cut -f1) KiB; Depends: $depends"

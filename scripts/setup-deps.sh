@@ -4,10 +4,10 @@ set -euo pipefail
 pkgs=(cmake g++ make pkg-config git
       libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind clang-format
       clang libclang-rt-14-dev
-      libcli11-dev nlohmann-json3-dev libxrl-dev
+      libcli11-dev nlohmann-json3-dev libxrl-dev libdcmtk-dev dcmtk
       qt6-base-dev libqt6printsupport6 qt6-charts-dev libgl1-mesa-dev
       fonts-noto-cjk xvfb xauth poppler-utils
-      help2man librsvg2-bin desktop-file-utils dpkg-dev file)
+      help2man librsvg2-bin desktop-file-utils dpkg-dev file lintian)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

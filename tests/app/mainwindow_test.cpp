@@ -209,8 +209,8 @@ void MainWindowTest::startupNamed() {
     for (const auto& [field, value] : defaults) QCOMPARE(s.text(field)->text(), QString(value));
     QCOMPARE(s.cond().inherentFilter, 0.25);
     QCOMPARE(s.cond().addedAl, 0.1);
-    QCOMPARE(s.cond().fieldShape, 1);
-    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.cond().fieldShape, FieldShape::Rectangle);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::DefaultOutput);
     QCOMPARE(s.ctl<QComboBox>("Combo1")->currentText(), QString("半切サイズ 縦"));
     QCOMPARE(s.ctl<QComboBox>("Combo2")->currentText(), QString("腹部正面"));
     QVERIFY(s.ctl<QRadioButton>("Option1")->isChecked());
@@ -331,10 +331,10 @@ void MainWindowTest::presets() {
     QCOMPARE(s.text("Text11")->text(), QString("0"));
     QCOMPARE(s.cond().fieldLong, 10.0);
     QCOMPARE(s.cond().fieldShort, 0.0);
-    QCOMPARE(s.cond().fieldShape, 2);
+    QCOMPARE(s.cond().fieldShape, FieldShape::Circle);
     s.choosePreset("半切サイズ 縦");
     QCOMPARE(s.label("Label10")->text(), QString("　長軸方向サイズ"));
-    QCOMPARE(s.cond().fieldShape, 1);
+    QCOMPARE(s.cond().fieldShape, FieldShape::Rectangle);
     QCOMPARE(s.cond().fieldLong, 43.2);
     // Typing new sizes keeps the preset name.
     s.type("Text10", "20");
@@ -779,7 +779,7 @@ void MainWindowTest::totalsAndErase() {
     fd->fileList()->setCurrentRow(0);
     fd->thicknessBox()->setText("1");
     fd->applyCommand();
-    QCOMPARE(s.state().filter.on, 1);
+    QVERIFY(s.state().filter.on);
     s.main()->openArbitraryFilter();
     s.calculate();
     s.rec.answer = true;
@@ -793,13 +793,13 @@ void MainWindowTest::totalsAndErase() {
         QCOMPARE(s.label(r)->text(), QString());
     QCOMPARE(s.label("Label81")->text(),
              QString("---"));  // the effective dose field keeps its text
-    QCOMPARE(s.state().filter.on, 0);
+    QVERIFY(!s.state().filter.on);
     QCOMPARE(QString::fromStdString(s.cond().arbitraryFilterName), QString());
     QCOMPARE(s.cond().arbitraryFilterThickness, 0.0);
     QCOMPARE(s.label("Label86")->text(), QString());
     QVERIFY(!fd->isVisible());
     QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());
-    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::DefaultOutput);
     QVERIFY(!s.button("Command3")->isEnabled());
     QCOMPARE(s.main()->focusWidget(), s.button("Command2"));
 }
@@ -830,7 +830,7 @@ void MainWindowTest::measuredExposure() {
     d->findChild<QRadioButton*>(option)->setChecked(true);
     d->valueBox()->setText(typed);
     QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    QCOMPARE(s.cond().exposureSource, 1);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::Measured);
     QVERIFY(qAbs(s.cond().exposureAt1m - cPerKg) <= 1e-15);
     QCOMPARE(s.label("Label78")->text(), shown);
     QVERIFY(s.ctl<QRadioButton>("Option5")->isChecked());
@@ -856,17 +856,17 @@ void MainWindowTest::measuredExposureCancelAndClear() {
     QCOMPARE(s.label("Label78")->text(), QString());
     s.calculate();
     QCOMPARE(s.cond().exposureAt1m, 0.0005);
-    QCOMPARE(s.cond().exposureSource, 1);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::Measured);
     // Choosing the default output data empties the display.
     s.label("Label78")->setText("5.00E-4");
     s.ctl<QRadioButton>("Option4")->click();
-    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::DefaultOutput);
     QCOMPARE(s.label("Label78")->text(), QString());
     // Cancel selects the default output data again.
     s.ctl<QRadioButton>("Option5")->click();
     QTest::mouseClick(d->findChild<QPushButton*>("Command2"), Qt::LeftButton);
     QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());
-    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::DefaultOutput);
     s.calculate();
     QVERIFY(s.cond().exposureAt1m != 0.0005);
     // The close box does the same and drops the dialog.
@@ -875,7 +875,7 @@ void MainWindowTest::measuredExposureCancelAndClear() {
     d->valueBox()->setText("1");
     d->close();
     QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());
-    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::DefaultOutput);
 }
 
 void MainWindowTest::fluoroscopyAverage() {
@@ -916,7 +916,7 @@ void MainWindowTest::arbitraryFilterSetAndRemoved() {
     d->fileList()->setCurrentRow(2);      // Cu
     d->thicknessBox()->setText("0.1");
     QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    QCOMPARE(s.state().filter.on, 1);
+    QVERIFY(s.state().filter.on);
     QCOMPARE(QString::fromStdString(s.cond().arbitraryFilterName), QString("銅 (Cu)"));
     QCOMPARE(s.cond().arbitraryFilterThickness, 0.01);
     QCOMPARE(s.label("Label86")->text(), QString("銅 (Cu)"));
@@ -938,7 +938,7 @@ void MainWindowTest::arbitraryFilterSetAndRemoved() {
     // "解 除": the same spectrum and doses as before the filter.
     QTest::mouseClick(s.button("Command9"), Qt::LeftButton);
     QTest::mouseClick(d->findChild<QPushButton*>("Command2"), Qt::LeftButton);
-    QCOMPARE(s.state().filter.on, 0);
+    QVERIFY(!s.state().filter.on);
     QCOMPARE(s.label("Label86")->text(), QString());
     QCOMPARE(s.label("Label87")->text(), QString());
     s.calculate();

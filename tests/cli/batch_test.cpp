@@ -119,8 +119,8 @@ TEST(BatchTest, NothingWrittenWhenNoRowWorks) {
 TEST(BatchTest, ProgramCalculatorOnSyntheticData) {
     TempDir dir;
     testing::WriteSyntheticData(dir.path());
-    PhysicsTables tables = LoadAllTables(dir.path());
-    RowCalculator calc = MakeProgramCalculator(tables, dir.path());
+    const calc::CalculationData data = calc::LoadData(dir.path());
+    RowCalculator calc = MakeProgramCalculator(data);
 
     ConditionsFile f = ParseConditionsFile(
         "kv,ma,time,ffd,fsd,thickness,field-preset,added-al,exposure,exposure-unit\n"
@@ -140,7 +140,7 @@ TEST(BatchTest, ProgramCalculatorOnSyntheticData) {
     EXPECT_THROW(calc(f.rows[1]), CalcError);
     RowCalculation m = calc(f.rows[2]);
     EXPECT_EQ(m.cond.exposureAt1m, 1e-4);
-    EXPECT_EQ(m.cond.exposureSource, 1);
+    EXPECT_EQ(m.cond.exposureSource, ExposureSource::Measured);
     EXPECT_THROW(calc(f.rows[3]), std::exception);
     EXPECT_THROW(calc(f.rows[4]), std::exception);
     // A typed exam part without organ data: the doses, no estimate, and a note why.
@@ -150,6 +150,28 @@ TEST(BatchTest, ProgramCalculatorOnSyntheticData) {
     EXPECT_GT(typed.dose.esdSoft, 0);
     EXPECT_EQ(typed.dose.effectiveDose, 0);
     EXPECT_NE(typed.note.find("no organ data"), std::string::npos) << typed.note;
+}
+
+// Batch rows are compared with the reference levels as every calculation is: a row above its
+// exam part's level is reported, a row below it is not.
+TEST(BatchTest, RowsAboveTheirReferenceLevelAreReported) {
+    TempDir dir;
+    testing::WriteSyntheticData(dir.path());
+    WriteBytes(dir.path() / kDrlFileName, Utf8ToCp932OrThrow("# levels of this test\r\n"
+                                                             "低い部位,,,0.001,低い部位の水準\r\n"
+                                                             "高い部位,,,1000,高い部位の水準\r\n"));
+    const calc::CalculationData data = calc::LoadData(dir.path());
+    ASSERT_EQ(data.drlState, calc::DrlFileState::Read) << data.drlProblem;
+    WriteBytes(dir.path() / "c.csv", "exam-part\n低い部位\n高い部位\n");
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", data.tables.airWOverE};
+    std::ostringstream report;
+    const BatchSummary sum = RunBatch(opt, MakeProgramCalculator(data), report);
+    EXPECT_EQ(sum.written, 2);
+    EXPECT_NE(report.str().find("line 2: the entrance air kerma"), std::string::npos)
+        << report.str();
+    EXPECT_NE(report.str().find("(低い部位の水準)"), std::string::npos) << report.str();
+    EXPECT_EQ(report.str().find("line 3: the entrance air kerma"), std::string::npos)
+        << report.str();
 }
 
 TEST(ReadCommandTest, TextAndJson) {
@@ -305,8 +327,8 @@ TEST(ConditionsFileTest, MixedEncodingsAreReadLineByLine) {
 TEST(BatchTest, RowsWithoutTheEstimateTheyAskedForAreCounted) {
     TempDir dir;
     testing::WriteSyntheticData(dir.path() / "data");
-    PhysicsTables tables = LoadAllTables(dir.path() / "data");
-    RowCalculator calc = MakeProgramCalculator(tables, dir.path() / "data");
+    const calc::CalculationData data = calc::LoadData(dir.path() / "data");
+    RowCalculator calc = MakeProgramCalculator(data);
     WriteBytes(dir.path() / "c.csv", "exam-part,kv\n存在しない部位,80\n,80\n");
     BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", 33.97};
     std::ostringstream out, err;

@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -122,6 +123,21 @@ TEST_F(CliTest, FailuresAndUsageErrors) {
     EXPECT_EQ(help.status, 0);
     for (const auto& name : dovex::cli::ConditionOptionNames())
         EXPECT_NE(help.out.find("--" + name), std::string::npos) << name;
+}
+
+// The exam-part list is needed as every physical data table is, in a single run and in a batch
+// alike (the window does not start without it either).
+TEST_F(CliTest, MissingExamPartListIsADataFileFault) {
+    std::filesystem::remove(dir.path() / "撮影部位.txt");
+    CalcRun single = Calc(data());
+    EXPECT_EQ(single.status, 1) << single.out;
+    EXPECT_NE(single.out.find("撮影部位.txt"), std::string::npos) << single.out;
+    dovex::WriteFileAtomic(dir.path() / "c.csv", "kv\n80\n");
+    CalcRun batch = Calc(data() + " --batch " + (dir.path() / "c.csv").string() + " --out " +
+                         (dir.path() / "R.csv").string());
+    EXPECT_EQ(batch.status, 1) << batch.out;
+    EXPECT_NE(batch.out.find("撮影部位.txt"), std::string::npos) << batch.out;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "R.csv"));
 }
 
 TEST_F(CliTest, ArbitraryFilterFromAMaterialFile) {
@@ -322,3 +338,29 @@ TEST(CliShippedData, EstimateMessagesGoToStandardError) {
     EXPECT_EQ(j["estimateMessage"], "乳房のデータに入力ミスがあります");
     EXPECT_NE(bad.err.find("乳房のデータに入力ミスがあります"), std::string::npos) << bad.err;
 }
+
+// The strict number of an option: one decimal number and nothing else (blanks around it aside).
+struct StrictCase {
+    const char* text;
+    bool accepted;
+};
+void PrintTo(const StrictCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+class StrictNumber : public ::testing::TestWithParam<StrictCase> {};
+TEST_P(StrictNumber, AcceptsOnlyADecimalNumber) {
+    const StrictCase& c = GetParam();
+    if (c.accepted) {
+        EXPECT_EQ(dovex::cli::ParseStrictNumber("kv", c.text), std::strtod(c.text, nullptr));
+    } else {
+        EXPECT_THROW(dovex::cli::ParseStrictNumber("kv", c.text), dovex::cli::UsageError);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Texts, StrictNumber,
+                         ::testing::Values(StrictCase{"5", true}, StrictCase{"5.", true},
+                                           StrictCase{".5", true}, StrictCase{"+5.5e-3", true},
+                                           StrictCase{" 7\t", true}, StrictCase{"-1E5", true},
+                                           StrictCase{"", false}, StrictCase{".", false},
+                                           StrictCase{"e5", false}, StrictCase{"5e", false},
+                                           StrictCase{"5e+", false}, StrictCase{"0x50", false},
+                                           StrictCase{"inf", false}, StrictCase{"nan", false},
+                                           StrictCase{"1..2", false}, StrictCase{"--1", false},
+                                           StrictCase{"1 2", false}));

@@ -169,7 +169,7 @@ TEST(DefaultOutput, EngineExposureAt1mReproducesTheReferenceTable) {
     c.addedCu = 0;
     c.tubeCurrent = 100;
     c.exposureTime = 1;
-    c.rectification = 1;
+    c.rectification = Rectification::ConstantPotential;
     for (long j = 1; j <= 12; ++j) {
         c.tubeVoltage = 40 + 10 * static_cast<double>(j - 1);
         const XraySpectrum s = SynthesizeSpectrum(c, Tables(), ArbitraryFilter{});

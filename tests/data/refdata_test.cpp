@@ -241,7 +241,7 @@ TEST(OutputModel, KermaPerChargeIsTheEnginesKermaDefinition) {
         for (double kv : {60.0, 75.5, 120.0}) {
             ExposureConditions c;
             c.tubeVoltage = kv;
-            c.rectification = rect;
+            c.rectification = static_cast<Rectification>(rect);
             c.inherentFilter = 0.2;
             c.addedAl = 0.15;
             c.addedCu = 0.01;

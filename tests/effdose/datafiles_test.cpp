@@ -65,6 +65,9 @@ TEST(ShippedData, GeneratorReproducesTheFiles) {
     using namespace organdata;
     EXPECT_EQ(ReadFileBytes(kData / std::filesystem::path(u8"撮影部位.txt")),
               Utf8ToCp932OrThrow(JoinCrLf(ExamPartLines())));
+    EXPECT_EQ(ReadFileBytes(kData / std::filesystem::path(u8"標準体格.txt")),
+              Utf8ToCp932OrThrow(JoinCrLf(StandardPatientLines(Method{}))))
+        << "run dovex-organdata --out data";
     for (const ExamGeometry& g : StandardExams()) {
         EXPECT_EQ(ReadFileBytes(OrganDataPath(kData, g.name)),
                   Utf8ToCp932OrThrow(JoinCrLf(RecordLines(BuildRecords(g, Method{})))))

@@ -105,7 +105,9 @@ ExposureConditions Geometry(double kv, double thickness, double longSide, double
     c.fsd = 100;  // the field at the receptor is the field at the skin
     c.fieldLong = longSide;
     c.fieldShort = shortSide;
-    c.fieldShape = shortSide == 0 ? 2 : 1;  // a zero short side stands for a circle here
+    c.fieldShape = shortSide == 0
+                       ? FieldShape::Circle
+                       : FieldShape::Rectangle;  // a zero short side stands for a circle here
     return c;
 }
 

@@ -67,7 +67,7 @@ TEST(SkinField, ClampsLargeAndSmallFields) {
 
 TEST(SkinField, CircularField) {
     ExposureConditions c = WithField(10, 0);
-    c.fieldShape = 2;
+    c.fieldShape = FieldShape::Circle;
     SkinField f = ProjectFieldToSkin(c);
     EXPECT_TRUE(f.circular);
     EXPECT_EQ(f.n, 40);
@@ -108,12 +108,32 @@ TEST_F(DoseTest, ExposureFromTheDefaultOutput) {
     EXPECT_NEAR(ComputeExposureAt1m(c, s, *tables_), mid * 10 * s.filtrationRatio, 1e-15);
     // Below the first voltage the first interval is extrapolated.
     c.tubeVoltage = 35;
-    c.rectification = 3;
+    c.rectification = Rectification::SinglePhaseFullWave;
     s = SynthesizeSpectrum(c, *tables_, noFilter);
     const auto& o = tables_->output;
     double extra = o.outputPerMas[1][3] - 0.5 * (o.outputPerMas[2][3] - o.outputPerMas[1][3]);
     EXPECT_NEAR(ComputeExposureAt1m(c, s, *tables_), extra * 10 * s.filtrationRatio, 1e-15);
 }
+
+namespace {
+
+// The engine's steps of one calculation in the calculation's order: the spectrum, the exposure at
+// 1 m from the default output data (kept in c unless measured) and the doses.
+struct EngineOutput {
+    XraySpectrum spectrum;
+    DoseResult dose;
+};
+EngineOutput RunEngine(ExposureConditions& c, const PhysicsTables& t,
+                       const ArbitraryFilter& filter) {
+    EngineOutput out;
+    out.spectrum = SynthesizeSpectrum(c, t, filter);
+    if (c.exposureSource == ExposureSource::DefaultOutput)
+        c.exposureAt1m = ComputeExposureAt1m(c, out.spectrum, t);
+    out.dose = ComputeDoses(c, out.spectrum, t);
+    return out;
+}
+
+}  // namespace
 
 TEST_F(DoseTest, DefaultConditionsGivePlausibleDoses) {
     ExposureConditions c;
@@ -132,7 +152,7 @@ TEST_F(DoseTest, DefaultConditionsGivePlausibleDoses) {
 TEST_F(DoseTest, PhantomChangesBackscatterOnly) {
     ExposureConditions body;
     ExposureConditions head;
-    head.phantom = 1;
+    head.phantom = Phantom::Head;
     EngineOutput b = RunEngine(body, *tables_, noFilter);
     EngineOutput h = RunEngine(head, *tables_, noFilter);
     EXPECT_EQ(b.dose.convSoft, h.dose.convSoft);
@@ -141,7 +161,7 @@ TEST_F(DoseTest, PhantomChangesBackscatterOnly) {
 
 TEST_F(DoseTest, InverseSquare) {
     ExposureConditions near;
-    near.exposureSource = 1;
+    near.exposureSource = ExposureSource::Measured;
     near.exposureAt1m = 2.58e-5;
     ExposureConditions far = near;
     far.fsd = 160;
@@ -163,7 +183,7 @@ TEST_F(DoseTest, FailuresAreReportedNotComputed) {
     EXPECT_THROW(RunEngine(c, *tables_, noFilter), CalcError);
     c = ExposureConditions{};
     c.fsd = 0;
-    c.exposureSource = 1;
+    c.exposureSource = ExposureSource::Measured;
     c.exposureAt1m = 1e-5;
     EXPECT_THROW(RunEngine(c, *tables_, noFilter), CalcError);
     c = ExposureConditions{};
@@ -173,7 +193,7 @@ TEST_F(DoseTest, FailuresAreReportedNotComputed) {
     c.fieldLong = std::nan("");
     EXPECT_THROW(RunEngine(c, *tables_, noFilter), CalcError);
     c = ExposureConditions{};
-    c.phantom = 2;
+    c.phantom = static_cast<Phantom>(2);
     EXPECT_THROW(RunEngine(c, *tables_, noFilter), CalcError);
 }
 

@@ -25,20 +25,21 @@ double Sum(const FineArray& a, long from, long to) {
 }  // namespace
 
 TEST(Waveform, PhaseAnglesAndWeights) {
-    EXPECT_EQ(PhaseAngles(1), std::vector<double>{90});
-    auto three = PhaseAngles(2);
+    EXPECT_EQ(PhaseAngles(static_cast<Rectification>(1)), std::vector<double>{90});
+    auto three = PhaseAngles(static_cast<Rectification>(2));
     ASSERT_EQ(three.size(), 16u);
     EXPECT_EQ(three.front(), 75);
     EXPECT_EQ(three.back(), 90);
-    auto single = PhaseAngles(3);
+    auto single = PhaseAngles(static_cast<Rectification>(3));
     ASSERT_EQ(single.size(), 45u);
     EXPECT_EQ(single.front(), 2);
     EXPECT_EQ(single.back(), 90);
-    EXPECT_THROW(PhaseAngles(4), CalcError);
-    for (double p : three) EXPECT_EQ(TubeCurrentWeight(2, p), 1.0);
-    EXPECT_NEAR(TubeCurrentWeight(3, 30), std::pow(0.5 / 0.75, 1.5), 1e-5);  // about 0.544
-    EXPECT_EQ(TubeCurrentWeight(3, 50), 1.0);                                // sin 50 > 0.75
-    EXPECT_LT(TubeCurrentWeight(3, 48), 1.0);                                // sin 48 < 0.75
+    EXPECT_THROW(PhaseAngles(static_cast<Rectification>(4)), CalcError);
+    for (double p : three) EXPECT_EQ(TubeCurrentWeight(static_cast<Rectification>(2), p), 1.0);
+    EXPECT_NEAR(TubeCurrentWeight(static_cast<Rectification>(3), 30), std::pow(0.5 / 0.75, 1.5),
+                1e-5);                                                     // about 0.544
+    EXPECT_EQ(TubeCurrentWeight(static_cast<Rectification>(3), 50), 1.0);  // sin 50 > 0.75
+    EXPECT_LT(TubeCurrentWeight(static_cast<Rectification>(3), 48), 1.0);  // sin 48 < 0.75
     EXPECT_NEAR(80 * std::sin(75 * 3.14159 / 180), 77.27, 0.01);
 }
 
@@ -51,7 +52,7 @@ TEST(Waveform, KLineFraction) {
 TEST_F(SpectrumTest, NormalisedSpectraAndReferenceRatio) {
     ExposureConditions c;  // 2.5 mm inherent + 1 mm added
     for (int rect = 1; rect <= 3; ++rect) {
-        c.rectification = rect;
+        c.rectification = static_cast<Rectification>(rect);
         XraySpectrum s = SynthesizeSpectrum(c, *tables_, noFilter);
         EXPECT_NEAR(Sum(s.fluence, 2, 150), 1.0, 1e-8);
         EXPECT_NEAR(Sum(s.airKerma, 2, 150), 1.0, 1e-12);
@@ -61,7 +62,7 @@ TEST_F(SpectrumTest, NormalisedSpectraAndReferenceRatio) {
     }
     c.addedAl = 0;  // 2.5 mm total: the reference filtration of every column
     for (int rect = 1; rect <= 3; ++rect) {
-        c.rectification = rect;
+        c.rectification = static_cast<Rectification>(rect);
         EXPECT_NEAR(SynthesizeSpectrum(c, *tables_, noFilter).filtrationRatio, 1.0, 1e-12);
     }
 }
@@ -82,7 +83,7 @@ TEST_F(SpectrumTest, KLinesOnlyAbove70kV) {
 TEST_F(SpectrumTest, RippleSoftensTheSpectrum) {
     ExposureConditions c;
     auto meanEnergy = [&](int rect) {
-        c.rectification = rect;
+        c.rectification = static_cast<Rectification>(rect);
         XraySpectrum s = SynthesizeSpectrum(c, *tables_, noFilter);
         double e = 0;
         for (long i = 2; i <= 150; ++i) e += s.fluence[i] * FineEnergy(i);
@@ -96,7 +97,7 @@ TEST_F(SpectrumTest, RippleSoftensTheSpectrum) {
 TEST_F(SpectrumTest, ArbitraryFilter) {
     ExposureConditions c;
     ArbitraryFilter f;
-    f.on = 1;
+    f.on = true;
     f.mu.fill(2.0);
     c.arbitraryFilterThickness = 0;
     XraySpectrum plain = SynthesizeSpectrum(c, *tables_, noFilter);
@@ -140,7 +141,7 @@ TEST_F(SpectrumTest, ConditionsOutsideTheModelFail) {
     c.addedCu = 1e4;  // nothing passes 100 m of copper
     EXPECT_THROW(SynthesizeSpectrum(c, *tables_, noFilter), CalcError);
     c = ExposureConditions{};
-    c.rectification = 0;
+    c.rectification = static_cast<Rectification>(0);
     EXPECT_THROW(SynthesizeSpectrum(c, *tables_, noFilter), CalcError);
 }
 
@@ -168,7 +169,7 @@ TEST_F(SpectrumTest, SelfAttenuationLowersEveryBinAndNeverLeavesAFiniteRange) {
             for (double angle : {1.0, 12.0, 45.0}) {
                 ExposureConditions c;
                 c.tubeVoltage = 150;
-                c.rectification = rect;
+                c.rectification = static_cast<Rectification>(rect);
                 c.targetAngle = angle;
                 const FineArray plain = UnfilteredSpectrum(c, *tables_);
                 const FineArray dense = UnfilteredSpectrum(c, denser);

@@ -128,15 +128,15 @@ TEST(ResultsTableModel, RowLoadsBackIntoCurrentValues) {
     r.qualityIndex = 0.7;
     r.rectification = 3;
     Current cur;
-    cur.c.phantom = 1;
+    cur.c.phantom = Phantom::Head;
     cur.d.convAir = 33.5;
     LoadRowIntoCurrent(r, cur.c, cur.d, cur.s);
     EXPECT_EQ(cur.s.shape, SurfaceShape::EllipticCylinder);
     EXPECT_EQ(cur.s.ellipseVRadius, 9);
     EXPECT_EQ(cur.d.hvl2, 0.61);
-    EXPECT_EQ(cur.c.rectification, 3);
-    EXPECT_EQ(cur.c.phantom, 1);     // not held by a row
-    EXPECT_EQ(cur.d.convAir, 33.5);  // not held by a row
+    EXPECT_EQ(cur.c.rectification, Rectification::SinglePhaseFullWave);
+    EXPECT_EQ(cur.c.phantom, Phantom::Head);  // not held by a row
+    EXPECT_EQ(cur.d.convAir, 33.5);           // not held by a row
     // Appending the loaded values gives the row again.
     EXPECT_EQ(MakeResultRow(cur.c, cur.d, cur.s), r);
 }

@@ -93,9 +93,9 @@ TEST(McCommittedFiles, EngineDefaultConditionsGivePublishedRangeOfBackscatter) {
     dovex::ExposureConditions c;  // 75 kV, 43.2 x 35.6 cm at 100 cm, FSD 80 cm
     const dovex::ArbitraryFilter none;
     const auto spectrum = dovex::SynthesizeSpectrum(c, t, none);
-    c.phantom = 0;
+    c.phantom = dovex::Phantom::Body;
     const auto body = dovex::ComputeDoses(c, spectrum, t);
-    c.phantom = 1;
+    c.phantom = dovex::Phantom::Head;
     const auto head = dovex::ComputeDoses(c, spectrum, t);
     EXPECT_GT(body.bsfSoft, 1.3);
     EXPECT_LT(body.bsfSoft, 1.5);

@@ -216,7 +216,7 @@ int Superposition(const Common& c, long long histories, double kv, double scoreR
     cond.fsd = 100;
     cond.fieldLong = 20;
     cond.fieldShort = 20;
-    cond.fieldShape = 1;
+    cond.fieldShape = dovex::FieldShape::Rectangle;
     cond.subjectThickness = 40;
     dovex::ArbitraryFilter none;
     const dovex::XraySpectrum spectrum = dovex::SynthesizeSpectrum(cond, t, none);

@@ -1,6 +1,8 @@
 #include "tools/organdata/check.h"
 
+#include "calculation/calculation.h"
 #include "effdose/depthdose.h"
+#include "effdose/estimate.h"
 #include "effdose/organdata.h"
 #include "effdose/organdose.h"
 #include "engine/dose.h"
@@ -10,9 +12,16 @@ namespace dovex::organdata {
 
 PerEsak EstimatePerEsak(ExposureConditions c, const std::vector<TissueRecord>& records,
                         const PhysicsTables& tables, const std::filesystem::path& dataDir) {
-    const ArbitraryFilter noFilter;
-    const EngineOutput eng = RunEngine(c, tables, noFilter);
+    // The spectrum and the entrance doses of the program's calculation, without its estimate.
     KernelFiles kernels(dataDir);
+    calc::CalculationRequest req;
+    req.conditions = c;
+    req.conditions.examPart = kNoEstimateExamPart;
+    OrganRows none;
+    const calc::CalculationOutcome o = calc::Calculate(req, {tables, dataDir, {}, kernels, none});
+    if (o.refusal) throw std::runtime_error(o.refusal->messageEn);
+    const calc::CalculationResult& eng = o.result;
+    c.exposureAt1m = eng.conditions.exposureAt1m;
     const DepthDoseCurve curve = ComputeDepthDose(c, eng.spectrum, tables, kernels);
     // The rows as the organ data loader fills them from a file with these records.
     OrganRows rows;
@@ -57,8 +66,8 @@ ExposureConditions Conditions(const std::string& part, double kv, double mas, do
     c.fieldPreset = "その他";
     c.fieldLong = longSide;
     c.fieldShort = shortSide;
-    c.fieldShape = 1;
-    c.phantom = part.rfind("頭部", 0) == 0 ? 1 : 0;
+    c.fieldShape = FieldShape::Rectangle;
+    c.phantom = part.rfind("頭部", 0) == 0 ? Phantom::Head : Phantom::Body;
     return c;
 }
 

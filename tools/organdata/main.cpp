@@ -35,6 +35,7 @@ std::string Cp932File(const std::vector<std::string>& lines) {
 void WriteAll(const fs::path& out, const Method& m) {
     fs::create_directories(out / "Organ-data");
     WriteFileAtomic(out / fs::path(u8"撮影部位.txt"), Cp932File(ExamPartLines()));
+    WriteFileAtomic(out / fs::path(u8"標準体格.txt"), Cp932File(StandardPatientLines(m)));
     for (const ExamGeometry& g : StandardExams()) {
         const std::u8string name(reinterpret_cast<const char8_t*>(g.name.data()), g.name.size());
         WriteFileAtomic(out / "Organ-data" / fs::path(name + u8".csv"),

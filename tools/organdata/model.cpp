@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "engine/conditions.h"
 #include "engine/numtext.h"
 
 namespace dovex::organdata {
@@ -715,6 +716,30 @@ std::vector<std::string> ExamPartLines() {
     std::vector<std::string> lines;
     for (const ExamGeometry& g : StandardExams()) lines.push_back(g.name);
     lines.push_back("その他");
+    return lines;
+}
+
+// The standard adult patient of every exam part, which the reading of dose records takes for
+// what a record does not give: thickness, usual field, focus-receptor distance and the gap
+// between the exit surface and the receptor, as the organ data files are built on.
+std::vector<std::string> StandardPatientLines(const Method& m) {
+    std::vector<std::string> lines = {
+        "# 撮影部位ごとの標準的な成人患者: 線量記録に記録のない値の仮定に使う",
+        "# 出典: 日本の診断参考レベル (2015年版) の推定に J-RIME が用いた標準体格と照射野"
+        " (キヤノンメディカルシステムズ https://jp.medical.canon/products/xray/conditions の表),"
+        " その表にない撮影は一般的な撮影条件 (tools/reference/organ-geometry.md)",
+        "# 受像面との間隔は臓器データの幾何モデルの値; その他はプログラムの起動時の条件",
+        "# dovex-organdata が tools/organdata/model.cpp から生成 (手で編集しないこと)",
+        "# 撮影部位,体厚 cm,照射野 縦 cm,照射野 横 cm,FFD cm,受像面との間隔 cm"};
+    auto row = [&](const std::string& name, double t, double fl, double fs, double ffd) {
+        lines.push_back(name + "," + PlainNumber(t) + "," + PlainNumber(fl) + "," +
+                        PlainNumber(fs) + "," + PlainNumber(ffd) + "," +
+                        PlainNumber(m.receptorGap));
+    };
+    for (const ExamGeometry& g : StandardExams())
+        row(g.name, g.thickness, g.fieldLong, g.fieldShort, g.sid);
+    const ExposureConditions d;
+    row("その他", d.subjectThickness, d.fieldLong, d.fieldShort, d.ffd);
     return lines;
 }
 

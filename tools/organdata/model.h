@@ -114,6 +114,11 @@ std::vector<std::string> RecordLines(const std::vector<TissueRecord>& records);
 // Lines of the exam-part list file, ending with "その他".
 std::vector<std::string> ExamPartLines();
 
+// Lines of "標準体格.txt" (UTF-8): the standard adult patient of every exam part (thickness, usual
+// field, SID, the receptor gap of `m`) and of "その他" (the program's start-up conditions), for
+// the conditions a dose record does not give.
+std::vector<std::string> StandardPatientLines(const Method& m);
+
 const char* ProjectionName(Projection p);
 
 }  // namespace dovex::organdata

@@ -8,9 +8,10 @@
 namespace dovex::refdata {
 
 double TubeCharge(int rectification) {
+    // The output data's column number is the rectification's code.
+    const auto kind = static_cast<Rectification>(rectification);
     double charge = 0;
-    for (double phase : PhaseAngles(rectification))
-        charge += TubeCurrentWeight(rectification, phase);
+    for (double phase : PhaseAngles(kind)) charge += TubeCurrentWeight(kind, phase);
     return charge;
 }
 
@@ -18,7 +19,7 @@ double AirKermaPerCharge(double kv, int rectification, double targetAngleDeg, do
                          double cuCm, const PhysicsTables& t) {
     ExposureConditions c;
     c.tubeVoltage = kv;
-    c.rectification = rectification;
+    c.rectification = static_cast<Rectification>(rectification);
     c.targetAngle = targetAngleDeg;
     const FineArray s = UnfilteredSpectrum(c, t);
     double kerma = 0;

@@ -1,0 +1,3 @@
+#pragma once
+// A made-up engine header that reaches up to the calculation: the layer check must refuse it.
+#include "calculation/calculation.h"
