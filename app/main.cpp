@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 
@@ -29,16 +28,32 @@ namespace {
 QString UserDataDir() {
     const QString shipped = dovex::app::ShippedDataDir(QCoreApplication::applicationDirPath(),
                                                        QString::fromUtf8(DOVEX_DATA_DIR));
-    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    dovex::app::DataFolderResult r;
-    if (user.isEmpty()) {
-        r.reason = "no folder for the user's data (HOME is not set)";
-    } else {
-        r = dovex::app::PrepareUserDataFolder(QFile::encodeName(shipped).toStdString(),
-                                              QFile::encodeName(user).toStdString(),
-                                              DOVEX_DATA_STAMP);
+    const dovex::UserDataFolderChoice choice = dovex::UserDataFolderFromEnvironment();
+    if (choice.dir.empty()) {
+        dovex::ui::messenger().show(
+            nullptr,
+            QString::fromStdString(choice.problemJa) + QStringLiteral("\nプログラムを終了します。"),
+            dovex::ui::Icon::Exclamation);
+        return {};
     }
-    if (r.ok) return user;
+    const QString user = QFile::decodeName(choice.dir.string().c_str());
+    const dovex::DataFolderResult r = dovex::PrepareUserDataFolder(
+        QFile::encodeName(shipped).toStdString(), choice.dir, DOVEX_DATA_STAMP);
+    if (r.ok) {
+        if (!r.keptCopies.empty()) {
+            QString list;
+            for (const auto& [file, copy] : r.keptCopies)
+                list += QStringLiteral("\n") + QFile::decodeName(file.string().c_str()) +
+                        QStringLiteral(" → ") + QFile::decodeName(copy.filename().string().c_str());
+            dovex::ui::messenger().show(
+                nullptr,
+                QStringLiteral("　新しい版のデータと同じ名前のファイルがありました。"
+                               "元のファイルは次の名前で残してあります：") +
+                    list,
+                dovex::ui::Icon::Information);
+        }
+        return user;
+    }
     dovex::ui::messenger().show(nullptr,
                                 QStringLiteral("　データフォルダを用意できません：") +
                                     QFile::decodeName(r.file.c_str()) + QStringLiteral("　\n") +

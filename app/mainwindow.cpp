@@ -114,7 +114,7 @@ MainWindow::MainWindow(AppState& state, ui::ResultsWindow& results, QWidget* par
     watchConditionChanges();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { *alive_ = false; }
 
 void MainWindow::buildUi() {
     // The window from top to bottom: the heading, the conditions beside the results, the
@@ -488,7 +488,9 @@ void MainWindow::wireEntryChain() {
     connect(combo1_, &QComboBox::activated, this, [this] { applyFieldPreset(); });
     for (const Field& f : fields_) {
         const Field field = f;
-        ui::OnFocusOut(f.edit, [this, field] { storeField(field); });
+        ui::OnFocusOut(f.edit, [this, field, alive = alive_] {
+            if (*alive) storeField(field);
+        });
     }
 }
 

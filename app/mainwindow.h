@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <map>
+#include <memory>
 
 #include "app/appstate.h"
 #include "app/spectrumwindow.h"
@@ -151,6 +152,9 @@ class MainWindow : public QWidget {
     AppState& state_;
     ui::ResultsWindow& results_;
     std::vector<Field> fields_;
+    // False from the start of the destructor: a field that loses the focus while the base class
+    // deletes the children must not call back into a window that is no longer one.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool calculating_ = false;
     Phantom partPhantom_ = Phantom::Body;  // the phantom the exam part shown calls for
 

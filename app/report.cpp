@@ -1,12 +1,13 @@
 #include "app/report.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QFile>
 #include <QGraphicsScene>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextDocument>
 #include <QtCharts/QChart>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "calculation/conditionfields.h"
 #include "engine/kinds.h"
 #include "engine/numtext.h"
+#include "engine/textio.h"
 #include "ui/fonts.h"
 
 namespace dovex::app {
@@ -189,11 +191,11 @@ QString ReportHtml(const ReportInputs& in) {
 }
 
 bool WriteReportPdf(const QString& path, const ReportInputs& in, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
+    // The page is made in memory and written by the program's one file writer, which replaces
+    // only a regular file (a link to one is written through) and never leaves half a file.
+    QByteArray bytes;
+    QBuffer file(&bytes);
+    file.open(QIODevice::WriteOnly);
     {
         QPdfWriter pdf(&file);
         pdf.setResolution(300);
@@ -227,8 +229,13 @@ bool WriteReportPdf(const QString& path, const ReportInputs& in, QString* error)
         }
         painter.end();
     }
-    if (!file.commit()) {
-        if (error) *error = file.errorString();
+    file.close();
+    try {
+        WriteFileAtomic(
+            QFile::encodeName(path).toStdString(),
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    } catch (const std::exception& e) {
+        if (error) *error = QString::fromStdString(e.what());
         return false;
     }
     return true;

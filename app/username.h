@@ -5,9 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "engine/datafolder.h"
+
 namespace dovex::app {
 
-inline constexpr std::size_t kEngineLinesOfPrimary = 31;
+using dovex::kEngineLinesOfPrimary;
 
 // Line 32 of the file (UTF-8); std::nullopt when the file cannot be read, has fewer than 32
 // lines or the line is not valid cp932 — all of which mean that no name is registered.

@@ -1,6 +1,8 @@
 #include "cli/batch.h"
 
+#include <fstream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -39,42 +41,134 @@ std::string Trim(std::string_view s) {
     return std::string(s);
 }
 
+// An exam part without the blanks around it: ASCII blanks and the full-width space U+3000, which
+// a Japanese input method types, so that "　腹部正面 " finds the organ data of 腹部正面.
+std::string TrimExamPart(std::string_view s) {
+    constexpr std::string_view kWide = "\xE3\x80\x80";
+    for (;;) {
+        if (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+            s.remove_prefix(1);
+        else if (s.substr(0, 3) == kWide)
+            s.remove_prefix(3);
+        else
+            break;
+    }
+    for (;;) {
+        if (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+            s.remove_suffix(1);
+        else if (s.size() >= 3 && s.substr(s.size() - 3) == kWide)
+            s.remove_suffix(3);
+        else
+            break;
+    }
+    return std::string(s);
+}
+
+bool Ascii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+bool ValidCp932(std::string_view s) {
+    try {
+        Cp932ToUtf8(s);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// A line longer than this is not a row of conditions; it is refused, and memory stays bounded
+// whatever the file holds.
+constexpr std::size_t kMaxLineBytes = 64 * 1024;
+
+// The lines of a stream, read one at a time: a line ends at CR LF, LF or a lone CR.
+class LineSource {
+  public:
+    explicit LineSource(std::streambuf* buf) : buf_(buf) {}
+    // The next line (without its end) into `line`; false at the end of the data. `tooLong`: the
+    // line had more than kMaxLineBytes bytes, of which only the first are kept.
+    bool Next(std::string& line, bool& tooLong) {
+        using Traits = std::char_traits<char>;
+        line.clear();
+        tooLong = false;
+        Traits::int_type c = buf_->sbumpc();
+        if (Traits::eq_int_type(c, Traits::eof())) return false;
+        while (!Traits::eq_int_type(c, Traits::eof())) {
+            const char ch = Traits::to_char_type(c);
+            if (ch == '\n') break;
+            if (ch == '\r') {
+                if (Traits::eq_int_type(buf_->sgetc(), Traits::to_int_type('\n'))) buf_->sbumpc();
+                break;
+            }
+            if (line.size() < kMaxLineBytes)
+                line.push_back(ch);
+            else
+                tooLong = true;
+            c = buf_->sbumpc();
+        }
+        ++number_;
+        return true;
+    }
+    long number() const { return number_; }  // 1-based number of the line read last
+
+  private:
+    std::streambuf* buf_;
+    long number_ = 0;
+};
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// How the lines of a conditions file are decoded, decided from the whole file before a row is
+// read: UTF-8 when every line with a non-ASCII byte is valid UTF-8; Shift-JIS (cp932) when none
+// is; line by line (with a warning for each line read as Shift-JIS) when the file holds both, as
+// when a row was pasted from another program. A line that is neither refuses the whole file, so
+// that no garbled text is calculated or written.
+enum class Encoding { Utf8, Cp932, PerLine };
+
+Encoding ScanEncoding(std::streambuf* buf) {
+    LineSource src(buf);
+    std::string line;
+    bool tooLong = false;
+    long utf8 = 0, cp932 = 0;
+    while (src.Next(line, tooLong)) {
+        std::string_view l = line;
+        if (src.number() == 1 && l.substr(0, 3) == kBom) l.remove_prefix(3);
+        if (tooLong || Ascii(l)) continue;  // a line cut short is refused as a row anyway
+        if (ValidUtf8(l))
+            ++utf8;
+        else if (ValidCp932(l))
+            ++cp932;
+        else
+            throw ResultsFileError("line " + std::to_string(src.number()) +
+                                   ": the text is neither UTF-8 nor Japanese Shift-JIS (cp932)");
+    }
+    if (cp932 == 0) return Encoding::Utf8;
+    if (utf8 == 0) return Encoding::Cp932;
+    return Encoding::PerLine;
+}
+
 struct Record {
     long line = 0;
     std::vector<std::string> cells;
-    std::string error;  // why the record cannot be used
+    std::string error;    // why the record cannot be used
+    std::string warning;  // how the line was read, when the reader had to choose
 };
 
-// Splits CSV text into records of cells; quoted cells may hold commas and doubled quotes. A quote
-// left open ends at the line end, and its record is marked bad, so that one stray quote cannot
-// swallow the rows after it.
-std::vector<Record> SplitRecords(const std::string& text) {
-    std::vector<Record> out;
-    Record rec;
-    rec.line = 1;
+// Splits one line of CSV text into cells; quoted cells may hold commas and doubled quotes. A
+// quote left open ends at the line end, and the record is marked bad, so that one stray quote
+// cannot swallow the rows after it.
+void SplitCells(std::string_view text, Record& rec) {
     std::string cell;
     bool quoted = false, wasQuoted = false;
-    long line = 1;
     auto endCell = [&] {
         rec.cells.push_back(wasQuoted ? cell : Trim(cell));
         cell.clear();
         wasQuoted = false;
     };
-    auto endRecord = [&] {
-        endCell();
-        bool blank = true;
-        for (const auto& c : rec.cells)
-            if (!c.empty()) blank = false;
-        if (!blank || rec.cells.size() > 1 || !rec.error.empty()) out.push_back(std::move(rec));
-        rec = Record{};
-        rec.line = line;
-    };
     for (std::size_t i = 0; i < text.size(); ++i) {
-        char ch = text[i];
-        if (quoted && (ch == '\r' || ch == '\n')) {
-            quoted = false;
-            rec.error = "a quote opened in this line is not closed (the row is not read)";
-        }
+        const char ch = text[i];
         if (quoted) {
             if (ch == '"') {
                 if (i + 1 < text.size() && text[i + 1] == '"') {
@@ -94,98 +188,155 @@ std::vector<Record> SplitRecords(const std::string& text) {
             wasQuoted = true;
         } else if (ch == ',') {
             endCell();
-        } else if (ch == '\r' || ch == '\n') {
-            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            ++line;
-            endRecord();
         } else if (!wasQuoted) {
             cell += ch;
         }
     }
     if (quoted) rec.error = "a quote opened in this line is not closed (the row is not read)";
-    if (!cell.empty() || !rec.cells.empty() || wasQuoted) endRecord();
-    return out;
+    endCell();
+}
+
+bool Blank(const Record& r) {
+    if (!r.error.empty()) return false;
+    for (const auto& c : r.cells)
+        if (!c.empty()) return false;
+    return true;
+}
+
+// The rows of a conditions file, one at a time: the memory it takes does not grow with the file.
+class ConditionsReader {
+  public:
+    // Reads the header from `in`, which must be seekable (the encoding is decided by a first pass
+    // over the whole data). Throws ResultsFileError.
+    explicit ConditionsReader(std::istream& in) : in_(in), src_(in.rdbuf()) {
+        encoding_ = ScanEncoding(in.rdbuf());
+        in_.clear();
+        if (!in_.seekg(0)) throw ResultsFileError("the file cannot be read a second time");
+        src_ = LineSource(in_.rdbuf());
+        Record head;
+        do {
+            if (!NextRecord(head)) throw ResultsFileError("the conditions file is empty");
+        } while (Blank(head));
+        if (!head.error.empty())
+            throw ResultsFileError("line " + std::to_string(head.line) + ": " + head.error);
+        std::set<std::string> seen;
+        for (std::string name : head.cells) {
+            if (name.rfind("--", 0) == 0) name = name.substr(2);
+            if (name.empty())
+                throw ResultsFileError("line " + std::to_string(head.line) +
+                                       ": a column of the header has no name");
+            if (!seen.insert(name).second)
+                throw ResultsFileError("line " + std::to_string(head.line) + ": the column \"" +
+                                       name + "\" appears twice");
+            header_.push_back(name);
+        }
+    }
+
+    const std::vector<std::string>& header() const { return header_; }
+
+    // The next data row; false after the last.
+    bool Next(ConditionRow& row) {
+        Record rec;
+        do {
+            if (!NextRecord(rec)) return false;
+        } while (Blank(rec));
+        row = ConditionRow{};
+        row.line = rec.line;
+        row.error = rec.error;
+        row.warning = rec.warning;
+        const auto& cells = rec.cells;
+        if (cells.size() < header_.size()) {
+            if (!row.warning.empty()) row.warning += "; ";
+            row.warning += std::to_string(cells.size()) + " cells where the header has " +
+                           std::to_string(header_.size()) +
+                           "; the missing conditions keep their defaults";
+        }
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            if (cells[c].empty()) continue;
+            if (c >= header_.size()) {
+                // Kept under an empty name: the row is reported as bad.
+                row.options.emplace_back("", cells[c]);
+                continue;
+            }
+            if (header_[c] == "exam-part") {
+                std::string part = TrimExamPart(cells[c]);
+                if (!part.empty()) row.options.emplace_back(header_[c], std::move(part));
+                continue;
+            }
+            row.options.emplace_back(header_[c], cells[c]);
+        }
+        return true;
+    }
+
+  private:
+    // The next line as a record of cells, decoded; false at the end of the data.
+    bool NextRecord(Record& rec) {
+        rec = Record{};
+        bool tooLong = false;
+        if (!src_.Next(line_, tooLong)) return false;
+        rec.line = src_.number();
+        std::string_view l = line_;
+        if (rec.line == 1 && l.substr(0, 3) == kBom) l.remove_prefix(3);
+        if (tooLong) {
+            rec.error = "the line is longer than " + std::to_string(kMaxLineBytes) +
+                        " bytes (the row is not read)";
+            return true;
+        }
+        std::string text;
+        const bool utf8 = encoding_ == Encoding::Utf8 || Ascii(l) ||
+                          (encoding_ == Encoding::PerLine && ValidUtf8(l));
+        if (utf8) {
+            text.assign(l);
+        } else {
+            try {
+                text = Cp932ToUtf8(l);
+            } catch (const std::exception&) {
+                rec.error = "the text is not Japanese Shift-JIS (cp932) (the row is not read)";
+                return true;
+            }
+            if (encoding_ == Encoding::PerLine)
+                rec.warning =
+                    "this line is Shift-JIS (cp932) text while other lines of the file "
+                    "are UTF-8; it was read as Shift-JIS";
+        }
+        SplitCells(text, rec);
+        return true;
+    }
+
+    std::istream& in_;
+    LineSource src_;
+    Encoding encoding_ = Encoding::Utf8;
+    std::vector<std::string> header_;
+    std::string line_;
+};
+
+// Opens a conditions file for reading: a regular file (or a link to one), never a pipe or a
+// device that could hold the program. Throws ResultsFileError naming it.
+void OpenConditions(const std::filesystem::path& path, std::ifstream& in, char* buffer,
+                    std::size_t size) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found)
+        throw ResultsFileError(path.string() + ": the file does not exist");
+    if (ec) throw ResultsFileError(path.string() + ": " + ec.message());
+    if (st.type() != fs::file_type::regular)
+        throw ResultsFileError(path.string() + ": not a regular file");
+    in.rdbuf()->pubsetbuf(buffer, static_cast<std::streamsize>(size));
+    in.open(path, std::ios::binary);
+    if (!in) throw ResultsFileError(path.string() + ": the file cannot be opened for reading");
 }
 
 }  // namespace
 
 ConditionsFile ParseConditionsFile(std::string_view bytes) {
-    if (bytes.size() > kMaxResultsFileBytes) throw ResultsFileError("the file is too large");
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    std::string text;
-    if (ValidUtf8(bytes)) {
-        text = std::string(bytes);
-    } else {
-        try {
-            text = Cp932ToUtf8(bytes);
-        } catch (const std::exception&) {
-            throw ResultsFileError("the file is neither UTF-8 nor Japanese Shift-JIS text");
-        }
-    }
-    std::vector<Record> recs = SplitRecords(text);
-    // Records without any non-blank cell are blank lines.
-    std::erase_if(recs, [](const Record& r) {
-        if (!r.error.empty()) return false;
-        for (const auto& c : r.cells)
-            if (!c.empty()) return false;
-        return true;
-    });
-    if (recs.empty()) throw ResultsFileError("the conditions file is empty");
-    if (!recs.front().error.empty())
-        throw ResultsFileError("line " + std::to_string(recs.front().line) + ": " +
-                               recs.front().error);
+    std::istringstream in{std::string(bytes)};
+    ConditionsReader reader(in);
     ConditionsFile f;
-    std::set<std::string> seen;
-    for (std::string name : recs.front().cells) {
-        if (name.rfind("--", 0) == 0) name = name.substr(2);
-        if (name.empty())
-            throw ResultsFileError("line " + std::to_string(recs.front().line) +
-                                   ": a column of the header has no name");
-        if (!seen.insert(name).second)
-            throw ResultsFileError("line " + std::to_string(recs.front().line) + ": the column \"" +
-                                   name + "\" appears twice");
-        f.header.push_back(name);
-    }
-    for (std::size_t r = 1; r < recs.size(); ++r) {
-        ConditionRow row;
-        row.line = recs[r].line;
-        row.error = recs[r].error;
-        const auto& cells = recs[r].cells;
-        if (cells.size() < f.header.size())
-            row.warning = std::to_string(cells.size()) + " cells where the header has " +
-                          std::to_string(f.header.size()) +
-                          "; the missing conditions keep their defaults";
-        for (std::size_t c = 0; c < cells.size(); ++c) {
-            if (cells[c].empty()) continue;
-            if (c >= f.header.size()) {
-                // Kept under an empty name: the row is reported as bad.
-                row.options.emplace_back("", cells[c]);
-                continue;
-            }
-            row.options.emplace_back(f.header[c], cells[c]);
-        }
-        f.rows.push_back(std::move(row));
-    }
+    f.header = reader.header();
+    ConditionRow row;
+    while (reader.Next(row)) f.rows.push_back(std::move(row));
     return f;
-}
-
-ConditionsFile ReadConditionsFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    if (ec) throw ResultsFileError(path.string() + ": " + ec.message());
-    if (size > kMaxResultsFileBytes)
-        throw ResultsFileError(path.string() + ": the file is too large");
-    std::string bytes;
-    try {
-        bytes = ReadFileBytes(path, path.string(), kMaxResultsFileBytes);
-    } catch (const std::exception& e) {
-        throw ResultsFileError(e.what());
-    }
-    try {
-        return ParseConditionsFile(bytes);
-    } catch (const ResultsFileError& e) {
-        throw ResultsFileError(path.string() + ": " + e.what());
-    }
 }
 
 RowCalculator MakeProgramCalculator(const calc::CalculationData& data) {
@@ -204,8 +355,10 @@ RowCalculator MakeProgramCalculator(const calc::CalculationData& data) {
         const calc::CalculationOutcome o =
             calc::Calculate(request, calc::ContextOf(data, *kernels, organs));
         if (o.refusal) throw CalcError(o.refusal->messageEn);
-        RowCalculation out{o.result.conditions, o.result.dose, o.result.estimateNoteEn,
-                           o.result.drl};
+        RowCalculation out{o.result.conditions, o.result.dose, o.result.estimateNoteEn};
+        out.estimateMissing = o.result.estimate == calc::EstimateStatus::NoOrganData ||
+                              o.result.estimate == calc::EstimateStatus::StoppedByRow;
+        out.drl = o.result.drl;
         return out;
     };
 }
@@ -219,37 +372,27 @@ std::filesystem::path BatchOutputPath(const std::filesystem::path& out, int k) {
 
 namespace {
 
-// Writes all files of a run: each to a temporary name beside its place first; only when all are
-// written are they renamed into place. On failure no file of the run is in place and every
-// temporary file is removed.
-void WriteRunFiles(const std::vector<std::pair<std::filesystem::path, std::string>>& files) {
-    std::vector<std::filesystem::path> temps;
-    auto removeTemps = [&] {
-        std::error_code ec;
-        for (const auto& t : temps) std::filesystem::remove(t, ec);
-    };
-    for (const auto& [path, bytes] : files) {
-        std::filesystem::path tmp = path;
-        tmp += ".part";
-        try {
-            std::error_code ec;
-            std::filesystem::remove(tmp, ec);
-            temps.push_back(tmp);
-            WriteFileAtomic(tmp, bytes);
-        } catch (const std::exception& e) {
-            removeTemps();
-            throw ResultsFileError(path.string() + ": " + e.what() +
-                                   " (no results file of this run was written)");
-        }
-    }
-    for (std::size_t k = 0; k < files.size(); ++k) {
-        std::error_code ec;
-        std::filesystem::rename(temps[k], files[k].first, ec);
-        if (ec) {
-            removeTemps();
-            throw ResultsFileError(files[k].first.string() +
-                                   ": cannot be replaced: " + ec.message());
-        }
+// Where the k-th results file of a run is prepared until every file is written: beside the file
+// it replaces (beside the file a link leads to, so that the rename stays in one folder).
+std::filesystem::path PartPath(const std::filesystem::path& target) {
+    std::filesystem::path p = target;
+    p += ".part";
+    return p;
+}
+
+// The output folder and the first results file, checked before a row is calculated: a run of
+// 100 000 rows must not end in "cannot be written".
+void CheckOutput(const std::filesystem::path& out) {
+    namespace fs = std::filesystem;
+    const fs::path folder = out.parent_path().empty() ? fs::path(".") : out.parent_path();
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        throw ResultsFileError(out.string() + ": the folder " + folder.string() +
+                               " does not exist (nothing was calculated)");
+    try {
+        WriteTarget(out);
+    } catch (const std::exception& e) {
+        throw ResultsFileError(std::string(e.what()) + " (nothing was calculated)");
     }
 }
 
@@ -258,17 +401,28 @@ void WriteRunFiles(const std::vector<std::pair<std::filesystem::path, std::strin
 std::vector<std::filesystem::path> WriteResultsRows(const std::filesystem::path& out,
                                                     const std::vector<RowCalculation>& rows,
                                                     const std::string& comment, double airWOverE) {
-    std::vector<std::pair<std::filesystem::path, std::string>> outputs;
+    namespace fs = std::filesystem;
+    CheckOutput(out);
+    std::vector<fs::path> files, parts;
+    auto removeParts = [&] {
+        std::error_code ec;
+        for (const fs::path& p : parts) fs::remove(p, ec);
+    };
     ResultsTable table;
     ClearResultsTable(table);
     auto flush = [&] {
         if (table.empty()) return;
-        std::filesystem::path p = BatchOutputPath(out, static_cast<int>(outputs.size()) + 1);
+        const fs::path p = BatchOutputPath(out, static_cast<int>(files.size()) + 1);
         try {
-            outputs.emplace_back(p, ResultsFileBytes(table, comment, airWOverE));
-        } catch (const ResultsFileError& e) {
-            throw ResultsFileError(p.string() + ": " + e.what());
+            const fs::path part = PartPath(WriteTarget(p));
+            parts.push_back(part);
+            WriteFileAtomic(part, ResultsFileBytes(table, comment, airWOverE));
+        } catch (const std::exception& e) {
+            removeParts();
+            throw ResultsFileError(p.string() + ": " + e.what() +
+                                   " (no results file of this run was written)");
         }
+        files.push_back(p);
         ClearResultsTable(table);
     };
     for (const RowCalculation& r : rows) {
@@ -276,18 +430,71 @@ std::vector<std::filesystem::path> WriteResultsRows(const std::filesystem::path&
         if (table.full()) flush();
     }
     flush();
-    if (!outputs.empty()) WriteRunFiles(outputs);
-    std::vector<std::filesystem::path> files;
-    for (const auto& o : outputs) files.push_back(o.first);
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        std::error_code ec;
+        try {
+            fs::rename(parts[k], WriteTarget(files[k]), ec);
+        } catch (const std::exception& e) {
+            removeParts();
+            throw ResultsFileError(std::string(e.what()));
+        }
+        if (ec) {
+            removeParts();
+            throw ResultsFileError(files[k].string() + ": cannot be replaced: " + ec.message());
+        }
+    }
     return files;
 }
 
 BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::ostream& report) {
-    ConditionsFile file = ReadConditionsFile(opt.conditions);
+    namespace fs = std::filesystem;
+    CheckOutput(opt.out);
+    std::ifstream in;
+    std::vector<char> buffer(64 * 1024);
+    OpenConditions(opt.conditions, in, buffer.data(), buffer.size());
+    std::optional<ConditionsReader> reader;
+    try {
+        reader.emplace(in);
+    } catch (const ResultsFileError& e) {
+        throw ResultsFileError(opt.conditions.string() + ": " + e.what());
+    }
+
+    // Each full table is written at once to its ".part" file, so that memory does not grow with
+    // the run; only when every file is written are they renamed into place. On failure no file
+    // of the run is in place and every ".part" file of it is removed.
     BatchSummary sum;
-    sum.rows = static_cast<long>(file.rows.size());
-    std::vector<RowCalculation> done;
-    for (const ConditionRow& row : file.rows) {
+    // The ".part" file of the k-th results file; the names are computed again, not kept.
+    auto partOf = [&](long k) {
+        const fs::path p = BatchOutputPath(opt.out, static_cast<int>(k));
+        try {
+            return PartPath(WriteTarget(p));
+        } catch (const std::exception&) {
+            return PartPath(p);
+        }
+    };
+    auto removeParts = [&] {
+        std::error_code ec;
+        for (long k = 1; k <= sum.files; ++k) fs::remove(partOf(k), ec);
+    };
+    ResultsTable table;
+    ClearResultsTable(table);
+    auto flush = [&] {
+        if (table.empty()) return;
+        const fs::path p = BatchOutputPath(opt.out, static_cast<int>(sum.files) + 1);
+        try {
+            const fs::path part = PartPath(WriteTarget(p));
+            WriteFileAtomic(part, ResultsFileBytes(table, opt.comment, opt.airWOverE));
+        } catch (const std::exception& e) {
+            removeParts();
+            throw ResultsFileError(p.string() + ": " + e.what() +
+                                   " (no results file of this run was written)");
+        }
+        ++sum.files;
+        ClearResultsTable(table);
+    };
+    ConditionRow row;
+    while (reader->Next(row)) {
+        ++sum.rows;
         if (!row.error.empty()) {
             report << "line " << row.line << ": " << row.error << " (row skipped)\n";
             ++sum.skipped;
@@ -303,31 +510,51 @@ BatchSummary RunBatch(const BatchOptions& opt, const RowCalculator& calc, std::o
             continue;
         }
         if (!r.note.empty()) report << "line " << row.line << ": " << r.note << "\n";
+        if (r.estimateMissing) ++sum.notEstimated;
         if (r.drl.exceeds())
             report << "line " << row.line << ": the entrance air kerma "
                    << PlainNumber(r.drl.esdMGy) << " mGy is " << FormatPattern(r.drl.percent, "0")
                    << " % of the reference level " << PlainNumber(r.drl.valueMGy) << " mGy ("
                    << r.drl.item << ")\n";
-        done.push_back(std::move(r));
+        AppendCurrentResult(table, r.cond, r.dose, CurrentSurface{});
         ++sum.written;
+        if (table.full()) flush();
     }
-    sum.files = WriteResultsRows(opt.out, done, opt.comment, opt.airWOverE);
-    if (sum.files.empty()) return sum;
-    const std::size_t written = sum.files.size();
+    if (in.bad()) {
+        removeParts();
+        throw ResultsFileError(opt.conditions.string() +
+                               ": read error (no results file of this run was written)");
+    }
+    flush();
+    if (sum.files == 0) return sum;
+    for (long k = 1; k <= sum.files; ++k) {
+        const fs::path p = BatchOutputPath(opt.out, static_cast<int>(k));
+        std::error_code ec;
+        try {
+            fs::rename(partOf(k), WriteTarget(p), ec);
+        } catch (const std::exception& e) {
+            removeParts();
+            throw ResultsFileError(std::string(e.what()));
+        }
+        if (ec) {
+            removeParts();
+            throw ResultsFileError(p.string() + ": cannot be replaced: " + ec.message());
+        }
+    }
     // Numbered files of an earlier, longer run with the same name would stand beside this run's
     // files as if they belonged to it: results files are removed, anything else is left and
     // reported.
-    for (int k = static_cast<int>(written) + 1;; ++k) {
-        const std::filesystem::path stale = BatchOutputPath(opt.out, k);
+    for (int k = static_cast<int>(sum.files) + 1;; ++k) {
+        const fs::path stale = BatchOutputPath(opt.out, k);
         std::error_code ec;
-        if (!std::filesystem::exists(stale, ec)) break;
+        if (!fs::exists(stale, ec)) break;
         bool resultsFile = false;
         try {
             ReadResultsFile(stale);
-            resultsFile = std::filesystem::is_regular_file(stale, ec);
+            resultsFile = fs::is_regular_file(stale, ec);
         } catch (const std::exception&) {
         }
-        if (resultsFile && std::filesystem::remove(stale, ec)) {
+        if (resultsFile && fs::remove(stale, ec)) {
             report << stale.string() << ": removed, a results file of an earlier run\n";
         } else {
             report << stale.string()
@@ -347,16 +574,22 @@ int RunBatchCommand(const BatchOptions& opt, const RowCalculator& calc, std::ost
         err << "dovex-calc: " << e.what() << "\n";
         return 1;
     }
-    for (std::size_t k = 0; k < sum.files.size(); ++k) {
-        long rowsIn = std::min<long>(ResultsTable::kCapacity,
-                                     sum.written - static_cast<long>(k) * ResultsTable::kCapacity);
-        out << sum.files[k].string() << ": " << rowsIn << " rows\n";
+    for (long k = 0; k < sum.files; ++k) {
+        long rowsIn =
+            std::min<long>(ResultsTable::kCapacity, sum.written - k * ResultsTable::kCapacity);
+        out << BatchOutputPath(opt.out, static_cast<int>(k + 1)).string() << ": " << rowsIn
+            << " rows\n";
     }
     out << sum.written << " of " << sum.rows << " exposures written";
     if (sum.skipped) out << ", " << sum.skipped << " skipped";
+    if (sum.notEstimated)
+        out << ", " << sum.notEstimated
+            << " without the effective dose estimate their exam part asked for";
     out << "\n";
     if (sum.written == 0) err << "dovex-calc: no exposure could be calculated; nothing written\n";
-    return sum.skipped == 0 && sum.written > 0 && sum.staleLeft.empty() ? 0 : 1;
+    return sum.skipped == 0 && sum.notEstimated == 0 && sum.written > 0 && sum.staleLeft.empty()
+               ? 0
+               : 1;
 }
 
 nlohmann::ordered_json ResultsToJson(const ResultsFileContents& in) {

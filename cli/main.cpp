@@ -179,7 +179,9 @@ int main(int argc, char** argv) {
         "exposure.\n"
         "Lengths in cm, filters in mm. Exit status: 0 done, 1 the calculation was refused or "
         "failed, a data\nfile is missing or malformed or the output could not be written, 2 usage "
-        "error.",
+        "error.\nWith --batch: 0 only when every row was written with every effective dose "
+        "estimate its exam part\nasked for; 1 when a row was skipped, an estimate was not made "
+        "(the closing line counts both) or\nnothing could be written.",
         "dovex-calc"};
     app.footer(
         "Manual (Japanese; methods, limits, validation): /usr/share/doc/dovex/manual/index.md");

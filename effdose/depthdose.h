@@ -66,7 +66,7 @@ class KernelFiles : public KernelSource {
 inline constexpr double kMaxKernelValue = 1e12;
 
 // Parses kernel file bytes (6400 numbers within 0..kMaxKernelValue; anything after them is
-// ignored).
+// ignored). A kernel whose first layer receives no scatter at all is refused.
 std::unique_ptr<ScatterKernel> ParseKernel(std::string bytes, const std::string& fileName);
 
 // Number of 0.5 cm layers for a subject thickness T: Int(2T - 0.1) + 1, at most 80.

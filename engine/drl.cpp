@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "engine/error.h"
+#include "engine/numtext.h"
 #include "engine/textio.h"
 
 namespace dovex {
@@ -81,6 +82,11 @@ DrlTable ParseDrlTable(const std::string& bytes, const std::string& fileName) {
                            std::numeric_limits<double>::infinity());
         if (!(e.kvFrom < e.kvBelow)) fail("管電圧の範囲が空です", "empty tube-voltage range");
         e.valueMGy = number(f[3], "参考レベル", "reference level", 0);
+        if (!Trim(f[3]).empty() && !(e.valueMGy >= kMinDrlMGy && e.valueMGy <= kMaxDrlMGy))
+            fail("参考レベル「" + Trim(f[3]) + "」mGy は " + PlainNumber(kMinDrlMGy) + " から " +
+                     PlainNumber(kMaxDrlMGy) + " mGy の範囲にありません",
+                 "reference level \"" + Trim(f[3]) + "\" mGy is outside " +
+                     PlainNumber(kMinDrlMGy) + " to " + PlainNumber(kMaxDrlMGy) + " mGy");
         e.item = Trim(f[4]);
         t.entries.push_back(std::move(e));
     }

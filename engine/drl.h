@@ -30,9 +30,18 @@ struct DrlTable {
     std::vector<DrlEntry> entries;
 };
 
+// The range of a plausible reference level of one radiograph, mGy of entrance surface dose.
+// Published levels of general radiography lie between about 0.1 mGy (chest) and 10 mGy (lumbar
+// spine lateral); these bounds leave a margin of a factor of 100 on either side (paediatric
+// extremities, fluoroscopy-like exposures) and refuse what only a damaged file would hold: a level
+// of 1e-307 mGy would make any dose an infinite percentage of it.
+inline constexpr double kMinDrlMGy = 0.001;
+inline constexpr double kMaxDrlMGy = 1000;
+
 // Parses the bytes of the reference-level file: comment lines start with '#'; every other
 // non-empty line is "exam part,kV from,kV below,level mGy,item" (empty kV bounds are open,
-// an empty level means none). Throws DataFileError naming `fileName` and the faulty line.
+// an empty level means none; a level given must lie within kMinDrlMGy..kMaxDrlMGy). Throws
+// DataFileError naming `fileName` and the faulty line.
 DrlTable ParseDrlTable(const std::string& bytes, const std::string& fileName = kDrlFileName);
 // Reads and parses the file; throws DataFileError when it is missing or malformed.
 DrlTable ReadDrlTable(const std::filesystem::path& file);

@@ -1,6 +1,7 @@
 #include "engine/tables.h"
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "engine/error.h"
@@ -55,6 +56,30 @@ void ParseBackscatterData(BackscatterTable& table, long phantom, std::string byt
                             "must lie within 0 to " + PlainNumber(kMaxDifferentialBsf) +
                                 " as a differential backscatter factor");
             table.at(phantom, m, k) = v;
+        }
+    }
+    // The table as a whole: the backscatter factor of a reference field at the energies of
+    // diagnostic beams.
+    constexpr double kFsd = 100;
+    const long rings = static_cast<long>(kBsfCheckRadius * 10 + 0.5);
+    for (long m = 9; m <= 21; ++m) {  // 40, 45, ..., 100 keV
+        double acc = 0;
+        for (long k = 1; k <= rings; ++k) {
+            const double rho = 0.1 * static_cast<double>(k) - 0.05;
+            acc += table.at(phantom, m, k) * kFsd * kFsd / (kFsd * kFsd + rho * rho);
+        }
+        const double bsf = 1 + acc;
+        if (!(bsf >= kMinReferenceBsf && bsf <= kMaxReferenceBsf)) {
+            const std::string keV = std::to_string((m - 1) * 5);
+            const std::string field = PlainNumber(kBsfCheckRadius);
+            throw DataFileError(
+                name,
+                "半径 " + field + " cm の照射野 (FSD 100 cm) の " + keV + " keV の後方散乱係数が " +
+                    PlainNumber(bsf) + " になり、" + PlainNumber(kMinReferenceBsf) + " から " +
+                    PlainNumber(kMaxReferenceBsf) + " の範囲にありません (the table gives " +
+                    PlainNumber(bsf) + " as the backscatter factor of a " + field +
+                    " cm radius field at 100 cm FSD at " + keV + " keV, outside " +
+                    PlainNumber(kMinReferenceBsf) + " to " + PlainNumber(kMaxReferenceBsf) + ")");
         }
     }
 }
@@ -126,10 +151,41 @@ void ParseIcruSoftData(PhysicsTables& t, std::string bytes) {
         if (row > 1 && !(e * 1000 > t.icruSoft[row - 1].energyKeV))
             Implausible(r, e, "前の行のエネルギーより大きくなければなりません",
                         "must be above the energy of the row before");
+        if (!(e >= kMinIcruEnergyMeV && e <= kMaxIcruEnergyMeV))
+            Implausible(r, e,
+                        "軟組織の係数のエネルギー (MeV) として " + PlainNumber(kMinIcruEnergyMeV) +
+                            " から " + PlainNumber(kMaxIcruEnergyMeV) +
+                            " MeV の範囲になければなりません",
+                        "MeV must lie within " + PlainNumber(kMinIcruEnergyMeV) + " to " +
+                            PlainNumber(kMaxIcruEnergyMeV) + " MeV");
         x.energyKeV = e * 1000;
         x.c1 = Positive(r, expected, "減弱係数", "an attenuation coefficient");
+        if (!(x.c1 <= kMaxCoherentSoft))
+            Implausible(r, x.c1,
+                        "軟組織の干渉性散乱の係数として大きすぎます (上限 " +
+                            PlainNumber(kMaxCoherentSoft) + " /cm)",
+                        "is too large for the coherent coefficient of soft tissue (at most " +
+                            PlainNumber(kMaxCoherentSoft) + " per cm)");
         x.c2 = Positive(r, expected, "減弱係数", "an attenuation coefficient");
+        if (!(x.c2 >= kMinIncoherentSoft && x.c2 <= kMaxIncoherentSoft))
+            Implausible(r, x.c2,
+                        "軟組織のコンプトン散乱の係数として " + PlainNumber(kMinIncoherentSoft) +
+                            " から " + PlainNumber(kMaxIncoherentSoft) +
+                            " /cm の範囲になければなりません",
+                        "must lie within " + PlainNumber(kMinIncoherentSoft) + " to " +
+                            PlainNumber(kMaxIncoherentSoft) +
+                            " per cm as the incoherent coefficient of soft tissue");
         x.c3 = Positive(r, expected, "減弱係数", "an attenuation coefficient");
+        const double scaled = x.c3 * std::pow(x.energyKeV / 10, 3);
+        if (!(scaled >= kMinPhotoSoftScaled && scaled <= kMaxPhotoSoftScaled))
+            Implausible(r, x.c3,
+                        "軟組織の光電効果の係数としてありえません ((E/10 keV)^3 を掛けて " +
+                            PlainNumber(scaled) + "、" + PlainNumber(kMinPhotoSoftScaled) +
+                            " から " + PlainNumber(kMaxPhotoSoftScaled) + " /cm の範囲外)",
+                        "is impossible as the photoelectric coefficient of soft tissue (times "
+                        "(E/10 keV)^3 it gives " +
+                            PlainNumber(scaled) + ", outside " + PlainNumber(kMinPhotoSoftScaled) +
+                            " to " + PlainNumber(kMaxPhotoSoftScaled) + " per cm)");
     }
     t.icruSoftRows = rows;
 }
@@ -139,7 +195,24 @@ void ParsePrimaryData(PhysicsTables& t, std::string bytes) {
     constexpr std::size_t kFields = 58;
     for (long k = 2; k <= 30; ++k) {
         r.NextNumber(kFields);  // energy, not used
-        t.primaryCoarse[k] = Positive(r, kFields, "一次線量係数", "a primary dose factor");
+        const double p = Positive(r, kFields, "一次線量係数", "a primary dose factor");
+        // The energy of line k - 1 is 5k keV, whatever the (unused) first column says.
+        const double keV = 5.0 * static_cast<double>(k);
+        const double muen = p / (keV * kPrimaryDoseUnit);
+        char muenText[32];
+        std::snprintf(muenText, sizeof muenText, "%.3g", muen);
+        const double hi = keV >= 60 ? kMaxMuenSoftHigh : kMaxMuenSoftLow;
+        if (!(muen >= kMinMuenSoftHigh && muen <= hi))
+            Implausible(
+                r, p,
+                PlainNumber(keV) + " keV の一次線量係数としてありえません (軟組織の" +
+                    "質量エネルギー吸収係数 " + muenText + " cm2/g に当たり、" +
+                    PlainNumber(kMinMuenSoftHigh) + " から " + PlainNumber(hi) + " の範囲外)",
+                "is impossible as the primary dose factor at " + PlainNumber(keV) +
+                    " keV (it means a mass energy-absorption coefficient of soft tissue of " +
+                    muenText + " cm2/g, outside " + PlainNumber(kMinMuenSoftHigh) + " to " +
+                    PlainNumber(hi) + ")");
+        t.primaryCoarse[k] = p;
     }
 }
 

@@ -82,10 +82,47 @@ inline constexpr double kMaxDifferentialBsf = 1.0;
 // hundred times that is a damaged file.
 inline constexpr double kMaxOutputPerMas = 1e-3;
 
+// What physics requires of each table as a whole, checked when it is read. A table that passes
+// every per-number check can still be impossible (a backscatter file of zeros, coefficients a
+// thousand million times too large); such a file is refused, never computed with.
+//
+// Backscatter: the backscatter factor 1 + sum of d(k) g(k) over the rings of a circular field of
+// kBsfCheckRadius cm radius at 100 cm FSD (g the inverse-square weight of the ring), at every
+// energy column from 40 to 100 keV (the mean energies of diagnostic beams), must lie within
+// kMinReferenceBsf..kMaxReferenceBsf. Measured and computed backscatter factors of soft tissue
+// and water at these energies and field sizes are 1.2-1.65 (the shipped tables: 1.24-1.65, the
+// head phantom lowest); a table of zeros gives exactly 1, ten times the table about 5.
+inline constexpr double kBsfCheckRadius = 10.0;
+inline constexpr double kMinReferenceBsf = 1.05;
+inline constexpr double kMaxReferenceBsf = 2.0;
+// ICRUSoft.dat (linear coefficients of soft tissue, density about 1.06): energies within
+// 5 keV..1 MeV. The incoherent part is the Compton scattering of the tissue's 3.5e23 electrons
+// per cm3, at most the Thomson value 0.23 per cm and above 0.07 per cm up to 1 MeV (Klein-Nishina):
+// kMinIncoherentSoft..kMaxIncoherentSoft (the shipped file: 0.14-0.19). The coherent part stays
+// below kMaxCoherentSoft (shipped: at most 0.24 per cm at 10 keV). The photoelectric part falls
+// as E^-3; scaled by (E / 10 keV)^3 it must lie within kMinPhotoSoftScaled..kMaxPhotoSoftScaled
+// (shipped: 2.7-5.3 per cm).
+inline constexpr double kMinIcruEnergyMeV = 0.005;
+inline constexpr double kMaxIcruEnergyMeV = 1.0;
+inline constexpr double kMinIncoherentSoft = 0.02;
+inline constexpr double kMaxIncoherentSoft = 0.5;
+inline constexpr double kMaxCoherentSoft = 2.0;
+inline constexpr double kMinPhotoSoftScaled = 0.5;
+inline constexpr double kMaxPhotoSoftScaled = 20.0;
+// Primary.dat: P(E) = E mu_en/rho 1.602176634e5 aGy cm2, so P(E) / (E 1.602176634e5) is the mass
+// energy-absorption coefficient of soft tissue in cm2/g. From 60 keV up it is set by Compton
+// absorption, 0.025-0.031 cm2/g for any water-like tissue (NIST): it must lie within
+// kMinMuenSoftHigh..kMaxMuenSoftHigh there. Below 60 keV, where the photoelectric effect rises
+// to 4.96 cm2/g at 10 keV, it must lie within kMinMuenSoftHigh..kMaxMuenSoftLow.
+inline constexpr double kPrimaryDoseUnit = 1.602176634e5;  // aGy cm2 per keV cm2/g
+inline constexpr double kMinMuenSoftHigh = 0.01;
+inline constexpr double kMaxMuenSoftHigh = 0.1;
+inline constexpr double kMaxMuenSoftLow = 20.0;
+
 // The readers of the single files, from the file's bytes. Besides the layout they check what
 // physics requires (coefficients positive, outputs within 0..kMaxOutputPerMas, voltages and
-// energies rising, backscatter factors within 0..kMaxDifferentialBsf) and throw DataFileError
-// naming the file, the line and the value.
+// energies rising, backscatter factors within 0..kMaxDifferentialBsf) and the whole-table
+// checks above, and throw DataFileError naming the file, the line and the value or the reason.
 void ParseBackscatterData(BackscatterTable& table, long phantom, std::string bytes,
                           const std::string& name);
 void ParseAttenuationData(AttenuationTable& a, std::string bytes);

@@ -138,15 +138,67 @@ std::string ReadFileBytes(const std::filesystem::path& path, const std::string& 
     return data;
 }
 
-void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+namespace {
+
+// What a file-system entry is, in words, for the message that refuses to replace it.
+const char* KindOfEntry(std::filesystem::file_type t) {
+    using std::filesystem::file_type;
+    switch (t) {
+        case file_type::directory:
+            return "a folder";
+        case file_type::fifo:
+            return "a named pipe (FIFO)";
+        case file_type::character:
+            return "a character device";
+        case file_type::block:
+            return "a block device";
+        case file_type::socket:
+            return "a socket";
+        default:
+            return "an entry of another kind";
+    }
+}
+
+// The file that a write to `path` replaces: `path` itself when it does not exist or is a regular
+// file; the regular file a symbolic link leads to (written through, so that the link stays).
+}  // namespace
+
+// Anything else (a folder, a pipe, a device, a socket, a link to one of them or to nothing) is
+// refused: renaming a new file over it would replace, say, the system's /dev/null.
+std::filesystem::path WriteTarget(const std::filesystem::path& path) {
     namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status own = fs::symlink_status(path, ec);
+    if (ec && own.type() != fs::file_type::not_found)
+        throw std::runtime_error("cannot write " + path.string() + ": " + ec.message());
+    if (own.type() == fs::file_type::not_found || own.type() == fs::file_type::regular) return path;
+    if (own.type() == fs::file_type::symlink) {
+        const fs::file_status target = fs::status(path, ec);
+        if (target.type() == fs::file_type::regular) {
+            const fs::path resolved = fs::canonical(path, ec);
+            if (!ec) return resolved;
+        }
+        throw std::runtime_error("cannot write " + path.string() + ": it is a symbolic link to " +
+                                 (target.type() == fs::file_type::not_found
+                                      ? std::string("a file that does not exist")
+                                      : std::string(KindOfEntry(target.type()))) +
+                                 ", not to a regular file; it is left as it is");
+    }
+    throw std::runtime_error("cannot write " + path.string() + ": it exists and is " +
+                             KindOfEntry(own.type()) + ", not a regular file; it is left as it is");
+}
+
+void WriteFileAtomic(const std::filesystem::path& requested, std::string_view bytes) {
+    namespace fs = std::filesystem;
+    const fs::path path = WriteTarget(requested);
     fs::path dir = path.parent_path();
     if (dir.empty()) dir = ".";
     std::random_device rd;
     fs::path tmp = dir / (path.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
-        throw std::runtime_error("cannot create " + path.string() + ": " + std::strerror(errno));
+        throw std::runtime_error("cannot create " + requested.string() + ": " +
+                                 std::strerror(errno));
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -155,19 +207,21 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
             int err = errno;
             ::close(fd);
             ::unlink(tmp.c_str());
-            throw std::runtime_error("cannot write " + path.string() + ": " + std::strerror(err));
+            throw std::runtime_error("cannot write " + requested.string() + ": " +
+                                     std::strerror(err));
         }
         done += static_cast<std::size_t>(w);
     }
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
-        throw std::runtime_error("cannot write " + path.string() + ": " + std::strerror(err));
+        throw std::runtime_error("cannot write " + requested.string() + ": " + std::strerror(err));
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
-        throw std::runtime_error("cannot replace " + path.string() + ": " + std::strerror(err));
+        throw std::runtime_error("cannot replace " + requested.string() + ": " +
+                                 std::strerror(err));
     }
 }
 

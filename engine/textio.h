@@ -27,7 +27,15 @@ std::string ReadFileBytes(const std::filesystem::path& path, const std::string& 
 
 // Writes bytes to a temporary file beside `path`, flushes it and renames it over `path`.
 // Throws std::runtime_error with a readable reason; the old file is untouched on failure.
+// Only a regular file is replaced: a symbolic link to a regular file is written through (the
+// link stays, the file it leads to gets the bytes); anything else that exists under the name (a
+// folder, a named pipe, a device, a socket, a link to one of them or to nothing) is refused and
+// left as it is.
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+// The file a write to `path` replaces under that rule: `path` itself (absent or a regular file)
+// or the regular file its symbolic link leads to. Throws std::runtime_error naming `path` and
+// what it is otherwise. For writers that rename prepared files into place themselves.
+std::filesystem::path WriteTarget(const std::filesystem::path& path);
 
 // Reads a plain decimal number at `p`: an optional sign, digits with at most one point, an
 // optional exponent "E" or "e" with an optional sign and one to four digits. Returns the end of

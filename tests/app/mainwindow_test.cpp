@@ -3,6 +3,8 @@
 // dialogs, the user name and the exit confirmation.
 #include "app/mainwindow.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -1337,6 +1339,24 @@ void MainWindowTest::beamQualityReferenceLevelChartsAndReport() {
     QVERIFY(bytes.startsWith("%PDF"));
     QCOMPARE(QString::fromLatin1(bytes).count(QRegularExpression("/Type\\s*/Page[^s]")), 1);
     QVERIFY(bytes.contains("/MediaBox [0 0 595"));
+    // Saved under the name of a pipe, the report is refused and the pipe stays; through a link
+    // to a regular file, the file gets the page and the link stays.
+    const std::filesystem::path pipe = s.tmp.filePath("pipe.pdf").toStdString();
+    QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);
+    s.main()->saveReport(QString::fromStdString(pipe.string()));
+    QVERIFY2(s.rec.last().contains("named pipe"), qPrintable(s.rec.last()));
+    QCOMPARE(std::filesystem::symlink_status(pipe).type(), std::filesystem::file_type::fifo);
+    s.rec.clear();
+    const std::filesystem::path link = s.tmp.filePath("link.pdf").toStdString();
+    std::filesystem::create_symlink(pdf.toStdString(), link);
+    QFile::remove(pdf);
+    QFile(pdf).open(QIODevice::WriteOnly);
+    s.main()->saveReport(QString::fromStdString(link.string()));
+    QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
+    QVERIFY(std::filesystem::is_symlink(link));
+    QFile again(pdf);
+    QVERIFY(again.open(QIODevice::ReadOnly));
+    QVERIFY(again.readAll().startsWith("%PDF"));
 
     // The group is emptied with the other result fields; a part without a level shows none.
     QTest::mouseClick(s.button("Command6"), Qt::LeftButton);

@@ -1,6 +1,7 @@
 #include "cli/batch.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -289,6 +290,111 @@ TEST(BatchTest, AFailedRunLeavesNoFileOfIt) {
     EXPECT_FALSE(fs::exists(dir.path() / "s.csv.part"));
     EXPECT_NE(err.str().find("no results file of this run was written"), std::string::npos)
         << err.str();
+}
+
+// A UTF-8 file with one row pasted in Shift-JIS: each row is read in its own encoding (the odd one
+// with a warning), so that no garbled exam part is calculated or written; blanks, the full-width
+// space included, around an exam part are dropped.
+TEST(ConditionsFileTest, MixedEncodingsAreReadLineByLine) {
+    const std::string bytes = "exam-part,kv\r\n腰椎側面,80\r\n" + Utf8ToCp932OrThrow("腹部正面") +
+                              ",85\r\n\"　胸部正面 \",90\r\n";
+    ConditionsFile f = ParseConditionsFile(bytes);
+    ASSERT_EQ(f.rows.size(), 3u);
+    EXPECT_EQ(f.rows[0].options[0].second, "腰椎側面");
+    EXPECT_EQ(f.rows[0].warning, "");
+    EXPECT_EQ(f.rows[1].options[0].second, "腹部正面");
+    EXPECT_NE(f.rows[1].warning.find("Shift-JIS"), std::string::npos) << f.rows[1].warning;
+    EXPECT_EQ(f.rows[2].options[0].second, "胸部正面");
+    // A file wholly in Shift-JIS, or wholly in UTF-8, is read without warnings.
+    for (const std::string& whole : {Utf8ToCp932OrThrow("exam-part\r\n腹部正面\r\nｱｲｳ\r\n"),
+                                     std::string("exam-part\n腹部正面\n")})
+        for (const ConditionRow& r : ParseConditionsFile(whole).rows) EXPECT_EQ(r.warning, "");
+
+    TempDir dir;
+    WriteBytes(dir.path() / "c.csv", bytes);
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err), 0);
+    EXPECT_NE(err.str().find("line 3: this line is Shift-JIS"), std::string::npos) << err.str();
+    const ResultsFileContents r = ReadResultsFile(dir.path() / "R.csv");
+    ASSERT_EQ(r.table.count(), 3);
+    EXPECT_EQ(r.table.row(2).examPart, "腹部正面");
+    EXPECT_EQ(r.table.row(3).examPart, "胸部正面");
+}
+
+// A row whose exam part asks for an estimate that cannot be made (no organ data) is counted in
+// the closing line, and the exit status says that not everything asked for was made.
+TEST(BatchTest, RowsWithoutTheEstimateTheyAskedForAreCounted) {
+    TempDir dir;
+    testing::WriteSyntheticData(dir.path() / "data");
+    const calc::CalculationData data = calc::LoadData(dir.path() / "data");
+    RowCalculator calc = MakeProgramCalculator(data);
+    WriteBytes(dir.path() / "c.csv", "exam-part,kv\n存在しない部位,80\n,80\n");
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, calc, out, err), 1);
+    EXPECT_NE(out.str().find("2 of 2 exposures written, 1 without the effective dose estimate"),
+              std::string::npos)
+        << out.str();
+    WriteBytes(dir.path() / "c.csv", "exam-part,kv\n,80\nその他,90\n");
+    std::ostringstream out2, err2;
+    EXPECT_EQ(RunBatchCommand(opt, calc, out2, err2), 0) << err2.str();
+    EXPECT_EQ(out2.str().find("without"), std::string::npos) << out2.str();
+}
+
+// Conditions are read as a stream: a file above the old 4 MiB limit is read like any other.
+TEST(BatchTest, NoLimitOnTheSizeOfTheConditionsFile) {
+    TempDir dir;
+    std::string csv = "kv,exam-part\r\n80,a\r\n";
+    csv += std::string(5u << 20, '\n');  // blank lines
+    csv += "81,b\r\n";
+    WriteBytes(dir.path() / "c.csv", csv);
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out, err), 0) << err.str();
+    const ResultsFileContents r = ReadResultsFile(dir.path() / "R.csv");
+    ASSERT_EQ(r.table.count(), 2);
+    EXPECT_EQ(r.table.row(2).examPart, "b");
+    // A line beyond 64 KiB is a bad row, reported with its number; the others are calculated.
+    WriteBytes(dir.path() / "c.csv", "kv,exam-part\n80," + std::string(70000, 'x') + "\n81,c\n");
+    std::ostringstream out2, err2;
+    EXPECT_EQ(RunBatchCommand(opt, EchoRow, out2, err2), 1);
+    EXPECT_NE(err2.str().find("line 2: the line is longer than"), std::string::npos) << err2.str();
+    EXPECT_EQ(ReadResultsFile(dir.path() / "R.csv").table.row(1).examPart, "c");
+}
+
+// Where the results go is checked before the first row is calculated: a missing folder or a name
+// that is no regular file (a pipe, a folder) stops the run at once, and the entry is left alone;
+// a link to a results file is written through.
+TEST(BatchTest, TheOutputIsCheckedBeforeCalculating) {
+    TempDir dir;
+    WriteBytes(dir.path() / "c.csv", "kv\n80\n81\n");
+    long calculated = 0;
+    RowCalculator counting = [&](const ConditionRow& row) {
+        ++calculated;
+        return EchoRow(row);
+    };
+    ASSERT_EQ(::mkfifo((dir.path() / "pipe.csv").c_str(), 0600), 0);
+    fs::create_directories(dir.path() / "folder.csv");
+    for (const fs::path& target :
+         {dir.path() / "no" / "R.csv", dir.path() / "pipe.csv", dir.path() / "folder.csv"}) {
+        BatchOptions opt{dir.path() / "c.csv", target, "c", 33.97};
+        std::ostringstream out, err;
+        EXPECT_EQ(RunBatchCommand(opt, counting, out, err), 1);
+        EXPECT_EQ(calculated, 0) << target;
+        EXPECT_NE(err.str().find(target.string()), std::string::npos) << err.str();
+    }
+    EXPECT_EQ(fs::symlink_status(dir.path() / "pipe.csv").type(), fs::file_type::fifo);
+    EXPECT_TRUE(fs::is_directory(dir.path() / "folder.csv"));
+
+    fs::create_directories(dir.path() / "kept");
+    WriteBytes(dir.path() / "kept" / "R.csv", "old\n");
+    fs::create_symlink(dir.path() / "kept" / "R.csv", dir.path() / "link.csv");
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "link.csv", "c", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, counting, out, err), 0) << err.str();
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.csv"));
+    EXPECT_EQ(ReadResultsFile(dir.path() / "kept" / "R.csv").table.count(), 2);
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "effdose/depthdose.h"
 #include "engine/dose.h"
+#include "engine/error.h"
 #include "engine/material.h"
 #include "engine/numtext.h"
 #include "engine/spectrum.h"
@@ -355,6 +359,98 @@ TEST(Conversion, DefaultConditionsGiveTissueToAirRatiosOfTheDiagnosticRange) {
     EXPECT_GT(s.filtrationRatio, 0.7);
     EXPECT_LT(s.filtrationRatio, 0.9);
 }
+
+// Damage that passes every per-number check but is physically impossible as a whole: each is
+// refused when the file is read, naming the file, instead of changing the results (a soft-tissue
+// backscatter table of zeros made the ESD 29 % low, ICRUSoft.dat times 1e300 the effective dose
+// 122 % high, Primary.dat times 10 58 % low, a kernel of zeros 12 % low).
+struct TableDamage {
+    const char* name;
+    const char* file;      // in the data folder
+    std::size_t skip;      // lines left as they are at the top
+    std::size_t lines;     // lines changed after them (0: all)
+    std::size_t firstCol;  // columns changed from this one on
+    double factor;
+    std::function<void(std::string)> read;  // the reader of the file kind
+};
+
+// The file with its numbers from column firstCol on multiplied by factor, in the generators'
+// layout; the lines with text stay as they are.
+std::string Damaged(const TableDamage& d) {
+    std::string out;
+    std::size_t n = 0;
+    for (const std::string& line : SplitLines(DataBytes(d.file))) {
+        ++n;
+        std::vector<std::string> f = Fields(line);
+        const bool changed = n > d.skip && (d.lines == 0 || n <= d.skip + d.lines);
+        for (std::size_t c = 0; c < f.size(); ++c) {
+            if (c > 0) out += ",";
+            if (changed && c >= d.firstCol && !f[c].empty()) {
+                char buf[40];
+                std::snprintf(buf, sizeof buf, "%.6E", ParseLenient(f[c]) * d.factor);
+                out += buf;
+            } else {
+                out += f[c];
+            }
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+class ImpossibleTable : public ::testing::TestWithParam<TableDamage> {};
+
+TEST_P(ImpossibleTable, IsRefusedWithTheFileNamed) {
+    const TableDamage& d = GetParam();
+    TableDamage intact = d;
+    intact.factor = 1;
+    EXPECT_NO_THROW(d.read(Damaged(intact))) << "the shipped " << d.file << " is refused";
+    try {
+        d.read(Damaged(d));
+        ADD_FAILURE() << d.name << " accepted";
+    } catch (const DataFileError& e) {
+        EXPECT_NE(e.file().find(std::filesystem::path(d.file).filename().string()),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damages, ImpossibleTable,
+    ::testing::Values(
+        TableDamage{"backscatter_of_zeros", files::kBsfSoftBody, 1, 0, 1, 0,
+                    [](std::string b) {
+                        auto t = std::make_unique<BackscatterTable>();
+                        ParseBackscatterData(*t, 0, std::move(b), files::kBsfSoftBody);
+                    }},
+        TableDamage{"backscatter_times_10", files::kBsfAirHead, 1, 0, 1, 10,
+                    [](std::string b) {
+                        auto t = std::make_unique<BackscatterTable>();
+                        ParseBackscatterData(*t, 1, std::move(b), files::kBsfAirHead);
+                    }},
+        TableDamage{"soft_tissue_coefficients_times_1e300", files::kIcruSoft, 2, 0, 1, 1e300,
+                    [](std::string b) {
+                        auto t = std::make_unique<PhysicsTables>();
+                        ParseIcruSoftData(*t, std::move(b));
+                    }},
+        TableDamage{"soft_tissue_coefficients_times_10", files::kIcruSoft, 2, 0, 1, 10,
+                    [](std::string b) {
+                        auto t = std::make_unique<PhysicsTables>();
+                        ParseIcruSoftData(*t, std::move(b));
+                    }},
+        TableDamage{"primary_times_10", files::kPrimary, 0, 29, 1, 10,
+                    [](std::string b) {
+                        auto t = std::make_unique<PhysicsTables>();
+                        ParsePrimaryData(*t, std::move(b));
+                    }},
+        TableDamage{"primary_times_0_1", files::kPrimary, 0, 29, 1, 0.1,
+                    [](std::string b) {
+                        auto t = std::make_unique<PhysicsTables>();
+                        ParsePrimaryData(*t, std::move(b));
+                    }},
+        TableDamage{"kernel_of_zeros", "PDS-data/60.dat", 0, 0, 0, 0,
+                    [](std::string b) { ParseKernel(std::move(b), "PDS-data/60.dat"); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace dovex

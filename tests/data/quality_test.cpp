@@ -203,6 +203,38 @@ TEST(Drl, MalformedFilesAreReportedWithNameAndLine) {
     EXPECT_THROW(ReadDrlTable(datatest::DataDir() / "no-such-file.txt"), DataFileError);
 }
 
+// A level that no radiograph could have is refused with the file and the line, never compared:
+// 1e-307 mGy made every dose an infinite percentage ("exceeded").
+class DrlLevel : public ::testing::TestWithParam<std::pair<const char*, bool>> {};
+
+TEST_P(DrlLevel, OutsideThePlausibleRangeIsRefused) {
+    const auto [level, accepted] = GetParam();
+    const std::string bytes = Utf8ToCp932OrThrow("# 出典\r\n胸部正面,,,0.3,x\r\n腹部正面,,," +
+                                                 std::string(level) + ",腹部\r\n");
+    if (accepted) {
+        const DrlTable t = ParseDrlTable(bytes, "drl.txt");
+        const DrlComparison c = CompareWithDrl(t, "腹部正面", 80, 1.0);
+        ASSERT_TRUE(c.hasLevel);
+        EXPECT_TRUE(std::isfinite(c.percent));
+        return;
+    }
+    try {
+        ParseDrlTable(bytes, "drl.txt");
+        ADD_FAILURE() << level << " accepted";
+    } catch (const DataFileError& e) {
+        EXPECT_EQ(e.file(), "drl.txt");
+        const std::string m = e.what();
+        EXPECT_NE(m.find("line 3"), std::string::npos) << m;
+        EXPECT_NE(m.find(level), std::string::npos) << m;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, DrlLevel,
+                         ::testing::Values(std::pair{"1e-307", false}, std::pair{"0", false},
+                                           std::pair{"0.0009", false}, std::pair{"1001", false},
+                                           std::pair{"1e300", false}, std::pair{"0.001", true},
+                                           std::pair{"1000", true}, std::pair{"9", true}));
+
 #ifdef DOVEX_HAVE_DRLGEN
 TEST(Drl, GeneratorReproducesTheCommittedFile) {
     const std::string md = ReadFileBytes(std::filesystem::path(DOVEX_SOURCE_DIR) / "tools" /

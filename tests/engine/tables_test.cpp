@@ -63,11 +63,11 @@ TEST(Tables, IcruEnergiesInKeV) {
     // A row written as 0.1 MeV is stored as 100 keV.
     TempDir d;
     dovex::testing::WriteSyntheticData(d.path());
-    WriteBytes(d.path() / "ICRUSoft.dat", "2,0\r\n0.01,1,2,3\r\n0.1,1,2,3\r\n");
+    WriteBytes(d.path() / "ICRUSoft.dat", "2,0\r\n0.01,0.2,0.2,5\r\n0.1,0.006,0.18,0.003\r\n");
     PhysicsTables t;
     LoadDoseConstants(t, d.path());
     EXPECT_DOUBLE_EQ(t.icruSoft[2].energyKeV, 100);
-    EXPECT_DOUBLE_EQ(t.icruSoft[2].c3, 3);
+    EXPECT_DOUBLE_EQ(t.icruSoft[2].c3, 0.003);
 }
 
 TEST(Tables, PrimaryInterpolation) {
@@ -146,7 +146,7 @@ TEST(Tables, NonPositivePrimaryFactorIsReported) {
     dovex::testing::WriteSyntheticData(d.path());
     std::string s;
     for (int k = 2; k <= 30; ++k)
-        s += std::to_string(5 * k) + "," + (k == 7 ? "0" : "1000") + "\r\n";
+        s += std::to_string(5 * k) + "," + (k == 7 ? "0" : std::to_string(5 * k * 4807)) + "\r\n";
     WriteBytes(d.path() / "Primary.dat", s);
     const std::string err = ErrorOf(d.path());
     EXPECT_NE(err.find("Primary.dat: 6 行目の値 0 は一次線量係数として正でなければなりません"),

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,85 @@ TEST(AtomicWrite, ReplacesWholeOrNothing) {
     int files = 0;
     for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
     EXPECT_EQ(files, 1);
+}
+
+// What stands under the name a writer is given, and what must become of it.
+struct SpecialTarget {
+    const char* name;
+    // Makes the entry `target` in `dir`; returns the path it leads to, if any, to check after.
+    std::function<void(const std::filesystem::path& dir, const std::filesystem::path& target)> make;
+    const char* said;  // part of the refusal
+};
+
+class AtomicWriteRefuses : public ::testing::TestWithParam<SpecialTarget> {};
+
+// A writer must not rename a regular file over a pipe, a device or a folder (as root, a spectrum
+// written to /dev/null would replace the system's device); the entry stays as it was.
+TEST_P(AtomicWriteRefuses, WhatIsNotARegularFile) {
+    TempDir d;
+    const auto target = d.path() / "X_SPCTL.dat";
+    GetParam().make(d.path(), target);
+    const auto before = std::filesystem::symlink_status(target).type();
+    try {
+        WriteFileAtomic(target, "spectrum");
+        FAIL() << "written over " << GetParam().name;
+    } catch (const std::runtime_error& e) {
+        const std::string m = e.what();
+        EXPECT_NE(m.find(target.string()), std::string::npos) << m;
+        EXPECT_NE(m.find(GetParam().said), std::string::npos) << m;
+    }
+    EXPECT_EQ(std::filesystem::symlink_status(target).type(), before);
+    EXPECT_EQ(std::filesystem::status("/dev/null").type(), std::filesystem::file_type::character);
+    // Nothing of the attempt is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(d.path()),
+                            std::filesystem::directory_iterator{}),
+              1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, AtomicWriteRefuses,
+    ::testing::Values(
+        SpecialTarget{"a named pipe",
+                      [](const auto&, const auto& t) { ASSERT_EQ(::mkfifo(t.c_str(), 0600), 0); },
+                      "named pipe"},
+        SpecialTarget{"a folder",
+                      [](const auto&, const auto& t) { std::filesystem::create_directory(t); },
+                      "folder"},
+        SpecialTarget{
+            "a link to a device",
+            [](const auto&, const auto& t) { std::filesystem::create_symlink("/dev/null", t); },
+            "character device"},
+        SpecialTarget{"a link to nothing",
+                      [](const auto& dir, const auto& t) {
+                          std::filesystem::create_symlink(dir / "gone.dat", t);
+                      },
+                      "does not exist"}),
+    [](const auto& info) {
+        std::string n = info.param.name;
+        for (char& c : n)
+            if (c == ' ') c = '_';
+        return n;
+    });
+
+// A link to a regular file is written through: the link stays, the file it leads to (in another
+// folder) gets the bytes, and no temporary is left in either folder.
+TEST(AtomicWrite, WritesThroughALinkToARegularFile) {
+    TempDir d;
+    std::filesystem::create_directories(d.path() / "real");
+    std::filesystem::create_directories(d.path() / "work");
+    const auto file = d.path() / "real" / "report.csv", link = d.path() / "work" / "report.csv";
+    dovex::testing::WriteBytes(file, "old");
+    std::filesystem::create_symlink(file, link);
+    WriteFileAtomic(link, "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(std::filesystem::read_symlink(link), file);
+    EXPECT_EQ(dovex::testing::ReadBytes(file), "new");
+    EXPECT_EQ(WriteTarget(link), std::filesystem::canonical(file));
+    for (const char* sub : {"real", "work"})
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(d.path() / sub),
+                                std::filesystem::directory_iterator{}),
+                  1)
+            << sub;
 }
 
 TEST(Lines, SplitAndJoin) {
