@@ -845,8 +845,8 @@ void MainWindow::openMeasuredExposure() {
     measured_->openForEntry();
     // Another dialog was open and came to the front instead: the exposure source is unchanged.
     if (!measured_->isVisible()) {
-        optDefault_->setChecked(state_.conditions.exposureSource != 1);
-        optMeasured_->setChecked(state_.conditions.exposureSource == 1);
+        optDefault_->setChecked(state_.conditions.exposureSource != ExposureSource::Measured);
+        optMeasured_->setChecked(state_.conditions.exposureSource == ExposureSource::Measured);
     }
 }
 

@@ -355,7 +355,10 @@ RowCalculator MakeProgramCalculator(const calc::CalculationData& data) {
         const calc::CalculationOutcome o =
             calc::Calculate(request, calc::ContextOf(data, *kernels, organs));
         if (o.refusal) throw CalcError(o.refusal->messageEn);
-        RowCalculation out{o.result.conditions, o.result.dose, o.result.estimateNoteEn};
+        RowCalculation out;
+        out.cond = o.result.conditions;
+        out.dose = o.result.dose;
+        out.note = o.result.estimateNoteEn;
         out.estimateMissing = o.result.estimate == calc::EstimateStatus::NoOrganData ||
                               o.result.estimate == calc::EstimateStatus::StoppedByRow;
         out.drl = o.result.drl;
