@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <optional>
+#include <string>
 
 #include "ui/enterkey.h"
 #include "ui/fonts.h"
@@ -58,6 +60,16 @@ QLineEdit* Box(QWidget* parent, const char* name) {
     e->setFixedWidth(64);
     e->setAlignment(Qt::AlignRight);
     return e;
+}
+
+std::optional<double> BoxValue(const QString& text) { return ReadTissueBox(text.toStdString()); }
+
+// Shows a row's value in its box; a text a user typed that reads as that value stays as typed.
+void ShowBox(QLineEdit* box, const std::optional<double>& value, const std::string& shown) {
+    const std::optional<double> now = BoxValue(box->text());
+    const bool same =
+        value ? now && *now == *value : !now && !box->text().isEmpty() && shown.empty();
+    if (!same) box->setText(QString::fromStdString(shown));
 }
 
 Qt::CheckState ToCheck(TickState t) {
@@ -161,13 +173,13 @@ OrganListWindow::OrganListWindow(OrganRows& rows, QWidget* parent)
             if (!refreshing_) rows_.rows[r].tick = FromCheck(Qt::CheckState(state));
         });
         connect(u.start, &QLineEdit::textChanged, this, [this, r](const QString& t) {
-            if (!refreshing_) rows_.rows[r].startDepth = t.toStdString();
+            if (!refreshing_) rows_.rows[r].startDepth = BoxValue(t);
         });
         connect(u.end, &QLineEdit::textChanged, this, [this, r](const QString& t) {
-            if (!refreshing_) rows_.rows[r].endDepth = t.toStdString();
+            if (!refreshing_) rows_.rows[r].endDepth = BoxValue(t);
         });
         connect(u.percent, &QLineEdit::textChanged, this, [this, r](const QString& t) {
-            if (!refreshing_) rows_.rows[r].percentage = t.toStdString();
+            if (!refreshing_) rows_.rows[r].percentage = BoxValue(t);
         });
     }
 
@@ -212,9 +224,9 @@ void OrganListWindow::refresh() {
         RowUi& u = ui_[std::size_t(r - 1)];
         u.tick->setTristate(m.tick == TickState::Grey);
         u.tick->setCheckState(ToCheck(m.tick));
-        u.start->setText(QString::fromStdString(m.startDepth));
-        u.end->setText(QString::fromStdString(m.endDepth));
-        u.percent->setText(QString::fromStdString(m.percentage));
+        ShowBox(u.start, m.startDepth, DepthText(m, m.startDepth));
+        ShowBox(u.end, m.endDepth, DepthText(m, m.endDepth));
+        ShowBox(u.percent, m.percentage, PercentageText(m));
         u.dose->setText(QString::fromStdString(m.doseLabel));
     }
     if (!rows_.examPartLabel.empty()) part_->setText(QString::fromStdString(rows_.examPartLabel));

@@ -89,9 +89,10 @@ std::vector<std::string> FormatOrganTable(const OrganRows& rows) {
         const char* mark = row.tick == TickState::Checked ? "[x] "
                            : row.tick == TickState::Grey  ? "[-] "
                                                           : "[ ] ";
-        const std::string depths = row.startDepth + " ～ " + row.endDepth;
+        const std::string depths =
+            DepthText(row, row.startDepth) + " ～ " + DepthText(row, row.endDepth);
         lines.push_back(mark + Pad(info.name, 10) + Pad(info.weightText, 6, true) +
-                        Pad(depths, 16, true) + Pad(row.percentage, 10, true) +
+                        Pad(depths, 16, true) + Pad(PercentageText(row), 10, true) +
                         Pad(row.doseLabel, 10, true));
     }
     lines.push_back("合計（実効線量）= " +

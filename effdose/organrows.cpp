@@ -4,6 +4,7 @@
 
 #include "engine/constants.h"
 #include "engine/error.h"
+#include "engine/numtext.h"
 
 namespace dovex {
 
@@ -33,6 +34,21 @@ const std::array<TissueInfo, kTissueRows> kInfo = {{
 const TissueInfo& TissueInfoOf(long row) {
     if (row < 1 || row > kTissueRows) ThrowIndexError("tissue row", row, 1, kTissueRows);
     return kInfo[static_cast<std::size_t>(row - 1)];
+}
+
+std::string DepthText(const TissueRow& row, const std::optional<double>& depth) {
+    if (!depth) return row.leftOut ? "-" : "";
+    return FormatPattern(*depth, "#0.0#########");
+}
+
+std::string PercentageText(const TissueRow& row) {
+    if (!row.percentage) return row.leftOut ? "-" : "";
+    return PlainNumber(*row.percentage);
+}
+
+std::optional<double> ReadTissueBox(std::string_view text) {
+    if (!StartsWithNumber(text)) return std::nullopt;
+    return ParseLenient(text);
 }
 
 double DefaultTissueWeight(long index) {

@@ -65,8 +65,10 @@ TEST_F(EstimateTest, RunsTheStepsAndStoresTheEffectiveDose) {
     EXPECT_EQ(rows.totalLabel, r.effectiveDoseText);
     EXPECT_EQ(rows.examPartLabel, "腹部正面");
     EXPECT_EQ(rows.thicknessLabel, "被写体厚 = 20 cm");
-    EXPECT_EQ(rows.rows[3].startDepth, "4.0");
-    EXPECT_EQ(rows.rows[13].startDepth, "20.0");
+    EXPECT_EQ(rows.rows[3].startDepth, 4.0);
+    EXPECT_EQ(DepthText(rows.rows[3], rows.rows[3].startDepth), "4.0");
+    EXPECT_EQ(rows.rows[13].startDepth, 20.0);
+    EXPECT_EQ(DepthText(rows.rows[13], rows.rows[13].startDepth), "20.0");
     EXPECT_DOUBLE_EQ(r.curve.total[1], 100);
     EXPECT_EQ(r.curve.layers, 40);
     // Entrance skin: 0.01 x 5 % x 100 % x ESD.
@@ -85,7 +87,8 @@ TEST_F(EstimateTest, ThicknessAboveFortyIsCappedBeforeTheEstimate) {
     EXPECT_EQ(r.thickness, 40);
     EXPECT_EQ(r.curve.layers, 80);
     EXPECT_EQ(rows.thicknessLabel, "被写体厚 = 40 cm");
-    EXPECT_EQ(rows.rows[13].startDepth, "40.0");
+    EXPECT_EQ(rows.rows[13].startDepth, 40.0);
+    EXPECT_EQ(DepthText(rows.rows[13], rows.rows[13].startDepth), "40.0");
 }
 
 TEST_F(EstimateTest, OtherOrEmptyExamPartMakesNoEstimate) {
