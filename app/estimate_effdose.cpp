@@ -76,9 +76,7 @@ DepthDosePlot Estimator::depthDosePlot() const {
         // A tissue with next to nothing of it in the field (the brain in an abdominal view) would
         // only crowd the chart: only tissues with at least half a per cent in the field are shown.
         if (!(row.percentage.value_or(0.0) >= 0.5)) continue;
-        QString name = QString::fromUtf8(TissueInfoOf(r).caption);
-        name.remove(QChar(0x2015)).remove(QChar(0x3000));
-        p.bands.push_back({name.trimmed(), from, to});
+        p.bands.push_back({QString::fromUtf8(TissueInfoOf(r).name), from, to});
     }
     return p;
 }

@@ -598,7 +598,7 @@ void MainWindow::runCalculation() {
         // A check refused the conditions: nothing was computed and the results shown stay. They
         // no longer belong to the conditions now entered, so they cannot be added.
         command3_->setEnabled(false);
-        if (o.refusal->beep) ui::messenger().beep();
+        if (o.refusal->calculationFailed) ui::messenger().beep();  // as for any failed run
         ui::messenger().show(this, Q(o.refusal->messageJa), ui::Icon::Exclamation);
         return;
     }

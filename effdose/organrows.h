@@ -45,7 +45,6 @@ struct OrganRows {
 // Fixed facts of each row (1..16, top to bottom).
 struct TissueInfo {
     const char* name;        // "乳房"
-    const char* caption;     // tick box caption, with its blanks, " 乳房　 ―"
     long weightIndex;        // index into tissueWeights (1..15); both skin rows use 12
     const char* weightText;  // weight as shown, "0.12"
     const char* message;     // message shown when the row's data are not usable
