@@ -20,7 +20,6 @@ EstimateResult RunEffectiveDoseEstimate(ExposureConditions& c, const XraySpectru
     if (c.examPart.empty()) c.examPart = kNoEstimateExamPart;
     if (!ExamPartHasEstimate(c.examPart)) {
         r.thickness = c.subjectThickness;
-        r.effectiveDoseText = "---";
         return r;
     }
     const double esd = dose.esdSoft;
@@ -50,12 +49,7 @@ EstimateResult RunEffectiveDoseEstimate(ExposureConditions& c, const XraySpectru
         r.failedRow = r.organs.failedRow;
     }
     dose.effectiveDose = r.effectiveDose;
-    r.effectiveDoseText = EffectiveDoseText(r);
     return r;
-}
-
-std::string EffectiveDoseText(const EstimateResult& r) {
-    return r.estimated ? FormatPattern(r.effectiveDose, "##0.000") : std::string("---");
 }
 
 namespace {
