@@ -69,16 +69,14 @@ DepthDosePlot Estimator::depthDosePlot() const {
     for (long r = 1; r <= kTissueRows; ++r) {
         const TissueRow& row = impl_->rows.rows[r];
         if (row.tick != TickState::Checked) continue;
-        if (!StartsWithNumber(row.startDepth) || !StartsWithNumber(row.endDepth)) continue;
-        const double from = ParseLenient(row.startDepth);
-        const double to = ParseLenient(row.endDepth);
+        if (!row.startDepth || !row.endDepth) continue;
+        const double from = *row.startDepth;
+        const double to = *row.endDepth;
         if (!(to >= from)) continue;
         // A tissue with next to nothing of it in the field (the brain in an abdominal view) would
         // only crowd the chart: only tissues with at least half a per cent in the field are shown.
-        if (!(ParseLenient(row.percentage) >= 0.5)) continue;
-        QString name = QString::fromUtf8(TissueInfoOf(r).caption);
-        name.remove(QChar(0x2015)).remove(QChar(0x3000));
-        p.bands.push_back({name.trimmed(), from, to});
+        if (!(row.percentage.value_or(0.0) >= 0.5)) continue;
+        p.bands.push_back({QString::fromUtf8(TissueInfoOf(r).name), from, to});
     }
     return p;
 }

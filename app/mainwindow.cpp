@@ -675,7 +675,7 @@ void MainWindow::runCalculation() {
         command3_->setEnabled(false);
         if (s.shown.present) s.shown.stale = true;
         showResultState();
-        if (o.refusal->beep) ui::messenger().beep();
+        if (o.refusal->calculationFailed) ui::messenger().beep();  // as for any failed run
         ui::messenger().show(this, Q(o.refusal->messageJa), ui::Icon::Exclamation);
         return;
     }

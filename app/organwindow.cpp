@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <optional>
+#include <string>
 
 #include "ui/enterkey.h"
 #include "ui/fonts.h"
@@ -18,31 +20,33 @@ namespace {
 using ui::kFontMeiryo;
 using ui::MappedFont;
 
-// Control names of the rows, top to bottom: tick box, start, end, percentage, dose label.
+// Control names of the rows, top to bottom: tick box, start, end, percentage, dose label; and
+// the tick box's caption, with the blanks and dashes that line the captions up.
 struct RowNames {
     const char* check;
     const char* start;
     const char* end;
     const char* percent;
     const char* dose;
+    const char* caption;
 };
 constexpr RowNames kRowNames[kTissueRows] = {
-    {"Check1", "Text1", "Text2", "Text31", "Label41"},
-    {"Check2", "Text3", "Text4", "Text32", "Label42"},
-    {"Check3", "Text5", "Text6", "Text33", "Label43"},
-    {"Check4", "Text7", "Text8", "Text34", "Label44"},
-    {"Check5", "Text9", "Text10", "Text35", "Label45"},
-    {"Check6", "Text11", "Text12", "Text36", "Label46"},
-    {"Check7", "Text13", "Text14", "Text37", "Label47"},
-    {"Check8", "Text15", "Text16", "Text38", "Label48"},
-    {"Check9", "Text17", "Text18", "Text39", "Label49"},
-    {"Check10", "Text19", "Text20", "Text40", "Label50"},
-    {"Check11", "Text21", "Text22", "Text41", "Label51"},
-    {"Check12", "Text23", "Text24", "Text42", "Label52"},
-    {"Check16", "Text46", "Text47", "Text48", "Label29"},
-    {"Check13", "Text25", "Text26", "Text43", "Label53"},
-    {"Check14", "Text27", "Text28", "Text44", "Label54"},
-    {"Check15", "Text29", "Text30", "Text45", "Label55"},
+    {"Check1", "Text1", "Text2", "Text31", "Label41", " 乳房　 ―"},
+    {"Check2", "Text3", "Text4", "Text32", "Label42", "骨髄(赤色) "},
+    {"Check3", "Text5", "Text6", "Text33", "Label43", " 結腸　 ―"},
+    {"Check4", "Text7", "Text8", "Text34", "Label44", "　肺 　 ―"},
+    {"Check5", "Text9", "Text10", "Text35", "Label45", "　胃 　 ―"},
+    {"Check6", "Text11", "Text12", "Text36", "Label46", "生殖腺  ―"},
+    {"Check7", "Text13", "Text14", "Text37", "Label47", "甲状腺  ―"},
+    {"Check8", "Text15", "Text16", "Text38", "Label48", " 食道　 ―"},
+    {"Check9", "Text17", "Text18", "Text39", "Label49", " 肝臓　 ―"},
+    {"Check10", "Text19", "Text20", "Text40", "Label50", " 膀胱　 ―"},
+    {"Check11", "Text21", "Text22", "Text41", "Label51", "骨表面  ―"},
+    {"Check12", "Text23", "Text24", "Text42", "Label52", "入射皮膚面"},
+    {"Check16", "Text46", "Text47", "Text48", "Label29", "射出皮膚面"},
+    {"Check13", "Text25", "Text26", "Text43", "Label53", "　脳 　 ―"},
+    {"Check14", "Text27", "Text28", "Text44", "Label54", "唾液腺  ―"},
+    {"Check15", "Text29", "Text30", "Text45", "Label55", "残りの組織"},
 };
 
 QLabel* Heading(QWidget* parent, const char* name, const QString& text) {
@@ -58,6 +62,16 @@ QLineEdit* Box(QWidget* parent, const char* name) {
     e->setFixedWidth(64);
     e->setAlignment(Qt::AlignRight);
     return e;
+}
+
+std::optional<double> BoxValue(const QString& text) { return ReadTissueBox(text.toStdString()); }
+
+// Shows a row's value in its box; a text a user typed that reads as that value stays as typed.
+void ShowBox(QLineEdit* box, const std::optional<double>& value, const std::string& shown) {
+    const std::optional<double> now = BoxValue(box->text());
+    const bool same =
+        value ? now && *now == *value : !now && !box->text().isEmpty() && shown.empty();
+    if (!same) box->setText(QString::fromStdString(shown));
 }
 
 Qt::CheckState ToCheck(TickState t) {
@@ -137,7 +151,7 @@ OrganListWindow::OrganListWindow(OrganRows& rows, QWidget* parent)
         const TissueInfo& info = TissueInfoOf(r);
         RowUi& u = ui_[std::size_t(r - 1)];
         const int gr = int(r) + 2;
-        u.tick = new QCheckBox(QString::fromUtf8(info.caption), this);
+        u.tick = new QCheckBox(QString::fromUtf8(n.caption), this);
         u.tick->setObjectName(n.check);
         u.start = Box(this, n.start);
         u.end = Box(this, n.end);
@@ -162,13 +176,13 @@ OrganListWindow::OrganListWindow(OrganRows& rows, QWidget* parent)
             if (!refreshing_) rows_.rows[r].tick = FromCheck(Qt::CheckState(state));
         });
         connect(u.start, &QLineEdit::textChanged, this, [this, r](const QString& t) {
-            if (!refreshing_) rows_.rows[r].startDepth = t.toStdString();
+            if (!refreshing_) rows_.rows[r].startDepth = BoxValue(t);
         });
         connect(u.end, &QLineEdit::textChanged, this, [this, r](const QString& t) {
-            if (!refreshing_) rows_.rows[r].endDepth = t.toStdString();
+            if (!refreshing_) rows_.rows[r].endDepth = BoxValue(t);
         });
         connect(u.percent, &QLineEdit::textChanged, this, [this, r](const QString& t) {
-            if (!refreshing_) rows_.rows[r].percentage = t.toStdString();
+            if (!refreshing_) rows_.rows[r].percentage = BoxValue(t);
         });
     }
 
@@ -213,9 +227,9 @@ void OrganListWindow::refresh() {
         RowUi& u = ui_[std::size_t(r - 1)];
         u.tick->setTristate(m.tick == TickState::Grey);
         u.tick->setCheckState(ToCheck(m.tick));
-        u.start->setText(QString::fromStdString(m.startDepth));
-        u.end->setText(QString::fromStdString(m.endDepth));
-        u.percent->setText(QString::fromStdString(m.percentage));
+        ShowBox(u.start, m.startDepth, DepthText(m, m.startDepth));
+        ShowBox(u.end, m.endDepth, DepthText(m, m.endDepth));
+        ShowBox(u.percent, m.percentage, PercentageText(m));
         u.dose->setText(QString::fromStdString(m.doseLabel));
     }
     if (!rows_.examPartLabel.empty()) part_->setText(QString::fromStdString(rows_.examPartLabel));

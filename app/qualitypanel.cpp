@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "calculation/resultfields.h"
 #include "engine/numtext.h"
 #include "ui/fonts.h"
 #include "ui/resultfield.h"
@@ -16,6 +17,12 @@ using ui::kFontMeiryo;
 using ui::MappedFont;
 
 QLabel* Field(QWidget* parent, const char* name) { return ui::ResultField(parent, name, 12, 90); }
+
+// A beam-quality figure with the panel's pattern from the table of result quantities.
+QString PanelText(double value, const char* json) {
+    return QualityText(value,
+                       calc::ResultQuantityOf(json).patternAt(calc::ResultPlace::QualityPanel));
+}
 
 }  // namespace
 
@@ -89,10 +96,10 @@ QualityPanel::QualityPanel(QWidget* parent) : QGroupBox(QStringLiteral("線質")
 }
 
 void QualityPanel::showQuality(const BeamQuality& q) {
-    hvl1_->setText(QualityText(q.hvl1MmAl, "#0.000"));
-    hvl2_->setText(QualityText(q.hvl2MmAl, "#0.000"));
-    effEnergy_->setText(QualityText(q.effectiveEnergyKeV, "#00.00"));
-    qi_->setText(QualityText(q.qualityIndex, "0.000"));
+    hvl1_->setText(PanelText(q.hvl1MmAl, "hvl1MmAl"));
+    hvl2_->setText(PanelText(q.hvl2MmAl, "hvl2MmAl"));
+    effEnergy_->setText(PanelText(q.effectiveEnergyKeV, "effectiveEnergyKeV"));
+    qi_->setText(PanelText(q.qualityIndex, "qualityIndex"));
     spectrum_->setEnabled(true);
     report_->setEnabled(true);
 }

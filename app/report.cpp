@@ -16,6 +16,7 @@
 #include "app/qualitypanel.h"
 #include "app/spectrumwindow.h"
 #include "calculation/conditionfields.h"
+#include "calculation/resultfields.h"
 #include "engine/kinds.h"
 #include "engine/numtext.h"
 #include "engine/textio.h"
@@ -27,6 +28,10 @@ namespace {
 QString Esc(const QString& s) { return s.toHtmlEscaped(); }
 QString Esc(const std::string& s) { return QString::fromStdString(s).toHtmlEscaped(); }
 QString Num(double v, const char* pattern) { return QualityText(v, pattern); }
+// A result quantity with the report's pattern from the table of result quantities.
+QString Result(double v, const char* json) {
+    return QualityText(v, calc::ResultQuantityOf(json).patternAt(calc::ResultPlace::Report));
+}
 // A condition as the user typed it: the shortest decimal text.
 QString Plain(double v) { return QString::fromStdString(PlainNumber(v)); }
 
@@ -139,36 +144,36 @@ QString ReportHtml(const ReportInputs& in) {
     cond.add(
         QStringLiteral("照射線量 at 1 m") +
             (c.exposureSource == ExposureSource::Measured ? QStringLiteral(" (実測)") : QString()),
-        Num(c.exposureAt1m, "0.00E+0"), QStringLiteral("C/kg"));
+        Result(c.exposureAt1m, "exposureAt1m"), QStringLiteral("C/kg"));
 
     Rows res;
     res.heading(QStringLiteral("計算結果"));
     res.add(QStringLiteral("後方散乱係数 軟部組織 / 皮膚 / 空気"),
-            Num(d.bsfSoft, "#0.000") + QStringLiteral(" / ") + Num(d.bsfSkin, "#0.000") +
-                QStringLiteral(" / ") + Num(d.bsfAir, "#0.000"));
+            Result(d.bsfSoft, "bsfSoft") + QStringLiteral(" / ") + Result(d.bsfSkin, "bsfSkin") +
+                QStringLiteral(" / ") + Result(d.bsfAir, "bsfAir"));
     res.add(QStringLiteral("変換係数 軟部組織 / 皮膚"),
-            Num(d.convSoft, "#00.00") + QStringLiteral(" / ") + Num(d.convSkin, "#00.00"),
+            Result(d.convSoft, "convSoft") + QStringLiteral(" / ") + Result(d.convSkin, "convSkin"),
             QStringLiteral("Gy/C/kg"));
-    res.add(QStringLiteral("入射表面線量 軟部組織"), Num(d.esdSoft, "#0.00"),
+    res.add(QStringLiteral("入射表面線量 軟部組織"), Result(d.esdSoft, "esdSoft"),
             QStringLiteral("mGy"));
-    res.add(QStringLiteral("入射表面線量 皮膚組織"), Num(d.esdSkin, "#0.00"),
+    res.add(QStringLiteral("入射表面線量 皮膚組織"), Result(d.esdSkin, "esdSkin"),
             QStringLiteral("mGy"));
-    res.add(QStringLiteral("入射表面線量 空気カーマ"), Num(d.esdAir, "#0.00"),
+    res.add(QStringLiteral("入射表面線量 空気カーマ"), Result(d.esdAir, "esdAir"),
             QStringLiteral("mGy"));
     res.add(QStringLiteral("実効線量"),
-            d.effectiveDose > 0 ? Num(d.effectiveDose, "##0.000") : QStringLiteral("---"),
+            d.effectiveDose > 0 ? Result(d.effectiveDose, "effectiveDose") : QStringLiteral("---"),
             QStringLiteral("mSv"));
     res.heading(QStringLiteral("線質"));
     const BeamQuality& q = in.quality;
     res.add(QStringLiteral("第１半価層 / 第２半価層"),
-            Num(q.hvl1MmAl, "#0.000") + QStringLiteral(" / ") + Num(q.hvl2MmAl, "#0.000"),
+            Result(q.hvl1MmAl, "hvl1MmAl") + QStringLiteral(" / ") + Result(q.hvl2MmAl, "hvl2MmAl"),
             QStringLiteral("mmAl"));
-    res.add(QStringLiteral("均等度 (HVL1/HVL2)"), Num(q.homogeneity, "0.000"));
-    res.add(QStringLiteral("平均エネルギー (フルエンス)"), Num(q.meanEnergyKeV, "#0.0"),
+    res.add(QStringLiteral("均等度 (HVL1/HVL2)"), Result(q.homogeneity, "homogeneity"));
+    res.add(QStringLiteral("平均エネルギー (フルエンス)"), Result(q.meanEnergyKeV, "meanEnergyKeV"),
             QStringLiteral("keV"));
-    res.add(QStringLiteral("実効エネルギー"), Num(q.effectiveEnergyKeV, "#0.0"),
+    res.add(QStringLiteral("実効エネルギー"), Result(q.effectiveEnergyKeV, "effectiveEnergyKeV"),
             QStringLiteral("keV"));
-    res.add(QStringLiteral("線質指標 QI"), Num(q.qualityIndex, "0.000"));
+    res.add(QStringLiteral("線質指標 QI"), Result(q.qualityIndex, "qualityIndex"));
     res.heading(QStringLiteral("診断参考レベル (DRLs 2020)"));
     if (!in.drlNote.isEmpty()) {
         res.add(Esc(in.drlNote), QString());

@@ -52,12 +52,12 @@ std::string Num(double v) {
     return buf;
 }
 
-Refusal Make(Check check, std::string ja, std::string en, bool beep = false) {
+Refusal Make(Check check, std::string ja, std::string en, bool calculationFailed = false) {
     Refusal r;
     r.check = check;
     r.messageJa = std::move(ja);
     r.messageEn = std::move(en);
-    r.beep = beep;
+    r.calculationFailed = calculationFailed;
     return r;
 }
 

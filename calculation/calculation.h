@@ -97,7 +97,9 @@ struct Refusal {
     std::optional<Step> failedAfter;  // for RunFailed: the last step that finished, if any
     std::string messageJa;            // the window's message box text (may hold two lines)
     std::string messageEn;            // dovex-calc's text; names the option and allowed range
-    bool beep = false;                // the window beeps before the message
+    // The message reports a calculation that could not be made (a voltage outside the data, no
+    // default output, a run-time failure) rather than an entry out of its range.
+    bool calculationFailed = false;
 };
 
 enum class EstimateStatus {

@@ -103,9 +103,9 @@ void to_json(nlohmann::ordered_json& j, const CalculationResult& r) {
         o["tissue"] = info.name;
         o["ticked"] = row.tick == TickState::Checked;
         o["tick"] = TickText(row.tick);
-        o["startDepth"] = row.startDepth;
-        o["endDepth"] = row.endDepth;
-        o["percentage"] = row.percentage;
+        o["startDepth"] = DepthText(row, row.startDepth);
+        o["endDepth"] = DepthText(row, row.endDepth);
+        o["percentage"] = PercentageText(row);
         o["weight"] = kIcrp103TissueWeights[static_cast<std::size_t>(info.weightIndex - 1)];
         if (r.organs.doseMicroSv[i])
             o["doseMicroSv"] = *r.organs.doseMicroSv[i];

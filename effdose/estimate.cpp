@@ -20,7 +20,6 @@ EstimateResult RunEffectiveDoseEstimate(ExposureConditions& c, const XraySpectru
     if (c.examPart.empty()) c.examPart = kNoEstimateExamPart;
     if (!ExamPartHasEstimate(c.examPart)) {
         r.thickness = c.subjectThickness;
-        r.effectiveDoseText = "---";
         return r;
     }
     const double esd = dose.esdSoft;
@@ -50,12 +49,7 @@ EstimateResult RunEffectiveDoseEstimate(ExposureConditions& c, const XraySpectru
         r.failedRow = r.organs.failedRow;
     }
     dose.effectiveDose = r.effectiveDose;
-    r.effectiveDoseText = EffectiveDoseText(r);
     return r;
-}
-
-std::string EffectiveDoseText(const EstimateResult& r) {
-    return r.estimated ? FormatPattern(r.effectiveDose, "##0.000") : std::string("---");
 }
 
 namespace {
@@ -89,9 +83,10 @@ std::vector<std::string> FormatOrganTable(const OrganRows& rows) {
         const char* mark = row.tick == TickState::Checked ? "[x] "
                            : row.tick == TickState::Grey  ? "[-] "
                                                           : "[ ] ";
-        const std::string depths = row.startDepth + " ～ " + row.endDepth;
+        const std::string depths =
+            DepthText(row, row.startDepth) + " ～ " + DepthText(row, row.endDepth);
         lines.push_back(mark + Pad(info.name, 10) + Pad(info.weightText, 6, true) +
-                        Pad(depths, 16, true) + Pad(row.percentage, 10, true) +
+                        Pad(depths, 16, true) + Pad(PercentageText(row), 10, true) +
                         Pad(row.doseLabel, 10, true));
     }
     lines.push_back("合計（実効線量）= " +

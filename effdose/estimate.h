@@ -25,22 +25,21 @@ inline constexpr const char* kNoEstimateExamPart = "その他";
 bool ExamPartHasEstimate(const std::string& examPart);
 
 struct EstimateResult {
-    bool estimated = false;         // an effective dose was computed and stored
-    double effectiveDose = 0;       // mSv; 0 when not estimated
-    std::string effectiveDoseText;  // the main window's field: "##0.000", or "---"
-    std::string message;            // message of the tissue row that stopped the estimate
-    long failedRow = 0;             // that row (1..16), 0 when none
-    double thickness = 0;           // subject thickness the estimate used (after the cap)
-    bool curveComputed = false;     // false when no estimate was attempted
+    bool estimated = false;      // an effective dose was computed and stored
+    double effectiveDose = 0;    // mSv; 0 when not estimated
+    std::string message;         // message of the tissue row that stopped the estimate
+    long failedRow = 0;          // that row (1..16), 0 when none
+    double thickness = 0;        // subject thickness the estimate used (after the cap)
+    bool curveComputed = false;  // false when no estimate was attempted
     DepthDoseCurve curve;
     OrganDoseOutcome organs;
 };
 
 // Runs the stage. An empty exam part becomes "その他" in `c`. For "その他" nothing is computed:
-// effectiveDose 0 and "---". Otherwise `c.subjectThickness` is capped at 40 cm, and the depth
+// effectiveDose 0. Otherwise `c.subjectThickness` is capped at 40 cm, and the depth
 // dose, LoadOrganData, the row preparation (exam part and thickness labels, blank dose labels
 // and total) and ComputeOrganDoses run in this order. When a tissue row's data stop the organ
-// doses, the estimate counts as not made: effectiveDose 0, "---", and `message` holds the row's
+// doses, the estimate counts as not made: effectiveDose 0, and `message` holds the row's
 // message for the caller to show. `dose.effectiveDose` is set to the result's effective dose.
 // Failures of the data files or of the computation throw (DataFileError, CalcError); then
 // `dose.effectiveDose` is 0 and the rows may be partly filled.
@@ -52,9 +51,6 @@ EstimateResult RunEffectiveDoseEstimate(ExposureConditions& c, const XraySpectru
                                         const std::filesystem::path& dataDir, KernelSource& kernels,
                                         OrganRows& rows,
                                         const std::function<void(EstimateStep)>& stepDone = {});
-
-// The effective dose as the main window shows it: "##0.000" mSv, or "---" when not estimated.
-std::string EffectiveDoseText(const EstimateResult& r);
 
 // The organ list as plain text lines: heading, exam part and thickness, one line per tissue
 // (tick, caption, weight, depths, percentage, dose in μSv) and the total.

@@ -59,6 +59,8 @@ OrganDataRecords ParseOrganData(const std::string& bytes, const std::string& fil
     return recs;
 }
 
+double TissueDepth(double depthCm) { return RoundToDecimals(depthCm, 1); }
+
 double DepthFromMode(int mode, double value, double thickness) {
     switch (mode) {
         case 0:
@@ -103,9 +105,10 @@ void LoadOrganData(std::string_view examPart, double subjectThickness,
         if (r.applies != 1) continue;
         TissueRow& row = rows.rows[i];
         row.tick = TickState::Checked;
-        row.startDepth = FormatPattern(DepthFromMode(r.startMode, r.startValue, t), "#0.0");
-        row.endDepth = FormatPattern(DepthFromMode(r.endMode, r.endValue, t), "#0.0");
-        row.percentage = PlainNumber(r.percentage);
+        row.leftOut = false;
+        row.startDepth = TissueDepth(DepthFromMode(r.startMode, r.startValue, t));
+        row.endDepth = TissueDepth(DepthFromMode(r.endMode, r.endValue, t));
+        row.percentage = r.percentage;
     }
 }
 

@@ -31,6 +31,10 @@ OrganDataRecords ParseOrganData(const std::string& bytes, const std::string& fil
 // Depth in cm below the entrance surface of a value read by its mode for thickness T.
 double DepthFromMode(int mode, double value, double thickness);
 
+// A tissue depth as the rows hold it: to 0.1 cm (halves away from zero), the steps of the organ
+// data and of the boxes in which they are shown.
+double TissueDepth(double depthCm);
+
 // True when the exam part can name a file inside the organ data folder: not empty, no path
 // separator ('/' or '\'), no drive colon, no "..", no control character.
 bool IsSafeExamPartName(std::string_view examPart);
@@ -41,9 +45,8 @@ std::filesystem::path OrganDataPath(const std::filesystem::path& dataDir,
                                     std::string_view examPart);
 
 // Reads the exam part's organ data file and fills the rows whose applies flag is 1: tick,
-// start and end depth ("#0.0", depths by their modes for the thickness) and the percentage in
-// the plain number form. A missing, unreadable or short file throws DataFileError and leaves
-// the rows unchanged.
+// start and end depth (by their modes for the thickness, to 0.1 cm) and the percentage. A missing,
+// unreadable or short file throws DataFileError and leaves the rows unchanged.
 void LoadOrganData(std::string_view examPart, double subjectThickness,
                    const std::filesystem::path& dataDir, OrganRows& rows);
 

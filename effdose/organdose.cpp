@@ -44,22 +44,24 @@ OrganDoseOutcome ComputeOrganDoses(OrganRows& rows, const DepthDoseCurve& curve,
         TissueRow& row = rows.rows[i];
         const TissueInfo& info = TissueInfoOf(i);
         if (row.tick != TickState::Checked) {
-            row.startDepth = "-";
-            row.endDepth = "-";
-            row.percentage = "-";
+            row.startDepth.reset();
+            row.endDepth.reset();
+            row.percentage.reset();
+            row.leftOut = true;
             row.doseLabel = "-";
             continue;
         }
-        double d1 = ParseLenient(row.startDepth);
-        double d2 = ParseLenient(row.endDepth);
-        const double f = ParseLenient(row.percentage) * 0.01;
+        // An empty box reads as 0, as the lenient reading of its text did.
+        double d1 = row.startDepth.value_or(0.0);
+        double d2 = row.endDepth.value_or(0.0);
+        const double f = row.percentage.value_or(0.0) * 0.01;
 
         // Tissues behind the lungs: the lungs' low density shortens their path (lung boxes as
         // they stand now).
         if ((i == kRowBreast && chestPa) || (i == kRowExitSkin && (chestPa || chestLat))) {
             const TissueRow& lung = rows.rows[kRowLung];
             const double lw =
-                (ParseLenient(lung.endDepth) - ParseLenient(lung.startDepth)) * kLungDensityFactor;
+                (lung.endDepth.value_or(0.0) - lung.startDepth.value_or(0.0)) * kLungDensityFactor;
             d1 -= lw;
             d2 -= lw;
         }

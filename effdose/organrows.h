@@ -1,10 +1,11 @@
 #pragma once
 // The 16 tissue rows of the effective-dose estimate as a plain model. The organ data loader
-// fills the rows, the organ-dose step reads them back as texts (with the lenient number reading)
-// and writes the dose labels and the total; the organ list window binds to the same model, so
-// what a user types between two runs is what the next run reads.
+// fills the rows with numbers, the organ-dose step reads them and writes the dose labels and the
+// total; the organ list window binds to the same model (it reads what a user types with the
+// lenient number reading), so what a user types between two runs is what the next run reads.
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/checked.h"
 
@@ -17,11 +18,22 @@ enum class TickState { Unchecked = 0, Checked = 1, Grey = 2 };
 
 struct TissueRow {
     TickState tick = TickState::Unchecked;
-    std::string startDepth;  // cm below the entrance surface, as text
-    std::string endDepth;    // cm below the entrance surface, as text
-    std::string percentage;  // share of the tissue inside the irradiated volume, per cent, as text
-    std::string doseLabel;   // tissue dose in μSv ("###0.0"), "-" for an unticked row
+    // No value: an empty box, or one whose text is not a number (a ticked row reads it as 0).
+    std::optional<double> startDepth;  // cm below the entrance surface
+    std::optional<double> endDepth;    // cm below the entrance surface
+    std::optional<double> percentage;  // share of the tissue inside the irradiated volume, per cent
+    bool leftOut = false;              // unticked in the last run: its empty boxes show "-"
+    std::string doseLabel;             // tissue dose in μSv ("###0.0"), "-" for an unticked row
 };
+
+// A box of a row as shown: a depth with one decimal (more where the number has them), the
+// percentage in the plain number form; "-" in a row left out of the last run, "" when empty.
+std::string DepthText(const TissueRow& row, const std::optional<double>& depth);
+std::string PercentageText(const TissueRow& row);
+
+// What a box a user types into holds: the lenient reading of its text, nothing for a text
+// without a number ("", "-").
+std::optional<double> ReadTissueBox(std::string_view text);
 
 struct OrganRows {
     Checked<TissueRow, 1, kTissueRows> rows;
@@ -33,7 +45,6 @@ struct OrganRows {
 // Fixed facts of each row (1..16, top to bottom).
 struct TissueInfo {
     const char* name;        // "乳房"
-    const char* caption;     // tick box caption, with its blanks, " 乳房　 ―"
     long weightIndex;        // index into tissueWeights (1..15); both skin rows use 12
     const char* weightText;  // weight as shown, "0.12"
     const char* message;     // message shown when the row's data are not usable

@@ -302,6 +302,15 @@ std::string FormatPattern(double value, std::string_view pattern) {
     return out;
 }
 
+double RoundToDecimals(double value, int decimals) {
+    if (!std::isfinite(value)) return value;
+    std::string ip, fp;
+    RoundFixed(ToDecimal(std::fabs(value)), decimals, &ip, &fp);
+    if (AllZero(ip) && AllZero(fp)) return 0.0;
+    const std::string text = (value < 0 ? "-" : "") + (ip.empty() ? "0" : ip) + "." + fp;
+    return std::strtod(text.c_str(), nullptr);
+}
+
 std::string PlainNumber(double value) {
     if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Inf" : "-Inf");
     if (value == 0) return "0";

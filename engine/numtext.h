@@ -24,6 +24,11 @@ bool StartsWithNumber(std::string_view text);
 // "1.235", ("#00.00", 5.3) "05.30", ("0.00E+0", 0.000258) "2.58E-4".
 std::string FormatPattern(double value, std::string_view pattern);
 
+// The number FormatPattern writes with that many decimals ("#0.0" for 1), read back: rounded on
+// the same 15 significant digits, halves away from zero, no negative zero. A number that is not
+// finite stays as it is.
+double RoundToDecimals(double value, int decimals);
+
 // The ordinary number-to-text form: the shortest decimal text with up to 15 significant
 // digits, a point as decimal sign, no leading blank; exponent form ("1E-06", "1.5E+15") only for
 // magnitudes below 1e-5 or from 1e15 on. Examples: 0.25 "0.25", 20 "20", -1.5 "-1.5".

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "calculation/resultfields.h"
 #include "engine/kinds.h"
 #include "engine/numtext.h"
 
@@ -9,6 +10,17 @@ namespace dovex {
 namespace {
 
 constexpr const char* kDash = "―";
+
+// A result quantity with the pattern the table of result quantities gives the place.
+std::string Shown(double value, const char* json, calc::ResultPlace place) {
+    return FormatPattern(value, calc::ResultQuantityOf(json).patternAt(place));
+}
+std::string OnSurface(double value, const char* json) {
+    return Shown(value, json, calc::ResultPlace::Window);
+}
+std::string Printed(double value, const char* json) {
+    return Shown(value, json, calc::ResultPlace::PrintedPage);
+}
 
 std::size_t Utf8CharBytes(unsigned char lead) {
     if (lead < 0x80) return 1;
@@ -123,7 +135,7 @@ std::vector<PlacedText> SurfaceRowTexts(const ResultRow& r, int n) {
     std::vector<PlacedText> t;
     t.push_back({10, upper, r.examPart, 78});
     t.push_back({10, lower, SurfaceText(r, "", ","), 78});
-    t.push_back({95, middle, FormatPattern(r.exposureAt1m, "0.00E+0")});
+    t.push_back({95, middle, OnSurface(r.exposureAt1m, "exposureAt1m")});
     t.push_back({170, middle, FormatPattern(r.tubeVoltage, "#00.0")});
     t.push_back({230, middle, FormatPattern(r.tubeCurrent, "#00.0")});
     t.push_back({300, middle, FormatPattern(r.exposureTime, "#0.00#")});
@@ -142,15 +154,15 @@ std::vector<PlacedText> SurfaceRowTexts(const ResultRow& r, int n) {
     t.push_back({555, middle, PlainNumber(r.subjectThickness)});
     t.push_back({615, middle, FormatPattern(r.fieldLong, "00.0")});
     t.push_back({668, middle, FormatPattern(r.fieldShort, "00.0")});
-    t.push_back({725, upper, FormatPattern(r.bsfSoft, "0.000")});
-    t.push_back({725, lower, FormatPattern(r.bsfAir, "0.000")});
-    t.push_back({783, middle, FormatPattern(r.convSoft, "00.00")});
-    t.push_back({838, middle, FormatPattern(r.convSkin, "00.00")});
-    t.push_back({900, middle, FormatPattern(r.esdSoft, "#0.00")});
-    t.push_back({960, middle, FormatPattern(r.esdSkin, "#0.00")});
-    t.push_back({1025, middle, FormatPattern(r.esdAir, "#0.00")});
+    t.push_back({725, upper, OnSurface(r.bsfSoft, "bsfSoft")});
+    t.push_back({725, lower, OnSurface(r.bsfAir, "bsfAir")});
+    t.push_back({783, middle, OnSurface(r.convSoft, "convSoft")});
+    t.push_back({838, middle, OnSurface(r.convSkin, "convSkin")});
+    t.push_back({900, middle, OnSurface(r.esdSoft, "esdSoft")});
+    t.push_back({960, middle, OnSurface(r.esdSkin, "esdSkin")});
+    t.push_back({1025, middle, OnSurface(r.esdAir, "esdAir")});
     if (r.effectiveDose > 0)
-        t.push_back({1100, middle, FormatPattern(r.effectiveDose, "#0.000")});
+        t.push_back({1100, middle, OnSurface(r.effectiveDose, "effectiveDose")});
     else
         t.push_back({1110, middle, kDash});
     KeepInCells(t, SurfaceGridLines(), kSurfaceWidth, 2);
@@ -183,10 +195,10 @@ std::vector<PlacedLine> SurfaceGridLines() {
 
 std::vector<PlacedText> SurfaceTotalsTexts(const ColumnTotals& s) {
     std::vector<PlacedText> t = {
-        {900, 860, FormatPattern(s.esdSoft, "#0.00")},
-        {960, 860, FormatPattern(s.esdSkin, "#0.00")},
-        {1025, 860, FormatPattern(s.esdAir, "#0.00")},
-        {1100, 860, FormatPattern(s.effectiveDose, "#0.000")},
+        {900, 860, OnSurface(s.esdSoft, "esdSoft")},
+        {960, 860, OnSurface(s.esdSkin, "esdSkin")},
+        {1025, 860, OnSurface(s.esdAir, "esdAir")},
+        {1100, 860, OnSurface(s.effectiveDose, "effectiveDose")},
     };
     KeepInCells(t, SurfaceGridLines(), kSurfaceWidth, 2);
     return t;
@@ -245,7 +257,7 @@ std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOver
     t.push_back({3, upper, r.examPart, 17.5});
     t.push_back({3, lower, SurfaceText(r, " ", ", "), 17.5});
     t.push_back({22, base, std::string(PrintText(RectificationOrSinglePhase(r.rectification)))});
-    t.push_back({33, base, FormatPattern(r.exposureAt1m, "0.00E+0")});
+    t.push_back({33, base, Printed(r.exposureAt1m, "exposureAt1m")});
     t.push_back({47, base, FormatPattern(r.tubeVoltage, "#00")});
     t.push_back({56, base, FormatPattern(r.tubeCurrent, "#00")});
     t.push_back({65.5, base, PlainNumber(r.exposureTime)});
@@ -268,17 +280,17 @@ std::vector<PlacedText> PrintRowTexts(const ResultRow& r, int n, double airWOver
         t.push_back({151, base, Utf8Prefix(r.fieldPreset, 2)});
     t.push_back({161, base, FormatPattern(r.fieldLong, "00.0")});
     t.push_back({171, base, FormatPattern(r.fieldShort, "00.0")});
-    t.push_back({180, base, FormatPattern(r.bsfSoft, "0.000")});
-    t.push_back({190, base, FormatPattern(r.bsfSkin, "0.000")});
-    t.push_back({200, base, FormatPattern(r.bsfAir, "0.000")});
-    t.push_back({210, base, FormatPattern(r.convSoft, "0.00")});
-    t.push_back({220, base, FormatPattern(r.convSkin, "0.00")});
+    t.push_back({180, base, Printed(r.bsfSoft, "bsfSoft")});
+    t.push_back({190, base, Printed(r.bsfSkin, "bsfSkin")});
+    t.push_back({200, base, Printed(r.bsfAir, "bsfAir")});
+    t.push_back({210, base, Printed(r.convSoft, "convSoft")});
+    t.push_back({220, base, Printed(r.convSkin, "convSkin")});
     t.push_back({230, base, FormatPattern(airWOverE, "00.00")});
-    t.push_back({241, base, FormatPattern(r.esdSoft, "#0.00")});
-    t.push_back({252, base, FormatPattern(r.esdSkin, "#0.00")});
-    t.push_back({264, base, FormatPattern(r.esdAir, "#0.00")});
+    t.push_back({241, base, Printed(r.esdSoft, "esdSoft")});
+    t.push_back({252, base, Printed(r.esdSkin, "esdSkin")});
+    t.push_back({264, base, Printed(r.esdAir, "esdAir")});
     if (r.effectiveDose != 0)
-        t.push_back({274, base, FormatPattern(r.effectiveDose, "#0.000")});
+        t.push_back({274, base, Printed(r.effectiveDose, "effectiveDose")});
     else
         t.push_back({278, base, kDash});
     KeepInCells(t, PrintRuling(), 285, 0.5);

@@ -25,12 +25,14 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "app/application.h"
 #include "app/depthdosewindow.h"
 #include "app/qualitypanel.h"
 #include "app/report.h"
 #include "app/spectrumwindow.h"
+#include "calculation/resultfields.h"
 #include "dialogs/exitdialog.h"
 #include "dialogs/mascot.h"
 #include "engine/beamquality.h"
@@ -1285,6 +1287,15 @@ void MainWindowTest::beamQualityReferenceLevelChartsAndReport() {
     QCOMPARE(q->hvl2Label()->text(), Fmt(bq.hvl2MmAl, "#0.000"));
     QCOMPARE(q->effectiveEnergyLabel()->text(), Fmt(bq.effectiveEnergyKeV, "#00.00"));
     QCOMPARE(q->qualityIndexLabel()->text(), Fmt(bq.qualityIndex, "0.000"));
+    // The panel's patterns are those the table of result quantities gives it.
+    const auto panel = [](const char* json) {
+        return calc::ResultQuantityOf(json).patternAt(calc::ResultPlace::QualityPanel);
+    };
+    QCOMPARE(q->hvl1Label()->text(), Fmt(bq.hvl1MmAl, panel("hvl1MmAl")));
+    QCOMPARE(q->hvl2Label()->text(), Fmt(bq.hvl2MmAl, panel("hvl2MmAl")));
+    QCOMPARE(q->effectiveEnergyLabel()->text(),
+             Fmt(bq.effectiveEnergyKeV, panel("effectiveEnergyKeV")));
+    QCOMPARE(q->qualityIndexLabel()->text(), Fmt(bq.qualityIndex, panel("qualityIndex")));
     QCOMPARE(s.state().dose.hvl1, bq.hvl1MmAl / 10);
     // Chest PA below 100 kV: 0.4 mGy; from 100 kV on: 0.3 mGy.
     QCOMPARE(q->drlLabel()->text(), QString("0.4"));
@@ -1357,6 +1368,23 @@ void MainWindowTest::beamQualityReferenceLevelChartsAndReport() {
     QFile again(pdf);
     QVERIFY(again.open(QIODevice::ReadOnly));
     QVERIFY(again.readAll().startsWith("%PDF"));
+    // The report writes every result quantity with the pattern the table gives the report (the
+    // energies with one decimal there), each as a whole number text.
+    ReportInputs in;
+    in.conditions = s.cond();
+    in.dose = s.state().dose;
+    in.quality = s.state().quality;
+    const QString html = ReportHtml(in);
+    for (const calc::ResultQuantity& r : calc::ResultQuantities()) {
+        const double v = r.dose      ? in.dose.*r.dose
+                         : r.quality ? in.quality.*r.quality
+                                     : in.conditions.exposureAt1m;
+        if (std::string_view(r.json) == "effectiveDose" && !(v > 0)) continue;
+        const QString text = Fmt(v, r.patternAt(calc::ResultPlace::Report));
+        const QRegularExpression whole("(?<![0-9.])" + QRegularExpression::escape(text) +
+                                       "(?![0-9.])");
+        QVERIFY2(html.contains(whole), r.json);
+    }
 
     // The group is emptied with the other result fields; a part without a level shows none.
     QTest::mouseClick(s.button("Command6"), Qt::LeftButton);

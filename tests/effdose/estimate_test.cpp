@@ -61,19 +61,21 @@ TEST_F(EstimateTest, RunsTheStepsAndStoresTheEffectiveDose) {
     ASSERT_TRUE(r.estimated);
     EXPECT_GT(r.effectiveDose, 0);
     EXPECT_EQ(dose.effectiveDose, r.effectiveDose);
-    EXPECT_EQ(r.effectiveDoseText, FormatPattern(r.effectiveDose, "##0.000"));
-    EXPECT_EQ(rows.totalLabel, r.effectiveDoseText);
+    EXPECT_EQ(rows.totalLabel, FormatPattern(r.effectiveDose, "##0.000"));
     EXPECT_EQ(rows.examPartLabel, "腹部正面");
     EXPECT_EQ(rows.thicknessLabel, "被写体厚 = 20 cm");
-    EXPECT_EQ(rows.rows[3].startDepth, "4.0");
-    EXPECT_EQ(rows.rows[13].startDepth, "20.0");
+    EXPECT_EQ(rows.rows[3].startDepth, 4.0);
+    EXPECT_EQ(DepthText(rows.rows[3], rows.rows[3].startDepth), "4.0");
+    EXPECT_EQ(rows.rows[13].startDepth, 20.0);
+    EXPECT_EQ(DepthText(rows.rows[13], rows.rows[13].startDepth), "20.0");
     EXPECT_DOUBLE_EQ(r.curve.total[1], 100);
     EXPECT_EQ(r.curve.layers, 40);
     // Entrance skin: 0.01 x 5 % x 100 % x ESD.
     EXPECT_NEAR(*r.organs.doseMicroSv[12], 1000 * 0.01 * 0.05 * 1.0 * 2.0, 1e-9);
     const auto lines = FormatOrganTable(rows);
     EXPECT_EQ(lines.size(), 19u);
-    EXPECT_NE(lines.back().find(r.effectiveDoseText), std::string::npos);
+    EXPECT_EQ(lines.back(),
+              "合計（実効線量）= " + FormatPattern(r.effectiveDose, "##0.000") + " mSv");
 }
 
 TEST_F(EstimateTest, ThicknessAboveFortyIsCappedBeforeTheEstimate) {
@@ -85,7 +87,8 @@ TEST_F(EstimateTest, ThicknessAboveFortyIsCappedBeforeTheEstimate) {
     EXPECT_EQ(r.thickness, 40);
     EXPECT_EQ(r.curve.layers, 80);
     EXPECT_EQ(rows.thicknessLabel, "被写体厚 = 40 cm");
-    EXPECT_EQ(rows.rows[13].startDepth, "40.0");
+    EXPECT_EQ(rows.rows[13].startDepth, 40.0);
+    EXPECT_EQ(DepthText(rows.rows[13], rows.rows[13].startDepth), "40.0");
 }
 
 TEST_F(EstimateTest, OtherOrEmptyExamPartMakesNoEstimate) {
@@ -95,7 +98,8 @@ TEST_F(EstimateTest, OtherOrEmptyExamPartMakesNoEstimate) {
         dose.effectiveDose = 0.5;  // from an earlier calculation
         const auto r = RunEffectiveDoseEstimate(c, s, dose, t, dir / "nothing", kernels, rows);
         EXPECT_FALSE(r.estimated);
-        EXPECT_EQ(r.effectiveDoseText, "---");
+        EXPECT_EQ(r.effectiveDose, 0);
+        EXPECT_EQ(FormatOrganTable(rows).back(), "合計（実効線量）= --- mSv");
         EXPECT_EQ(dose.effectiveDose, 0);
         EXPECT_EQ(c.examPart, "その他");
         EXPECT_EQ(c.subjectThickness, 45);  // no cap without an estimate
@@ -115,7 +119,7 @@ TEST_F(EstimateTest, AbortedEstimateClearsTheEarlierEffectiveDose) {
     EXPECT_EQ(r.message, "胃のデータに入力ミスがあります");
     EXPECT_EQ(dose.effectiveDose, 0);
     EXPECT_EQ(r.effectiveDose, 0);
-    EXPECT_EQ(r.effectiveDoseText, "---");
+    EXPECT_EQ(FormatOrganTable(rows).back(), "合計（実効線量）= --- mSv");
     EXPECT_EQ(rows.totalLabel, "");
     EXPECT_EQ(rows.rows[16].doseLabel, "");  // after the bad row: blank, as prepared
 }

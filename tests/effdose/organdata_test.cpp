@@ -36,27 +36,38 @@ TEST(LoadOrganData, FillsFlaggedRowsByTheirModes) {
                                                                      {7, "甲状腺,0,0,1,0,2,100"}}));
     OrganRows rows;
     rows.rows[7].tick = TickState::Checked;  // ticked by an earlier run for another exam part
-    rows.rows[7].startDepth = "1.5";
-    rows.rows[7].endDepth = "2.5";
-    rows.rows[7].percentage = "30";
+    rows.rows[7].startDepth = 1.5;
+    rows.rows[7].endDepth = 2.5;
+    rows.rows[7].percentage = 30.0;
     LoadOrganData("腹部正面", 20, dir, rows);
     EXPECT_EQ(rows.rows[1].tick, TickState::Checked);
-    EXPECT_EQ(rows.rows[1].startDepth, "10.0");
-    EXPECT_EQ(rows.rows[1].endDepth, "18.0");
-    EXPECT_EQ(rows.rows[1].percentage, "12.5");
-    EXPECT_EQ(rows.rows[4].startDepth, "3.0");
-    EXPECT_EQ(rows.rows[4].endDepth, "18.0");
-    EXPECT_EQ(rows.rows[4].percentage, "50");
+    EXPECT_EQ(rows.rows[1].startDepth, 10.0);
+    EXPECT_EQ(DepthText(rows.rows[1], rows.rows[1].startDepth), "10.0");
+    EXPECT_EQ(rows.rows[1].endDepth, 18.0);
+    EXPECT_EQ(DepthText(rows.rows[1], rows.rows[1].endDepth), "18.0");
+    EXPECT_EQ(rows.rows[1].percentage, 12.5);
+    EXPECT_EQ(PercentageText(rows.rows[1]), "12.5");
+    EXPECT_EQ(rows.rows[4].startDepth, 3.0);
+    EXPECT_EQ(DepthText(rows.rows[4], rows.rows[4].startDepth), "3.0");
+    EXPECT_EQ(rows.rows[4].endDepth, 18.0);
+    EXPECT_EQ(DepthText(rows.rows[4], rows.rows[4].endDepth), "18.0");
+    EXPECT_EQ(rows.rows[4].percentage, 50.0);
+    EXPECT_EQ(PercentageText(rows.rows[4]), "50");
     // Flag 0 leaves the row as it stood.
     EXPECT_EQ(rows.rows[7].tick, TickState::Checked);
-    EXPECT_EQ(rows.rows[7].startDepth, "1.5");
-    EXPECT_EQ(rows.rows[7].percentage, "30");
+    EXPECT_EQ(rows.rows[7].startDepth, 1.5);
+    EXPECT_EQ(DepthText(rows.rows[7], rows.rows[7].startDepth), "1.5");
+    EXPECT_EQ(rows.rows[7].percentage, 30.0);
+    EXPECT_EQ(PercentageText(rows.rows[7]), "30");
     EXPECT_EQ(rows.rows[2].tick, TickState::Unchecked);
-    EXPECT_EQ(rows.rows[2].startDepth, "");
+    EXPECT_FALSE(rows.rows[2].startDepth.has_value());
+    EXPECT_EQ(DepthText(rows.rows[2], rows.rows[2].startDepth), "");
     // Modes 1 and 2 follow the thickness.
     LoadOrganData("腹部正面", 40, dir, rows);
-    EXPECT_EQ(rows.rows[1].startDepth, "20.0");
-    EXPECT_EQ(rows.rows[1].endDepth, "38.0");
+    EXPECT_EQ(rows.rows[1].startDepth, 20.0);
+    EXPECT_EQ(DepthText(rows.rows[1], rows.rows[1].startDepth), "20.0");
+    EXPECT_EQ(rows.rows[1].endDepth, 38.0);
+    EXPECT_EQ(DepthText(rows.rows[1], rows.rows[1].endDepth), "38.0");
     std::filesystem::remove_all(dir);
 }
 
@@ -100,7 +111,8 @@ TEST(LoadOrganData, MissingShortOrMalformedFilesFail) {
     test::WriteBytes(dir / "Organ-data" / "long.csv",
                      OrganFile({{16, "残り,1,0,1,0,2,5"}}, 16) + "garbage,here\r\n");
     LoadOrganData("long", 20, dir, rows);
-    EXPECT_EQ(rows.rows[16].percentage, "5");
+    EXPECT_EQ(rows.rows[16].percentage, 5.0);
+    EXPECT_EQ(PercentageText(rows.rows[16]), "5");
     std::filesystem::remove_all(dir);
 }
 

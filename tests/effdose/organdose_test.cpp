@@ -24,9 +24,9 @@ double RampMean(long i1, long i2) { return 0.01 * (101.0 - 0.5 * (i1 + i2)); }
 
 void Tick(OrganRows& rows, long i, const char* d1, const char* d2, const char* pct) {
     rows.rows[i].tick = TickState::Checked;
-    rows.rows[i].startDepth = d1;
-    rows.rows[i].endDepth = d2;
-    rows.rows[i].percentage = pct;
+    rows.rows[i].startDepth = ReadTissueBox(d1);
+    rows.rows[i].endDepth = ReadTissueBox(d2);
+    rows.rows[i].percentage = ReadTissueBox(pct);
 }
 
 const TissueWeights kW = DefaultTissueWeights();
@@ -65,8 +65,11 @@ TEST(ComputeOrganDoses, SkinRowsUseTheirLayers) {
     EXPECT_EQ(rows.totalLabel, "0.003");
     // Unticked rows show "-" everywhere.
     EXPECT_EQ(rows.rows[1].doseLabel, "-");
-    EXPECT_EQ(rows.rows[1].startDepth, "-");
-    EXPECT_EQ(rows.rows[1].percentage, "-");
+    EXPECT_FALSE(rows.rows[1].startDepth.has_value());
+    EXPECT_FALSE(rows.rows[1].percentage.has_value());
+    EXPECT_EQ(DepthText(rows.rows[1], rows.rows[1].startDepth), "-");
+    EXPECT_EQ(DepthText(rows.rows[1], rows.rows[1].endDepth), "-");
+    EXPECT_EQ(PercentageText(rows.rows[1]), "-");
     EXPECT_FALSE(out.doseMicroSv[1].has_value());
 }
 
@@ -83,7 +86,7 @@ TEST(ComputeOrganDoses, LungAndBreastCorrectionsForChestPa) {
     // Exit skin at 15.5 cm: layer Int(31) = 31.
     EXPECT_NEAR(*out.doseMicroSv[kRowExitSkin], 1000 * 0.01 * RampMean(31, 31), 1e-9);
     // The lung boxes are not rewritten by the correction.
-    EXPECT_EQ(rows.rows[kRowLung].endDepth, "18");
+    EXPECT_EQ(rows.rows[kRowLung].endDepth, 18.0);
 }
 
 TEST(ComputeOrganDoses, ChestLateralCorrectsExitSkinOnly) {
@@ -103,8 +106,8 @@ TEST(ComputeOrganDoses, ChestLateralCorrectsExitSkinOnly) {
 
 TEST(ComputeOrganDoses, ExitSkinCorrectionReadsAnUntickedLungAsZero) {
     OrganRows rows;
-    rows.rows[kRowLung].startDepth = "3";  // left from an earlier run, but unticked
-    rows.rows[kRowLung].endDepth = "18";
+    rows.rows[kRowLung].startDepth = 3.0;  // left from an earlier run, but unticked
+    rows.rows[kRowLung].endDepth = 18.0;
     Tick(rows, kRowExitSkin, "20", "20", "100");
     const auto out = ComputeOrganDoses(rows, RampCurve(40), 1.0, 20, "胸部正面", kW);
     ASSERT_TRUE(out.completed);

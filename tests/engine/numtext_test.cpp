@@ -128,3 +128,28 @@ TEST(NumberText, EveryWrittenNumberReadsBack) {
     EXPECT_EQ(FormatPattern(1.2345, "0.00E+00"), "1.23E+00");
     EXPECT_EQ(FormatPattern(1.235, "#0.00"), "1.24");  // ordinary numbers still round
 }
+
+// Rounding a number to decimals gives what its pattern text reads back as, on cases where the
+// binary value lies just below or above a half and where the product by ten rounds the other way.
+class RoundToOneDecimal : public ::testing::TestWithParam<double> {};
+
+TEST_P(RoundToOneDecimal, IsThePatternTextReadBack) {
+    const double v = GetParam();
+    const double r = RoundToDecimals(v, 1);
+    EXPECT_EQ(r, ParseLenient(FormatPattern(v, "#0.0"))) << v;
+    EXPECT_FALSE(r == 0 && std::signbit(r)) << v;
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, RoundToOneDecimal,
+                         ::testing::Values(0.0, 10.0, 7.699999999999999, 22 * 0.35, 0.15, 1.05,
+                                           2.4499999999999997, 2.45, 0.04999999999999999, -0.04,
+                                           -0.05, -2.45, 19.95, 39.99999999999999, 1e-20, 1e15,
+                                           123456.78949999999, 0.35 * 19 - 0.1));
+
+TEST(RoundToDecimals, OtherDecimalsAndNonFinite) {
+    EXPECT_EQ(RoundToDecimals(1.23456, 3), ParseLenient(FormatPattern(1.23456, "#0.000")));
+    EXPECT_EQ(RoundToDecimals(2.5, 0), 3.0);
+    EXPECT_EQ(RoundToDecimals(-2.5, 0), -3.0);
+    EXPECT_TRUE(std::isinf(RoundToDecimals(HUGE_VAL, 1)));
+    EXPECT_TRUE(std::isnan(RoundToDecimals(std::nan(""), 1)));
+}

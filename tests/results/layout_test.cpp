@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "calculation/resultfields.h"
+#include "engine/numtext.h"
 #include "sample_rows.h"
 
 namespace dovex {
@@ -93,6 +95,54 @@ TEST(PrintLayout, OneRow) {
     EXPECT_EQ(At(t, 116, 181), "ポリメタクリル酸メチル");  // whole, not cut
     EXPECT_EQ(At(t, 118, 185), "1.00");
     EXPECT_EQ(At(t, 230, 183), "34.00");
+}
+
+// Each result quantity on the results window and on the printed page is written with the pattern
+// the table of result quantities gives that place; conversion factors below 10 show a place
+// whose pattern differs.
+TEST(Layouts, ResultQuantitiesTakeTheirPlacesPatterns) {
+    ResultRow r = test::TypicalRow();
+    r.convSoft = 8.456;
+    r.convSkin = 9.5;
+    struct Item {
+        const char* json;
+        double value;
+        double surfaceX, surfaceY;  // row 1 on the results window, 0: not shown there
+        double printX;              // row 1 of the printed page (y 43)
+    };
+    const Item items[] = {
+        {"exposureAt1m", r.exposureAt1m, 95, 113, 33},
+        {"bsfSoft", r.bsfSoft, 725, 99, 180},
+        {"bsfSkin", r.bsfSkin, 0, 0, 190},
+        {"bsfAir", r.bsfAir, 725, 123, 200},
+        {"convSoft", r.convSoft, 783, 113, 210},
+        {"convSkin", r.convSkin, 838, 113, 220},
+        {"esdSoft", r.esdSoft, 900, 113, 241},
+        {"esdSkin", r.esdSkin, 960, 113, 252},
+        {"esdAir", r.esdAir, 1025, 113, 264},
+        {"effectiveDose", r.effectiveDose, 1100, 113, 274},
+    };
+    const auto surface = SurfaceRowTexts(r, 1);
+    const auto page = PrintRowTexts(r, 1, 33.97);
+    for (const Item& i : items) {
+        const calc::ResultQuantity& q = calc::ResultQuantityOf(i.json);
+        if (i.surfaceX > 0) {
+            EXPECT_EQ(At(surface, i.surfaceX, i.surfaceY),
+                      FormatPattern(i.value, q.patternAt(calc::ResultPlace::Window)))
+                << i.json;
+        }
+        EXPECT_EQ(At(page, i.printX, 43),
+                  FormatPattern(i.value, q.patternAt(calc::ResultPlace::PrintedPage)))
+            << i.json;
+    }
+    EXPECT_EQ(At(surface, 783, 113), "08.46");
+    EXPECT_EQ(At(page, 210, 43), "8.46");
+    const ColumnTotals totals{1.5, 2.25, 3.125, 0.0456};
+    const auto foot = SurfaceTotalsTexts(totals);
+    EXPECT_EQ(
+        At(foot, 1100, 860),
+        FormatPattern(
+            0.0456, calc::ResultQuantityOf("effectiveDose").patternAt(calc::ResultPlace::Window)));
 }
 
 TEST(PrintLayout, RulingAndTitle) {

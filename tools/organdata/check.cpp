@@ -31,9 +31,9 @@ PerEsak EstimatePerEsak(ExposureConditions c, const std::vector<TissueRecord>& r
         const TissueRecord& r = records[static_cast<std::size_t>(i - 1)];
         TissueRow& row = rows.rows[i];
         row.tick = TickState::Checked;
-        row.startDepth = FormatPattern(DepthFromMode(r.startMode, r.startValue, t), "#0.0");
-        row.endDepth = FormatPattern(DepthFromMode(r.endMode, r.endValue, t), "#0.0");
-        row.percentage = PlainNumber(r.percentage);
+        row.startDepth = TissueDepth(DepthFromMode(r.startMode, r.startValue, t));
+        row.endDepth = TissueDepth(DepthFromMode(r.endMode, r.endValue, t));
+        row.percentage = r.percentage;
     }
     const OrganDoseOutcome out =
         ComputeOrganDoses(rows, curve, eng.dose.esdSoft, t, c.examPart, tables.tissueWeights);
