@@ -340,7 +340,8 @@ ConditionsFile ParseConditionsFile(std::string_view bytes) {
 }
 
 RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
-                                    const std::filesystem::path& dataDir) {
+                                    const std::filesystem::path& dataDir,
+                                    const std::filesystem::path& materialDir) {
     // One kernel reader for the whole batch: it reads the files again for every row and reuses a
     // parsed kernel only while the file's bytes are unchanged.
     auto kernels = std::make_shared<KernelFiles>(dataDir);
@@ -350,14 +351,15 @@ RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
     } catch (const std::exception&) {
         // Without the list every exam part counts as typed.
     }
-    return [&tables, dataDir, kernels, listed](const ConditionRow& row) {
+    return [&tables, dataDir, materialDir, kernels, listed](const ConditionRow& row) {
         cli::CalcRequest req;
         for (const auto& [name, value] : row.options) {
             if (name.empty())
                 throw cli::UsageError("a cell \"" + value + "\" stands beyond the header");
             cli::ApplyConditionOption(req, name, value);
         }
-        const calc::CalculationRequest request = cli::PrepareCalc(req, tables, dataDir);
+        const calc::CalculationRequest request =
+            cli::PrepareCalc(req, tables, dataDir, materialDir);
         OrganRows organs;
         const calc::CalculationOutcome o =
             calc::Calculate(request, {tables, dataDir, listed, *kernels, organs});

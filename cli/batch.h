@@ -58,8 +58,11 @@ using RowCalculator = std::function<RowCalculation(const ConditionRow&)>;
 // thickness checked against FFD - FSD, the engine run, and, for an exam part with organ data,
 // the effective dose estimated (a row without "exam-part" gets no estimate, as dovex-calc).
 // The kernel files are read again for every row, as every calculation of the program does.
+// A row's filter-file is read only from the data folder or `materialDir` (see
+// cli::ResolveMaterialFile).
 RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
-                                    const std::filesystem::path& dataDir);
+                                    const std::filesystem::path& dataDir,
+                                    const std::filesystem::path& materialDir = {});
 
 struct BatchOptions {
     std::filesystem::path conditions;

@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     double filterMm = 0, exposure = 0, circle = 0;
     int rectification = c.rectification;
     std::string field, preset, phantom = "body", unit = "C/kg", filterFile, examPart;
-    std::string dataDir, spectrumFile, batchFile, outFile, comment, readFile;
+    std::string dataDir, materialDir, spectrumFile, batchFile, outFile, comment, readFile;
     bool json = false;
 
     std::vector<CLI::Option*> conditionOptions;
@@ -154,7 +154,8 @@ int main(int argc, char** argv) {
     bounded(Check::AddedCu, addedCuMm, "added copper filtration in mm, default 0");
     auto* optFilterFile = cond(app.add_option(
         "--filter-file", filterFile,
-        "material file (*.ele, *.mix) of an arbitrary extra filter; needs --filter-mm"));
+        "material file (*.ele, *.mix) of an arbitrary extra filter, in the data folder or "
+        "--material-dir; needs --filter-mm"));
     optFilterFile->check(kNotEmpty);
     auto* optFilterMm = bounded(Check::ArbitraryFilterThickness, filterMm,
                                 "thickness of the arbitrary filter in mm");
@@ -206,6 +207,12 @@ int main(int argc, char** argv) {
     app.add_option(
         "--data-dir", dataDir,
         "folder of the physical data files (default: data beside the program, else ./data)");
+    app.add_option("--material-dir", materialDir,
+                   "a further folder --filter-file (and a conditions row's filter-file) may read "
+                   "material files from; without it only the data folder. A relative name is "
+                   "looked up here first, then in the data folder; a name leading outside both "
+                   "(an absolute path elsewhere, \"..\", a symbolic link out) is refused")
+        ->check(CLI::ExistingDirectory);
     app.add_flag("--json", json, "print the results as JSON with full precision");
 
     auto* optBatch =
@@ -262,8 +269,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         batch::BatchOptions opt{batchFile, outFile, comment, tables.airWOverE};
-        const int rc = batch::RunBatchCommand(opt, batch::MakeProgramCalculator(tables, data),
-                                              std::cout, std::cerr);
+        const int rc = batch::RunBatchCommand(
+            opt, batch::MakeProgramCalculator(tables, data, materialDir), std::cout, std::cerr);
         return OutputWritten() ? rc : 1;
     }
 
@@ -295,7 +302,7 @@ int main(int argc, char** argv) {
     try {
         PhysicsTables tables;
         LoadPhysicsTables(tables, data);
-        calc::CalculationRequest request = cli::PrepareCalc(req, tables, data);
+        calc::CalculationRequest request = cli::PrepareCalc(req, tables, data, materialDir);
         request.spectrumFile = spectrumFile;
         std::vector<std::string> listed;
         try {
