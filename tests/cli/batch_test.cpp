@@ -386,6 +386,8 @@ struct FilterPlace {
     bool accepted;
 };
 
+void PrintTo(const FilterPlace& p, std::ostream* os) { *os << p.what << ": " << p.name; }
+
 class FilterFilePlaces : public ::testing::TestWithParam<FilterPlace> {};
 
 // A material file that reads well: Al-like, 1 keV to 10 MeV.

@@ -126,6 +126,8 @@ struct Leak {
     const char* line;    // "line N" the message names
 };
 
+void PrintTo(const Leak& l, std::ostream* os) { *os << l.what; }
+
 class MaterialMessages : public ::testing::TestWithParam<Leak> {};
 
 TEST_P(MaterialMessages, NameTheLineButNotTheContent) {
