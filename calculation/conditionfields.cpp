@@ -51,7 +51,8 @@ const std::vector<ConditionField> kFields = {
            "added copper filtration in mm", "Text4", " 付加フィルタ（ 銅 ）", "mm",
            "付加フィルタ (Cu)", "0"),
     Other("filter-file", K::FilterFile,
-          "material file (*.ele, *.mix) of an arbitrary extra filter; needs --filter-mm"),
+          "material file (*.ele, *.mix) of an arbitrary extra filter, in the data folder or "
+          "--material-dir; needs --filter-mm"),
     Number("filter-mm", &C::arbitraryFilterThickness, kMmToCm, "mm", "cm",
            Check::ArbitraryFilterThickness, "thickness of the arbitrary filter in mm", nullptr, "",
            "mm", "任意フィルタ", "0", K::FilterMm),

@@ -339,18 +339,20 @@ ConditionsFile ParseConditionsFile(std::string_view bytes) {
     return f;
 }
 
-RowCalculator MakeProgramCalculator(const calc::CalculationData& data) {
+RowCalculator MakeProgramCalculator(const calc::CalculationData& data,
+                                    const std::filesystem::path& materialDir) {
     // One kernel reader for the whole batch: it reads the files again for every row and reuses a
     // parsed kernel only while the file's bytes are unchanged.
     auto kernels = std::make_shared<KernelFiles>(data.dataDir);
-    return [&data, kernels](const ConditionRow& row) {
+    return [&data, materialDir, kernels](const ConditionRow& row) {
         cli::CalcRequest req;
         for (const auto& [name, value] : row.options) {
             if (name.empty())
                 throw cli::UsageError("a cell \"" + value + "\" stands beyond the header");
             cli::ApplyConditionOption(req, name, value);
         }
-        const calc::CalculationRequest request = cli::PrepareCalc(req, data.tables, data.dataDir);
+        const calc::CalculationRequest request =
+            cli::PrepareCalc(req, data.tables, data.dataDir, materialDir);
         OrganRows organs;
         const calc::CalculationOutcome o =
             calc::Calculate(request, calc::ContextOf(data, *kernels, organs));

@@ -62,8 +62,10 @@ using RowCalculator = std::function<RowCalculation(const ConditionRow&)>;
 // thickness checked against FFD - FSD, the engine run, and, for an exam part with organ data,
 // the effective dose estimated (a row without "exam-part" gets no estimate, as dovex-calc).
 // The kernel files are read again for every row, as every calculation of the program does. The
-// data must outlive the calculator.
-RowCalculator MakeProgramCalculator(const calc::CalculationData& data);
+// data must outlive the calculator. A row's filter-file is read only from the data folder or
+// `materialDir` (see cli::ResolveMaterialFile).
+RowCalculator MakeProgramCalculator(const calc::CalculationData& data,
+                                    const std::filesystem::path& materialDir = {});
 
 // Writes calculated rows as results files of 15 rows each (`out`, then -2, -3, ... files): all
 // to temporary names first and renamed into place only when all are written. Returns the files

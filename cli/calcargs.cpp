@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 #include "calculation/conditionfields.h"
 #include "effdose/estimate.h"
@@ -9,6 +10,7 @@
 #include "engine/kinds.h"
 #include "engine/material.h"
 #include "engine/numtext.h"
+#include "engine/textio.h"
 
 namespace dovex::cli {
 namespace fs = std::filesystem;
@@ -144,8 +146,68 @@ void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_v
     }
 }
 
+namespace {
+
+// The folder as a canonical path without a trailing separator.
+fs::path CanonicalFolder(const fs::path& dir) {
+    std::error_code ec;
+    fs::path c = fs::weakly_canonical(fs::absolute(dir, ec), ec);
+    if (ec) return {};
+    if (c.has_relative_path() && c.filename().empty()) c = c.parent_path();
+    return c;
+}
+
+// Whether `p` (canonical) lies inside `root` (canonical): every component of root begins p.
+bool LiesInside(const fs::path& p, const fs::path& root) {
+    if (root.empty()) return false;
+    auto pi = p.begin();
+    for (auto ri = root.begin(); ri != root.end(); ++ri, ++pi) {
+        if (ri->empty()) continue;  // a trailing separator
+        if (pi == p.end() || *pi != *ri) return false;
+    }
+    return pi != p.end();
+}
+
+}  // namespace
+
+fs::path ResolveMaterialFile(const std::string& name, const fs::path& dataDir,
+                             const fs::path& materialDir) {
+    std::vector<fs::path> roots;
+    if (!materialDir.empty()) roots.push_back(CanonicalFolder(materialDir));
+    roots.push_back(CanonicalFolder(dataDir));
+    const fs::path given = name;
+    std::vector<fs::path> candidates;
+    if (given.is_absolute()) {
+        candidates.push_back(given);
+    } else {
+        if (!materialDir.empty()) candidates.push_back(materialDir / given);
+        candidates.push_back(dataDir / given);
+    }
+    std::optional<fs::path> firstInside;
+    for (const fs::path& c : candidates) {
+        std::error_code ec;
+        const fs::path canon = fs::weakly_canonical(fs::absolute(c, ec), ec);
+        if (ec) continue;
+        bool inside = false;
+        for (const fs::path& r : roots) inside = inside || LiesInside(canon, r);
+        if (!inside) continue;
+        if (fs::exists(canon, ec)) return canon;
+        if (!firstInside) firstInside = canon;
+    }
+    // Inside but missing: the reader reports the missing file by its name.
+    if (firstInside) return *firstInside;
+    std::string rule = "--filter-file \"" + name +
+                       "\" leads outside the folders material files are read from: the data "
+                       "folder " +
+                       roots.back().string();
+    if (!materialDir.empty()) rule += " and the --material-dir folder " + roots.front().string();
+    throw UsageError(rule +
+                     " (a name is looked up inside them; \"..\" or a symbolic link may not "
+                     "lead out; name another folder with --material-dir)");
+}
+
 calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables& tables,
-                                     const fs::path& dataDir) {
+                                     const fs::path& dataDir, const fs::path& materialDir) {
     calc::CalculationRequest p;
     p.conditions = req.cond;
     if (!req.examPartGiven) p.conditions.examPart = kNoEstimateExamPart;
@@ -164,14 +226,14 @@ calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables
     if (!req.filterFile.empty() || req.filterMm) {
         if (req.filterFile.empty() || !req.filterMm)
             throw UsageError("--filter-file and --filter-mm go together");
-        fs::path file = req.filterFile;
+        const fs::path file = ResolveMaterialFile(req.filterFile, dataDir, materialDir);
+        const std::string shown = fs::path(req.filterFile).filename().string();
         std::error_code ec;
-        if (!fs::exists(file, ec) && file.is_relative() && fs::exists(dataDir / file, ec))
-            file = dataDir / file;
         // A pipe or a device would block the reading or never end it.
         if (fs::exists(file, ec) && !fs::is_regular_file(file, ec))
-            throw DataFileError(file.string(), "not a regular file");
-        MaterialTable m = ReadMaterialFile(file);
+            throw DataFileError(shown, "not a regular file");
+        // The resolved path is read, so that the place checked is the place read.
+        MaterialTable m = ParseMaterialData(ReadFileBytes(file, shown, 1u << 20), shown);
         p.filter.mu = BuildArbitraryFilterMu(m);
         p.filter.on = true;
         p.conditions.arbitraryFilterName = m.name;

@@ -39,14 +39,26 @@ const std::vector<std::string>& ConditionOptionNames();
 // a value that is not what the option takes.
 void ApplyConditionOption(CalcRequest& req, std::string_view name, std::string_view value);
 
+// Where a material file named by --filter-file (or a conditions row's filter-file cell) may be
+// read from: the data folder and, when the user names one with --material-dir, that folder. A
+// relative name is looked up in the material folder first, then in the data folder; an absolute
+// name is taken as it stands. The name must lead, after "..", "." and every symbolic link are
+// resolved, to a place inside one of these folders; anything else is refused with a UsageError
+// before the file is opened. Returns the resolved path (symbolic links followed), which is the
+// one to read.
+std::filesystem::path ResolveMaterialFile(const std::string& name,
+                                          const std::filesystem::path& dataDir,
+                                          const std::filesystem::path& materialDir = {});
+
 // Resolves the request against the loaded tables into the calculation's request: the measured
 // exposure in C/kg (a value of 0 or below falls back to the default output data, as the
-// measured-exposure dialog does), the arbitrary filter read from its material file (relative
-// names are looked up in the working folder, then in the data folder; anything but a regular
-// file is refused). Throws DataFileError for a bad material file, UsageError for an
-// inconsistent request. Without an exam part no estimate is asked for.
+// measured-exposure dialog does), the arbitrary filter read from its material file (found by
+// ResolveMaterialFile; anything but a regular file is refused). Throws DataFileError for a bad
+// material file, UsageError for an inconsistent request or a material file outside the allowed
+// folders. Without an exam part no estimate is asked for.
 calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables& tables,
-                                     const std::filesystem::path& dataDir);
+                                     const std::filesystem::path& dataDir,
+                                     const std::filesystem::path& materialDir = {});
 
 // A strictly read number: the whole text must be one decimal number (no hexadecimal, no
 // infinity); a number too small for a double reads as 0 or its nearest subnormal, a number too

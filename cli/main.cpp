@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
     app.footer(
         "Manual (Japanese; methods, limits, validation): /usr/share/doc/dovex/manual/index.md");
     cli::CalcRequest req;
-    std::string dataDir, spectrumFile, batchFile, outFile, comment, readFile;
+    std::string dataDir, materialDir, spectrumFile, batchFile, outFile, comment, readFile;
     bool json = false;
 
     // The condition options, each as the table of conditions describes it; their texts are read
@@ -215,6 +215,12 @@ int main(int argc, char** argv) {
     app.add_option(
         "--data-dir", dataDir,
         "folder of the physical data files (default: data beside the program, else ./data)");
+    app.add_option("--material-dir", materialDir,
+                   "a further folder --filter-file (and a conditions row's filter-file) may read "
+                   "material files from; without it only the data folder. A relative name is "
+                   "looked up here first, then in the data folder; a name leading outside both "
+                   "(an absolute path elsewhere, \"..\", a symbolic link out) is refused")
+        ->check(CLI::ExistingDirectory);
     app.add_flag("--json", json, "print the results as JSON with full precision");
 
     auto* optBatch =
@@ -288,8 +294,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         batch::BatchOptions opt{batchFile, outFile, comment, loaded->tables.airWOverE};
-        const int rc = batch::RunBatchCommand(opt, batch::MakeProgramCalculator(*loaded), std::cout,
-                                              std::cerr);
+        const int rc = batch::RunBatchCommand(
+            opt, batch::MakeProgramCalculator(*loaded, materialDir), std::cout, std::cerr);
         return OutputWritten() ? rc : 1;
     }
 
@@ -304,7 +310,7 @@ int main(int argc, char** argv) {
 
     try {
         const calc::CalculationData loaded = LoadCalculationData(data);
-        calc::CalculationRequest request = cli::PrepareCalc(req, loaded.tables, data);
+        calc::CalculationRequest request = cli::PrepareCalc(req, loaded.tables, data, materialDir);
         request.spectrumFile = spectrumFile;
         KernelFiles kernels(data);
         OrganRows rows;

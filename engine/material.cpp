@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "engine/error.h"
-#include "engine/numtext.h"
 #include "engine/textio.h"
 
 namespace dovex {
@@ -54,8 +53,7 @@ MaterialTable ParseMaterialData(std::string bytes, const std::string& name) {
     constexpr std::size_t kAtLeast = 2 + 6 * 2;
     m.density = r.NextNumber(kAtLeast);
     if (!(m.density > 0))
-        throw fault("密度 " + PlainNumber(m.density) + " g/cm3 は正でなければなりません",
-                    "density " + PlainNumber(m.density) + " must be above 0 g/cm3");
+        throw fault("密度は正でなければなりません", "the density must be above 0 g/cm3");
     r.NextNumber(kAtLeast);  // not used
     for (;;) {
         if (m.energyMeV.size() == kMaxMaterialRecords)
@@ -75,25 +73,21 @@ MaterialTable ParseMaterialData(std::string bytes, const std::string& name) {
         double c[3] = {next(), next(), next()};
         for (double x : c)
             if (!(x >= 0))
-                throw fault("減弱係数 " + PlainNumber(x) + " が負です",
-                            "attenuation coefficient " + PlainNumber(x) + " is negative");
+                throw fault("減弱係数が負です", "an attenuation coefficient is negative");
         next();
         next();
         double total = c[0] + c[1] + c[2];
         if (!(e > 0))
-            throw fault("エネルギー " + PlainNumber(e) + " MeV は正でなければなりません",
-                        "energy " + PlainNumber(e) + " must be above 0");
+            throw fault("エネルギーは正でなければなりません", "the energy must be above 0 MeV");
         if (!(total > 0) || !std::isfinite(total))
-            throw fault("減弱係数の和 " + PlainNumber(total) + " は正でなければなりません",
-                        "attenuation coefficient " + PlainNumber(total) + " must be above 0");
+            throw fault("減弱係数の和は正でなければなりません",
+                        "the sum of the attenuation coefficients must be above 0");
         if (!m.energyMeV.empty() && e < m.energyMeV.back())
-            throw fault("エネルギーが昇順ではありません", "energies must rise: " + PlainNumber(e) +
-                                                              " after " +
-                                                              PlainNumber(m.energyMeV.back()));
+            throw fault("エネルギーが昇順ではありません",
+                        "energies must rise: this record's energy is below the previous one's");
         if (m.energyMeV.size() >= 2 && e == m.energyMeV.back() &&
             e == m.energyMeV[m.energyMeV.size() - 2])
-            throw fault("同じエネルギーの行が 3 つ続いています",
-                        "three records of equal energy " + PlainNumber(e));
+            throw fault("同じエネルギーの行が 3 つ続いています", "three records of equal energy");
         m.energyMeV.push_back(e);
         m.total.push_back(total);
         if (e >= 10) break;

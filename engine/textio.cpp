@@ -338,22 +338,6 @@ constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 
 bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
 
-std::string Quoted(const std::string& item) {
-    std::string shown;
-    for (char c : item.substr(0, 40)) {
-        auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7f) {
-            static const char hex[] = "0123456789ABCDEF";
-            shown += "\\x";
-            shown += hex[u >> 4];
-            shown += hex[u & 15];
-        } else {
-            shown += c;
-        }
-    }
-    return "\"" + shown + "\"";
-}
-
 }  // namespace
 
 namespace {
@@ -576,8 +560,10 @@ double FieldReader::GeneralNumber(std::size_t expected) {
                                        " 個しかありません (too short: expected " +
                                        std::to_string(expected) + " fields, found " +
                                        std::to_string(items_) + ")");
-    const std::string where = std::to_string(itemLine_) + " 行目 " + std::to_string(items_) +
-                              " 番目の値 " + Quoted(*item);
+    // The place of the value and what is wrong with it; never its bytes, which may be anything
+    // (a file named by mistake, private text).
+    const std::string where =
+        std::to_string(itemLine_) + " 行目 " + std::to_string(items_) + " 番目の値";
     const std::string whereEn =
         "field " + std::to_string(items_) + ", line " + std::to_string(itemLine_);
     bool control = false;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "cli/calcargs.h"
 #include "engine/error.h"
 #include "engine/textio.h"
 #include "tests/support/synthdata.h"
@@ -395,6 +396,110 @@ TEST(BatchTest, TheOutputIsCheckedBeforeCalculating) {
     EXPECT_EQ(RunBatchCommand(opt, counting, out, err), 0) << err.str();
     EXPECT_TRUE(fs::is_symlink(dir.path() / "link.csv"));
     EXPECT_EQ(ReadResultsFile(dir.path() / "kept" / "R.csv").table.count(), 2);
+}
+
+// A row's filter-file is read only from the data folder or the folder given as the material
+// folder: a name leading anywhere else is refused before the file is opened, whatever the
+// file holds.
+struct FilterPlace {
+    const char* what;
+    const char* name;  // the cell; {ROOT} stands for the test's folder
+    bool withMaterialDir;
+    bool accepted;
+};
+
+void PrintTo(const FilterPlace& p, std::ostream* os) { *os << p.what << ": " << p.name; }
+
+class FilterFilePlaces : public ::testing::TestWithParam<FilterPlace> {};
+
+// A material file that reads well: Al-like, 1 keV to 10 MeV.
+std::string GoodMaterial(const std::string& name) {
+    return name +
+           "\r\n2.699,0\r\n0.001,1185,0,0,0,0\r\n0.01,26.2,0,0,0,0\r\n0.1,0.17,0,0,0,0\r\n"
+           "1,0.06,0,0,0,0\r\n10,0.02,0,0,0,0\r\n";
+}
+
+TEST_P(FilterFilePlaces, OnlyTheDataAndMaterialFoldersAreRead) {
+    const FilterPlace& c = GetParam();
+    TempDir root;
+    const fs::path data = root.path() / "data", mine = root.path() / "mine",
+                   outside = root.path() / "outside";
+    testing::WriteSyntheticData(data);
+    fs::create_directories(data / "sub");
+    fs::create_directories(mine);
+    fs::create_directories(outside);
+    WriteBytes(data / "Al.ele", GoodMaterial("inside"));
+    WriteBytes(mine / "Mine.ele", GoodMaterial("mine"));
+    WriteBytes(outside / "Out.ele", GoodMaterial("outside"));
+    fs::create_symlink(outside / "Out.ele", data / "link.ele");
+    fs::create_symlink(outside, data / "linkdir");
+    fs::create_symlink(data / "Al.ele", data / "sub" / "alias.ele");
+
+    std::string name = c.name;
+    if (auto at = name.find("{ROOT}"); at != std::string::npos)
+        name.replace(at, 6, root.path().string());
+    PhysicsTables tables = LoadAllTables(data);
+    RowCalculator calc = MakeProgramCalculator(tables, data, c.withMaterialDir ? mine : fs::path());
+    ConditionsFile f = ParseConditionsFile("filter-file,filter-mm\n" + name + ",1\n");
+    ASSERT_EQ(f.rows.size(), 1u);
+    if (c.accepted) {
+        RowCalculation r = calc(f.rows[0]);
+        EXPECT_NE(r.cond.arbitraryFilterName, "outside") << c.what;
+        EXPECT_DOUBLE_EQ(r.cond.arbitraryFilterThickness, 0.1) << c.what;
+    } else {
+        try {
+            calc(f.rows[0]);
+            ADD_FAILURE() << c.what << ": " << name << " was read";
+        } catch (const cli::UsageError& e) {
+            const std::string msg = e.what();
+            EXPECT_NE(msg.find("--filter-file"), std::string::npos) << msg;
+            EXPECT_NE(msg.find("leads outside"), std::string::npos) << msg;
+            EXPECT_NE(msg.find("--material-dir"), std::string::npos) << msg;
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << c.what << ": not refused by the rule but by: " << e.what();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Batch, FilterFilePlaces,
+    ::testing::Values(
+        FilterPlace{"a name in the data folder", "Al.ele", false, true},
+        FilterPlace{"an absolute path into the data folder", "{ROOT}/data/Al.ele", false, true},
+        FilterPlace{"\"..\" that stays inside", "sub/../Al.ele", false, true},
+        FilterPlace{"a link inside to a file inside", "sub/alias.ele", false, true},
+        FilterPlace{"an absolute path elsewhere", "{ROOT}/outside/Out.ele", false, false},
+        FilterPlace{"a \"..\" escape", "../outside/Out.ele", false, false},
+        FilterPlace{"a symbolic link out", "link.ele", false, false},
+        FilterPlace{"a linked folder out", "linkdir/Out.ele", false, false},
+        FilterPlace{"a system file", "/etc/passwd", false, false},
+        FilterPlace{"a name in the material folder", "Mine.ele", true, true},
+        FilterPlace{"the data folder with a material folder", "Al.ele", true, true},
+        FilterPlace{"an absolute path into the material folder", "{ROOT}/mine/Mine.ele", true,
+                    true},
+        FilterPlace{"elsewhere with a material folder", "{ROOT}/outside/Out.ele", true, false},
+        FilterPlace{"a \"..\" escape from the material folder", "../outside/Out.ele", true,
+                    false}));
+
+// A malformed material file named by a row: the row's report names the file, the line and the
+// fault, and none of the file's text.
+TEST(BatchTest, AMalformedMaterialFileIsReportedWithoutItsContent) {
+    TempDir dir;
+    const fs::path data = dir.path() / "data";
+    testing::WriteSyntheticData(data);
+    WriteBytes(data / "Notes.ele",
+               "memo\r\npassphrase=Kq7-PLUM-orbit-551\r\n0.001,1,0,0,0,0\r\n10,1,0,0,0,0\r\n");
+    PhysicsTables tables = LoadAllTables(data);
+    RowCalculator calc = MakeProgramCalculator(tables, data);
+    WriteBytes(dir.path() / "c.csv", "kv,filter-file,filter-mm\n80,Notes.ele,1\n80,,\n");
+    BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", 33.97};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunBatchCommand(opt, calc, out, err), 1);
+    const std::string report = out.str() + err.str();
+    EXPECT_NE(report.find("Notes.ele"), std::string::npos) << report;
+    EXPECT_NE(report.find("line 2"), std::string::npos) << report;
+    EXPECT_EQ(report.find("PLUM"), std::string::npos) << report;
+    EXPECT_EQ(report.find("passphrase"), std::string::npos) << report;
 }
 
 }  // namespace

@@ -337,9 +337,35 @@ TEST_F(CliTest, FilterFileMustBeARegularFile) {
     TempDir work;
     const auto fifo = work.path() / "fifo.ele";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    CalcRun r = Calc(data() + " --filter-file " + fifo.string() + " --filter-mm 1");
+    CalcRun r = Calc(data() + " --material-dir " + work.path().string() + " --filter-file " +
+                     fifo.string() + " --filter-mm 1");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << r.out;
+}
+
+// --filter-file reads from the data folder, or from the folder --material-dir names; a name
+// leading elsewhere is a wrong command line, refused before anything is read or calculated.
+TEST_F(CliTest, FilterFileOnlyFromTheDataOrMaterialFolder) {
+    TempDir work;
+    std::string mat = "Al\r\n2.699,0\r\n";
+    for (const char* rec : {"0.001,1185", "0.01,26.2", "0.1,0.17", "1,0.06", "10,0.02"})
+        mat += std::string(rec) + ",0,0,0,0\r\n";
+    dovex::testing::WriteBytes(work.path() / "Mine.ele", mat);
+    const std::string file = (work.path() / "Mine.ele").string();
+    CalcRun refused = Calc(data() + " --filter-file " + file + " --filter-mm 1");
+    EXPECT_EQ(refused.status, 2) << refused.out;
+    EXPECT_NE(refused.out.find("leads outside"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("--material-dir"), std::string::npos) << refused.out;
+    CalcRun named = Calc(data() + " --material-dir " + work.path().string() +
+                         " --filter-file Mine.ele --filter-mm 1");
+    EXPECT_EQ(named.status, 0) << named.out;
+    CalcRun absolute = Calc(data() + " --material-dir " + work.path().string() + " --filter-file " +
+                            file + " --filter-mm 1");
+    EXPECT_EQ(absolute.status, 0) << absolute.out;
+    CalcRun help = Calc("--help");
+    EXPECT_NE(help.out.find("--material-dir"), std::string::npos);
+    // The folder must exist.
+    EXPECT_EQ(Calc(data() + " --material-dir " + (work.path() / "none").string()).status, 2);
 }
 
 // On a copy of the shipped data: an exam part without organ data gives the doses and no

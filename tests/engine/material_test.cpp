@@ -116,3 +116,50 @@ TEST(Material, ListsElementAndMixtureFiles) {
     EXPECT_EQ(files[0].filename(), "D.ELE");
     EXPECT_EQ(files[1].filename(), "a.ele");
 }
+
+// A file named by mistake may hold anything (a password file, private notes): a message about a
+// malformed material file names the file, the line and the fault, and never repeats its bytes.
+struct Leak {
+    const char* what;
+    std::string bytes;   // the file
+    const char* secret;  // text of the file no message may show
+    const char* line;    // "line N" the message names
+};
+
+void PrintTo(const Leak& l, std::ostream* os) { *os << l.what; }
+
+class MaterialMessages : public ::testing::TestWithParam<Leak> {};
+
+TEST_P(MaterialMessages, NameTheLineButNotTheContent) {
+    TempDir d;
+    const auto f = d.path() / "private.ele";
+    WriteBytes(f, GetParam().bytes);
+    const std::string msg = ErrorOf(f);
+    ASSERT_FALSE(msg.empty()) << GetParam().what;
+    EXPECT_NE(msg.find("private.ele"), std::string::npos) << msg;
+    EXPECT_NE(msg.find(GetParam().line), std::string::npos) << msg;
+    EXPECT_EQ(msg.find(GetParam().secret), std::string::npos) << msg;
+}
+
+const std::string kRecords = "0.001,1,0,0,0,0\r\n10,1,0,0,0,0\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Material, MaterialMessages,
+    ::testing::Values(Leak{"text for the density",
+                           "root:x:0:0\r\nhunter2-Zq9vXw-SECRET:19000:0:99999:7:::\r\n" + kRecords,
+                           "Zq9vXw", "line 2"},
+                      Leak{"text with control bytes for a coefficient",
+                           "name\r\n1,0\r\n0.001,\x01Zq9vXw-token\x02,0,0,0,0\r\n10,1,0,0,0,0\r\n",
+                           "Zq9vXw", "line 3"},
+                      Leak{"a long text for an energy",
+                           "name\r\n1,0\r\nZq9vXw" + std::string(60, 'k') + ",1,0,0,0,0\r\n",
+                           "Zq9vXw", "line 3"},
+                      Leak{"a density that is a secret number",
+                           "name\r\n-31415926535,0\r\n" + kRecords, "31415926535", "line 2"},
+                      Leak{"a negative coefficient",
+                           "name\r\n1,0\r\n0.001,-27182818284,0,0,0,0\r\n", "27182818284",
+                           "line 3"},
+                      Leak{"energies out of order",
+                           "name\r\n1,0\r\n0.001,1,0,0,0,0\r\n0.0161803398,1,0,0,0,0\r\n"
+                           "0.0014142135,1,0,0,0,0\r\n10,1,0,0,0,0\r\n",
+                           "14142135", "line 5"}));
