@@ -3,6 +3,7 @@
 #include "app/username.h"
 #include "calculation/calculation.h"
 #include "engine/error.h"
+#include "engine/platform.h"
 #include "engine/textio.h"
 
 namespace dovex::app {
@@ -17,7 +18,7 @@ std::vector<std::string> ReadExamParts(const std::filesystem::path& file) {
 
 void LoadStartupData(AppState& s) {
     LoadPhysicsTables(s.tables, s.dataDir);
-    s.examParts = ReadExamParts(s.dataDir / files::kExamParts);
+    s.examParts = ReadExamParts(s.dataDir / platform::PathFromUtf8(files::kExamParts));
     if (auto name = ReadUserName(s.primaryFile())) {
         s.userName = *name;
         s.named = true;
@@ -26,7 +27,7 @@ void LoadStartupData(AppState& s) {
         s.named = false;
     }
     try {
-        s.drlTable = ReadDrlTable(s.dataDir / kDrlFileName);
+        s.drlTable = ReadDrlTable(s.dataDir / platform::PathFromUtf8(kDrlFileName));
         s.drlProblem.clear();
     } catch (const DataFileError& e) {
         s.drlTable = DrlTable{};

@@ -10,6 +10,7 @@
 #include "effdose/depthdose.h"
 #include "engine/error.h"
 #include "engine/numtext.h"
+#include "engine/platform.h"
 #include "engine/textio.h"
 
 namespace dovex::batch {
@@ -195,7 +196,7 @@ RowCalculator MakeProgramCalculator(const PhysicsTables& tables,
     auto kernels = std::make_shared<KernelFiles>(dataDir);
     std::vector<std::string> listed;
     try {
-        listed = calc::ReadExamPartList(dataDir / files::kExamParts);
+        listed = calc::ReadExamPartList(dataDir / platform::PathFromUtf8(files::kExamParts));
     } catch (const std::exception&) {
         // Without the list every exam part counts as typed.
     }

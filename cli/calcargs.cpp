@@ -8,6 +8,7 @@
 #include "engine/error.h"
 #include "engine/kinds.h"
 #include "engine/material.h"
+#include "engine/platform.h"
 
 namespace dovex::cli {
 namespace fs = std::filesystem;
@@ -137,7 +138,7 @@ calc::CalculationRequest PrepareCalc(const CalcRequest& req, const PhysicsTables
     if (!req.filterFile.empty() || req.filterMm) {
         if (req.filterFile.empty() || !req.filterMm)
             throw UsageError("--filter-file and --filter-mm go together");
-        fs::path file = req.filterFile;
+        fs::path file = platform::PathFromUtf8(req.filterFile);
         std::error_code ec;
         if (!fs::exists(file, ec) && file.is_relative() && fs::exists(dataDir / file, ec))
             file = dataDir / file;

@@ -13,10 +13,11 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include <windows.h>
+// After windows.h, which it needs.
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdlib>
 #else
@@ -209,7 +210,7 @@ std::string WriteNewFile(const std::filesystem::path& path, std::string_view byt
     return {};
 }
 
-std::string ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+std::string RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return {};
     return Reason(GetLastError());
@@ -238,6 +239,20 @@ FileStamp StampOf(const std::filesystem::path& path) {
     s.modifiedSec = static_cast<std::int64_t>(t / 10000000);
     s.modifiedNsec = static_cast<std::int64_t>(t % 10000000) * 100;
     return s;
+}
+
+std::filesystem::path ExecutableFile() {
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) {
+            buf.resize(n);
+            return std::filesystem::path(buf);
+        }
+        if (buf.size() > 32768) return {};
+        buf.resize(buf.size() * 2);
+    }
 }
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
@@ -435,7 +450,7 @@ std::string WriteNewFile(const std::filesystem::path& path, std::string_view byt
     return {};
 }
 
-std::string ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+std::string RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (::rename(from.c_str(), to.c_str()) == 0) return {};
     return std::strerror(errno);
 }
@@ -453,6 +468,12 @@ FileStamp StampOf(const std::filesystem::path& path) {
     s.modifiedSec = static_cast<std::int64_t>(st.st_mtim.tv_sec);
     s.modifiedNsec = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
     return s;
+}
+
+std::filesystem::path ExecutableFile() {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : exe;
 }
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {

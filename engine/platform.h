@@ -40,7 +40,7 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, std::size_t maxBy
 // an empty text when done, else the system's reason; a partly written file is removed.
 std::string WriteNewFile(const std::filesystem::path& path, std::string_view bytes);
 // Renames `from` over `to` (replacing it in one step). Empty when done, else the reason.
-std::string ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+std::string RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 // Removes a file, ignoring failure (a temporary file left after an error).
 void RemoveFileQuietly(const std::filesystem::path& path);
 
@@ -53,6 +53,9 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 FileStamp StampOf(const std::filesystem::path& path);
+
+// The running program's own file; empty when the system does not tell.
+std::filesystem::path ExecutableFile();
 
 // The program's arguments as UTF-8 (on Windows taken from the wide command line, so that a
 // Japanese word survives whatever the ANSI code page is).

@@ -74,7 +74,7 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
     const std::string shown = platform::PathToUtf8(path);
     std::string err = platform::WriteNewFile(tmp, bytes);
     if (!err.empty()) throw std::runtime_error("cannot write " + shown + ": " + err);
-    err = platform::ReplaceFile(tmp, path);
+    err = platform::RenameOver(tmp, path);
     if (!err.empty()) {
         platform::RemoveFileQuietly(tmp);
         throw std::runtime_error("cannot replace " + shown + ": " + err);
