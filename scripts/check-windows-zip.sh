@@ -13,6 +13,8 @@ WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 wineserver -w
+wineserver -p
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1  # Wine's services, away from our pipes
 trap 'WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
 dest="$WINEPREFIX/drive_c/dovex"
 mkdir -p "$dest"

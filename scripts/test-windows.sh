@@ -29,8 +29,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
-# One wine server for the whole run, instead of one starting for each program.
+# One wine server for the whole run, instead of one starting for each program. Wine's own services
+# start with the first program and stay: started here, away from ctest's output pipes, which they
+# would otherwise hold open (ctest then waits for them to end).
 wineserver -p
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1
 trap 'WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
 
 (cd "$wbuild" && ctest --output-on-failure -j "$jobs")
