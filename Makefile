@@ -2,17 +2,23 @@
 # make test  : installs what is missing, builds, runs every test (normal and sanitizer builds),
 #              checks the installation and the Debian package and, where clang is installed, runs
 #              each fuzz target for 20 s on its seed corpus
+#              and tests the Windows build under Wine (test-windows)
 # make package: builds dovex_<version>_amd64.deb in the build folder
 # make manual-tables : writes the validation tables of docs/manual/06-validation.md from the program
 # make manual-screens: draws the manual's screenshots (docs/manual/images) offscreen from the program
+# make test-windows: cross-builds the Qt-free libraries, dovex-calc and their tests for Windows
+#              (MinGW-w64), runs the tests under Wine, compares dovex-calc.exe's output with the
+#              Linux build's and checks the zip in an empty Wine prefix
+# make package-windows: builds dovex-calc-<version>-win64.zip in the Windows build folder
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+WINDOWS_BUILD ?= build-windows
 # Warnings are errors in the developer builds (CI runs `make test`); a plain cmake build keeps them warnings.
 WERROR ?= ON
 
-.PHONY: deps build run test test-main test-asan test-asan-qt test-package test-fuzz package bench calc clean data \
-	manual-tables manual-screens
+.PHONY: deps build run test test-main test-asan test-asan-qt test-package test-fuzz test-windows \
+	package package-windows bench calc clean data manual-tables manual-screens
 
 deps:
 	@bash scripts/setup-deps.sh
@@ -25,7 +31,7 @@ run: build
 	bash scripts/prepare-rundata.sh data $(BUILD)/rundata
 	$(BUILD)/app/dovex --data-dir $(BUILD)/rundata
 
-test: test-main test-asan test-package test-fuzz
+test: test-main test-asan test-package test-fuzz test-windows
 
 test-main: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE slow
@@ -70,8 +76,17 @@ manual-screens: build
 	bash scripts/prepare-rundata.sh data $(BUILD)/rundata-manual
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tests/app/app_manual_screens $(BUILD)/rundata-manual docs/manual/images
 
+test-windows: build
+	JOBS=$(JOBS) WERROR=$(WERROR) bash scripts/test-windows.sh $(WINDOWS_BUILD) $(BUILD)
+
+package-windows: deps
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDOVEX_WERROR=$(WERROR) >/dev/null
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target package-windows
+	@ls -l $(WINDOWS_BUILD)/dovex-calc-*-win64.zip
+
 bench: build
 	$(BUILD)/bench/dovex_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(ASAN_QT_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(ASAN_QT_BUILD) $(WINDOWS_BUILD) build-fuzz

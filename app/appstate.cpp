@@ -2,6 +2,7 @@
 
 #include "app/username.h"
 #include "calculation/calculation.h"
+#include "engine/platform.h"
 
 namespace dovex::app {
 

@@ -6,12 +6,19 @@
 # The conditions: 7 tube voltages x 3 rectifications x 2 phantoms x 3 sets of the other options
 # (the defaults; an exam part with organ data, a circular field and other distances; a measured
 # exposure in R with an arbitrary filter, copper and a field preset).
+# A Windows build folder (cmake/mingw-w64.cmake) holds dovex-calc.exe, which runs under Wine; its
+# outputs compare with a Linux build's the same way.
 # Usage: bench/json-outputs.sh [build folder] [output folder]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
 out="${2:-json-outputs}"
 calc="$build/cli/dovex-calc"
+run=()
+if [ -f "$build/cli/dovex-calc.exe" ]; then
+    calc="$build/cli/dovex-calc.exe"
+    run=(wine)
+fi
 data="$here/data"
 mkdir -p "$out"
 parts=(腹部正面 胸部正面 頭部正面 頸椎側面 腰椎正面 骨盤正面 股関節正面)
@@ -33,7 +40,7 @@ for kv in 40 60 75 90 110 130 149.9; do
                 {
                     echo "args: ${args[*]}"
                     rc=0
-                    "$calc" --data-dir "$data" "${args[@]}" 2>"$f.err" || rc=$?
+                    "${run[@]}" "$calc" --data-dir "$data" "${args[@]}" 2>"$f.err" || rc=$?
                     echo "exit: $rc"
                     cat "$f.err"
                 } >"$f"

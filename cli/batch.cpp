@@ -12,6 +12,7 @@
 #include "effdose/depthdose.h"
 #include "engine/error.h"
 #include "engine/numtext.h"
+#include "engine/platform.h"
 #include "engine/textio.h"
 
 namespace dovex::batch {

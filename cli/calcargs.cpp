@@ -10,6 +10,7 @@
 #include "engine/kinds.h"
 #include "engine/material.h"
 #include "engine/numtext.h"
+#include "engine/platform.h"
 #include "engine/textio.h"
 
 namespace dovex::cli {
@@ -175,7 +176,7 @@ fs::path ResolveMaterialFile(const std::string& name, const fs::path& dataDir,
     std::vector<fs::path> roots;
     if (!materialDir.empty()) roots.push_back(CanonicalFolder(materialDir));
     roots.push_back(CanonicalFolder(dataDir));
-    const fs::path given = name;
+    const fs::path given = platform::PathFromUtf8(name);
     std::vector<fs::path> candidates;
     if (given.is_absolute()) {
         candidates.push_back(given);

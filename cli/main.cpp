@@ -18,6 +18,7 @@
 #include "effdose/depthdose.h"
 #include "engine/error.h"
 #include "engine/kinds.h"
+#include "engine/platform.h"
 #include "engine/presets.h"
 #include "engine/tables.h"
 
@@ -26,10 +27,10 @@ using namespace dovex;
 
 namespace {
 
-fs::path DefaultDataDir(const char* argv0) {
+fs::path DefaultDataDir(const std::string& argv0) {
     std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) exe = fs::absolute(argv0, ec);
+    fs::path exe = platform::ExecutableFile();
+    if (exe.empty()) exe = fs::absolute(platform::PathFromUtf8(argv0), ec);
     fs::path beside = exe.parent_path() / "data";
     if (fs::is_directory(beside, ec)) return beside;
     fs::path installed = exe.parent_path().parent_path() / "share" / "dovex";  // bin/../share/dovex
@@ -174,6 +175,11 @@ bool OutputIsInput(const fs::path& conditions, const fs::path& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::PrepareStandardStreams();
+    // The words of the command line as UTF-8, whatever the system's own code page is.
+    const std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
+    std::vector<const char*> argp;
+    for (const std::string& a : args) argp.push_back(a.c_str());
     CLI::App app{
         "dovex-calc: entrance surface dose (and effective dose estimate) of one diagnostic X-ray "
         "exposure.\n"
@@ -251,7 +257,7 @@ int main(int argc, char** argv) {
     }
 
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argp.size()), argp.data());
     } catch (const CLI::CallForHelp& e) {
         app.exit(e);
         return OutputWritten() ? 0 : 1;
@@ -266,7 +272,8 @@ int main(int argc, char** argv) {
             "dovex-calc: --out needs --batch or --dicom\nRun with --help for the options.\n");
         return 2;
     }
-    const fs::path data = dataDir.empty() ? DefaultDataDir(argv[0]) : fs::path(dataDir);
+    const auto u8path = platform::PathFromUtf8;
+    const fs::path data = dataDir.empty() ? DefaultDataDir(args[0]) : u8path(dataDir);
     if (optDicom->count()) {
         dicom.json = json;
         dicom.out = outFile;
@@ -275,11 +282,11 @@ int main(int argc, char** argv) {
         return OutputWritten() ? rc : 1;
     }
     if (optRead->count()) {
-        const int rc = batch::ReadResultsCommand(readFile, json, std::cout, std::cerr);
+        const int rc = batch::ReadResultsCommand(u8path(readFile), json, std::cout, std::cerr);
         return OutputWritten() ? rc : 1;
     }
     if (optBatch->count()) {
-        if (OutputIsInput(batchFile, outFile)) {
+        if (OutputIsInput(u8path(batchFile), u8path(outFile))) {
             std::fprintf(stderr,
                          "dovex-calc: --out %s would overwrite the conditions file %s; choose "
                          "another results file\n",
@@ -293,7 +300,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "dovex-calc: data file %s\n", e.what());
             return 1;
         }
-        batch::BatchOptions opt{batchFile, outFile, comment, loaded->tables.airWOverE};
+        batch::BatchOptions opt{u8path(batchFile), u8path(outFile), comment, loaded->tables.airWOverE};
         const int rc = batch::RunBatchCommand(
             opt, batch::MakeProgramCalculator(*loaded, materialDir), std::cout, std::cerr);
         return OutputWritten() ? rc : 1;
@@ -311,7 +318,7 @@ int main(int argc, char** argv) {
     try {
         const calc::CalculationData loaded = LoadCalculationData(data);
         calc::CalculationRequest request = cli::PrepareCalc(req, loaded.tables, data, materialDir);
-        request.spectrumFile = spectrumFile;
+        request.spectrumFile = u8path(spectrumFile);
         KernelFiles kernels(data);
         OrganRows rows;
         const calc::CalculationOutcome o =

@@ -1,7 +1,5 @@
 #include "effdose/depthdose.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -11,6 +9,7 @@
 #include "engine/error.h"
 #include "engine/kinds.h"
 #include "engine/numtext.h"
+#include "engine/platform.h"
 #include "engine/textio.h"
 
 namespace dovex {
@@ -131,19 +130,12 @@ const ScatterKernel& KernelFiles::Kernel(long bin) {
     Entry& entry = cache_[bin];
     // The file is looked at for every request; it is read again only when it is another file
     // now or its size or modification time changed.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && entry.kernel &&
-        entry.device == st.st_dev && entry.inode == st.st_ino && entry.size == st.st_size &&
-        entry.mtimeSec == st.st_mtim.tv_sec && entry.mtimeNsec == st.st_mtim.tv_nsec)
-        return *entry.kernel;
+    const platform::FileStamp stamp = platform::StampOf(path);
+    if (stamp.regular && entry.kernel && entry.stamp == stamp) return *entry.kernel;
     entry.kernel.reset();
     std::string bytes = ReadFileBytes(path, display, 16u << 20);  // reports a missing file
     entry.kernel = ParseKernel(std::move(bytes), display);
-    entry.device = st.st_dev;
-    entry.inode = st.st_ino;
-    entry.size = st.st_size;
-    entry.mtimeSec = st.st_mtim.tv_sec;
-    entry.mtimeNsec = st.st_mtim.tv_nsec;
+    entry.stamp = stamp;
     ++fileReads_;
     return *entry.kernel;
 }

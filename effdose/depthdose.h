@@ -10,6 +10,7 @@
 
 #include "engine/checked.h"
 #include "engine/conditions.h"
+#include "engine/platform.h"
 #include "engine/spectrum.h"
 #include "engine/tables.h"
 
@@ -53,8 +54,7 @@ class KernelFiles : public KernelSource {
 
   private:
     struct Entry {
-        unsigned long long device = 0, inode = 0;
-        long long size = -1, mtimeSec = 0, mtimeNsec = 0;
+        platform::FileStamp stamp;
         std::unique_ptr<ScatterKernel> kernel;
     };
     std::filesystem::path dir_;

@@ -1,10 +1,5 @@
 #include "engine/textio.h"
 
-#include <fcntl.h>
-#include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -19,54 +14,20 @@
 
 #include "engine/error.h"
 #include "engine/numtext.h"
+#include "engine/platform.h"
 
 namespace dovex {
-namespace {
-
-// Converts with iconv; returns false when the input has a sequence that cannot be converted.
-bool Convert(const char* to, const char* from, std::string_view in, std::string* out) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        throw std::runtime_error("iconv cannot convert to " + std::string(to));
-    std::string result;
-    std::vector<char> buf(4096);
-    char* inp = const_cast<char*>(in.data());
-    std::size_t inleft = in.size();
-    bool ok = true;
-    while (inleft > 0) {
-        char* outp = buf.data();
-        std::size_t outleft = buf.size();
-        std::size_t r = iconv(cd, &inp, &inleft, &outp, &outleft);
-        result.append(buf.data(), buf.size() - outleft);
-        if (r == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG) continue;
-            ok = false;  // EILSEQ or EINVAL (truncated sequence)
-            break;
-        }
-    }
-    if (ok) {
-        char* outp = buf.data();
-        std::size_t outleft = buf.size();
-        iconv(cd, nullptr, nullptr, &outp, &outleft);
-        result.append(buf.data(), buf.size() - outleft);
-    }
-    iconv_close(cd);
-    if (ok) *out = std::move(result);
-    return ok;
-}
-
-}  // namespace
 
 std::string Cp932ToUtf8(std::string_view bytes) {
     std::string out;
-    if (!Convert("UTF-8", "CP932", bytes, &out))
+    if (!platform::Cp932ToUtf8(bytes, &out))
         throw std::runtime_error("the text is not valid cp932 (Shift-JIS)");
     return out;
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     std::string out;
-    if (!Convert("CP932", "UTF-8", utf8, &out)) return std::nullopt;
+    if (!platform::Utf8ToCp932(utf8, &out)) return std::nullopt;
     return out;
 }
 
@@ -80,62 +41,26 @@ std::string Utf8ToCp932OrThrow(std::string_view utf8) {
 
 std::string ReadFileBytes(const std::filesystem::path& path, const std::string& displayName,
                           std::size_t maxBytes) {
-    std::string name = displayName.empty() ? path.filename().string() : displayName;
-    // Opened without waiting, so that a pipe without a writer cannot hold the program; anything
-    // but a regular file is refused before a byte is read.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        int err = errno;
-        if (err == ENOENT || err == ENOTDIR)
+    std::string name = displayName.empty() ? platform::PathToUtf8(path.filename()) : displayName;
+    platform::ReadOutcome r = platform::ReadRegularFile(path, maxBytes);
+    switch (r.status) {
+        case platform::ReadStatus::Ok:
+            return std::move(r.bytes);
+        case platform::ReadStatus::NotFound:
             throw DataFileError(name, "ファイルがありません (file not found)");
-        throw DataFileError(name,
-                            std::string("ファイルを開けません (cannot be opened for reading: ") +
-                                std::strerror(err) + ")");
-    }
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        throw DataFileError(name, "ファイルを開けません (cannot be opened for reading)");
-    if (S_ISDIR(st.st_mode))
-        throw DataFileError(name, "ファイルではなくフォルダです (is a folder, not a file)");
-    if (!S_ISREG(st.st_mode))
-        throw DataFileError(name, "通常のファイルではありません (not a regular file)");
-    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes)
-        throw DataFileError(name, "ファイルが大きすぎます (file too large)");
-    std::string data;
-    data.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    for (;;) {
-        if (done == data.size()) {
-            // The file may have grown since fstat: read on until its end.
-            char probe[4096];
-            ssize_t r = ::read(fd, probe, sizeof probe);
-            if (r < 0 && errno == EINTR) continue;
-            if (r < 0)
-                throw DataFileError(
-                    name, std::string("読み込みエラー (read error: ") + std::strerror(errno) + ")");
-            if (r == 0) break;
-            data.append(probe, static_cast<std::size_t>(r));
-            done = data.size();
-            if (data.size() > maxBytes) break;
-            continue;
-        }
-        ssize_t r = ::read(fd, data.data() + done, data.size() - done);
-        if (r < 0) {
-            if (errno == EINTR) continue;
+        case platform::ReadStatus::Folder:
+            throw DataFileError(name, "ファイルではなくフォルダです (is a folder, not a file)");
+        case platform::ReadStatus::NotRegular:
+            throw DataFileError(name, "通常のファイルではありません (not a regular file)");
+        case platform::ReadStatus::TooLarge:
+            throw DataFileError(name, "ファイルが大きすぎます (file too large)");
+        case platform::ReadStatus::CannotOpen:
             throw DataFileError(
-                name, std::string("読み込みエラー (read error: ") + std::strerror(errno) + ")");
-        }
-        if (r == 0) break;
-        done += static_cast<std::size_t>(r);
+                name, "ファイルを開けません (cannot be opened for reading: " + r.reason + ")");
+        case platform::ReadStatus::ReadFailed:
+            break;
     }
-    data.resize(done);
-    if (data.size() > maxBytes)
-        throw DataFileError(name, "ファイルが大きすぎます (file too large)");
-    return data;
+    throw DataFileError(name, "読み込みエラー (read error: " + r.reason + ")");
 }
 
 namespace {
@@ -194,34 +119,16 @@ void WriteFileAtomic(const std::filesystem::path& requested, std::string_view by
     fs::path dir = path.parent_path();
     if (dir.empty()) dir = ".";
     std::random_device rd;
-    fs::path tmp = dir / (path.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw std::runtime_error("cannot create " + requested.string() + ": " +
-                                 std::strerror(errno));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            throw std::runtime_error("cannot write " + requested.string() + ": " +
-                                     std::strerror(err));
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        int err = errno;
-        ::unlink(tmp.c_str());
-        throw std::runtime_error("cannot write " + requested.string() + ": " + std::strerror(err));
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmp.c_str());
-        throw std::runtime_error("cannot replace " + requested.string() + ": " +
-                                 std::strerror(err));
+    fs::path tmp = path.filename();
+    tmp += ".tmp" + std::to_string(rd() % 1000000);
+    tmp = dir / tmp;
+    const std::string shown = platform::PathToUtf8(requested);
+    std::string err = platform::WriteNewFile(tmp, bytes);
+    if (!err.empty()) throw std::runtime_error("cannot write " + shown + ": " + err);
+    err = platform::RenameOver(tmp, path);
+    if (!err.empty()) {
+        platform::RemoveFileQuietly(tmp);
+        throw std::runtime_error("cannot replace " + shown + ": " + err);
     }
 }
 

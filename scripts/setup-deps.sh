@@ -7,7 +7,8 @@ pkgs=(cmake g++ make pkg-config git
       libcli11-dev nlohmann-json3-dev libxrl-dev libdcmtk-dev dcmtk
       qt6-base-dev libqt6printsupport6 qt6-charts-dev libgl1-mesa-dev qt6-translations-l10n
       fonts-noto-cjk xvfb xauth poppler-utils
-      help2man librsvg2-bin desktop-file-utils dpkg-dev file lintian)
+      help2man librsvg2-bin desktop-file-utils dpkg-dev file lintian
+      g++-mingw-w64-x86-64-posix wine wine64 python3)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -34,7 +34,7 @@ struct Fixture {
     KernelFiles kernels{DOVEX_DATA_DIR};
     OrganRows rows;
     std::vector<std::string> listed =
-        calc::ReadExamPartList(fs::path(DOVEX_DATA_DIR) / "撮影部位.txt");
+        calc::ReadExamPartList(fs::path(DOVEX_DATA_DIR) / u8"撮影部位.txt");
     calc::CalculationContext context() { return {Tables(), DOVEX_DATA_DIR, listed, kernels, rows}; }
 };
 

@@ -375,11 +375,11 @@ TEST(CliShippedData, EstimateMessagesGoToStandardError) {
     TempDir work;
     const auto dir = work.path() / "data";
     std::filesystem::copy(DOVEX_SOURCE_DATA_DIR, dir, std::filesystem::copy_options::recursive);
-    std::string organ = dovex::testing::ReadBytes(dir / "Organ-data" / "腹部正面.csv");
+    std::string organ = dovex::testing::ReadBytes(dir / "Organ-data" / u8"腹部正面.csv");
     const auto depths = organ.find(",1,0.03,1,0.114,");
     ASSERT_NE(depths, std::string::npos);
     organ.replace(depths, 16, ",1,0.114,1,0.03,");  // breast: ends above where it starts
-    dovex::testing::WriteBytes(dir / "Organ-data" / "試験部位.csv", organ);
+    dovex::testing::WriteBytes(dir / "Organ-data" / u8"試験部位.csv", organ);
     const std::string args = "--data-dir " + dir.string();
     const auto err = work.path() / "err.txt";
 

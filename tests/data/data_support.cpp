@@ -1,5 +1,6 @@
 #include "tests/data/data_support.h"
 
+#include "engine/platform.h"
 #include "engine/textio.h"
 
 namespace dovex::datatest {
@@ -7,7 +8,9 @@ namespace fs = std::filesystem;
 
 fs::path DataDir() { return fs::path(DOVEX_DATA_DIR); }
 
-std::string DataBytes(const std::string& name) { return ReadFileBytes(DataDir() / name, name); }
+std::string DataBytes(const std::string& name) {
+    return ReadFileBytes(DataDir() / platform::PathFromUtf8(name), name);
+}
 
 namespace {
 

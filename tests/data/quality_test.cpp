@@ -9,6 +9,7 @@
 #include "engine/beamquality.h"
 #include "engine/drl.h"
 #include "engine/error.h"
+#include "engine/platform.h"
 #include "engine/spectrum.h"
 #include "engine/textio.h"
 #include "results/csvfile.h"
@@ -133,7 +134,8 @@ TEST(BeamQuality, JsonKeys) {
 // Reference levels.
 
 const DrlTable& Drl() {
-    static const DrlTable t = ReadDrlTable(datatest::DataDir() / kDrlFileName);
+    static const DrlTable t =
+        ReadDrlTable(datatest::DataDir() / platform::PathFromUtf8(kDrlFileName));
     return t;
 }
 

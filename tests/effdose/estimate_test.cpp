@@ -31,7 +31,7 @@ class EstimateTest : public ::testing::Test {
   protected:
     void SetUp() override {
         dir = test::ScratchDir("estimate");
-        test::WriteBytes(dir / "Organ-data" / "腹部正面.csv", Organs(AbdomenRecords()));
+        test::WriteBytes(dir / "Organ-data" / u8"腹部正面.csv", Organs(AbdomenRecords()));
         auto bad = AbdomenRecords();
         bad[4] = "胃,1,1,0.55,1,0.25,50";  // ends before it starts
         test::WriteBytes(dir / "Organ-data" / "bad.csv", Organs(bad));

@@ -31,9 +31,10 @@ TEST(DepthFromMode, ThreeModes) {
 
 TEST(LoadOrganData, FillsFlaggedRowsByTheirModes) {
     const auto dir = test::ScratchDir("organ-fill");
-    test::WriteBytes(dir / "Organ-data" / "腹部正面.csv", OrganFile({{1, "乳房,1,1,0.5,2,2,12.5"},
-                                                                     {4, "肺,1,0,3,0,18,50"},
-                                                                     {7, "甲状腺,0,0,1,0,2,100"}}));
+    test::WriteBytes(
+        dir / "Organ-data" / u8"腹部正面.csv",
+        OrganFile(
+            {{1, "乳房,1,1,0.5,2,2,12.5"}, {4, "肺,1,0,3,0,18,50"}, {7, "甲状腺,0,0,1,0,2,100"}}));
     OrganRows rows;
     rows.rows[7].tick = TickState::Checked;  // ticked by an earlier run for another exam part
     rows.rows[7].startDepth = 1.5;

@@ -246,7 +246,7 @@ TEST(ResultsFileReader, NonNumericItemsWhereNumbersBelong) {
 
 TEST(ResultsFileReader, InvalidCodePageBytes) {
     std::string bytes = ResultsFileBytes(VariedTable(2), "c", 33.97);
-    for (std::size_t at : {0ul, 10ul, bytes.size() / 2, bytes.size() - 3}) {
+    for (std::size_t at : {std::size_t{0}, std::size_t{10}, bytes.size() / 2, bytes.size() - 3}) {
         std::string bad = bytes;
         bad[at] = '\x81';  // a lead byte followed by what cannot trail it
         bad[at + 1] = '\x0a';

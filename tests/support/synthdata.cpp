@@ -130,7 +130,7 @@ void WriteSyntheticData(const fs::path& dir, const SynthOptions& opt) {
         const char* parts[] = {"胸部正面", "胸部側面", "腹部正面", "その他"};
         std::string s;
         for (const char* p : parts) s += Utf8ToCp932OrThrow(p) + "\r\n";
-        WriteBytes(dir / "撮影部位.txt", s);
+        WriteBytes(dir / u8"撮影部位.txt", s);
     }
 }
 
