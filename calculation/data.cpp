@@ -1,6 +1,7 @@
 #include "calculation/data.h"
 
 #include "engine/error.h"
+#include "engine/platform.h"
 #include "engine/textio.h"
 
 namespace dovex::calc {
@@ -9,8 +10,8 @@ CalculationData LoadData(const std::filesystem::path& dataDir) {
     CalculationData d;
     d.dataDir = dataDir;
     LoadPhysicsTables(d.tables, dataDir);
-    d.examParts = ReadExamPartList(dataDir / files::kExamParts);
-    const std::filesystem::path drlFile = dataDir / kDrlFileName;
+    d.examParts = ReadExamPartList(dataDir / platform::PathFromUtf8(files::kExamParts));
+    const std::filesystem::path drlFile = dataDir / platform::PathFromUtf8(kDrlFileName);
     std::error_code ec;
     const bool present = std::filesystem::exists(drlFile, ec);
     try {

@@ -13,7 +13,9 @@
 #include "calculation/conditionfields.h"
 #include "cli/batch.h"
 #include "cli/calcargs.h"
+#if DOVEX_WITH_DICOM
 #include "cli/dicom.h"
+#endif
 #include "cli/report.h"
 #include "effdose/depthdose.h"
 #include "engine/error.h"
@@ -245,15 +247,19 @@ int main(int argc, char** argv) {
         "--read", readFile, "read a results CSV file and print its rows (as JSON with --json)");
     optRead->check(kNotEmpty);
     optRead->excludes(optBatch);
+#if DOVEX_WITH_DICOM
     cli::DicomOptions dicom;
     CLI::Option* optDicom = cli::AddDicomOptions(app, dicom);
     optDicom->excludes(optBatch)->excludes(optRead);
+#else
+    CLI::Option* optDicom = nullptr;  // the dose records need DCMTK, which this build lacks
+#endif
     // The conditions of --batch come from its file, those of --dicom from the records; --read
     // calculates nothing.
     for (CLI::Option* o : conditionOptions) {
         o->excludes(optBatch);
         o->excludes(optRead);
-        o->excludes(optDicom);
+        if (optDicom) o->excludes(optDicom);
     }
 
     try {
@@ -266,7 +272,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (optOut->count() && !optBatch->count() && !optDicom->count()) {
+    const bool dicomAsked = optDicom && optDicom->count();
+    if (optOut->count() && !optBatch->count() && !dicomAsked) {
         std::fprintf(
             stderr,
             "dovex-calc: --out needs --batch or --dicom\nRun with --help for the options.\n");
@@ -274,13 +281,15 @@ int main(int argc, char** argv) {
     }
     const auto u8path = platform::PathFromUtf8;
     const fs::path data = dataDir.empty() ? DefaultDataDir(args[0]) : u8path(dataDir);
-    if (optDicom->count()) {
+#if DOVEX_WITH_DICOM
+    if (dicomAsked) {
         dicom.json = json;
         dicom.out = outFile;
         dicom.dataDir = data;
         const int rc = cli::RunDicomCommand(dicom, std::cout, std::cerr);
         return OutputWritten() ? rc : 1;
     }
+#endif
     if (optRead->count()) {
         const int rc = batch::ReadResultsCommand(u8path(readFile), json, std::cout, std::cerr);
         return OutputWritten() ? rc : 1;
@@ -300,7 +309,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "dovex-calc: data file %s\n", e.what());
             return 1;
         }
-        batch::BatchOptions opt{u8path(batchFile), u8path(outFile), comment, loaded->tables.airWOverE};
+        batch::BatchOptions opt{u8path(batchFile), u8path(outFile), comment,
+                                loaded->tables.airWOverE};
         const int rc = batch::RunBatchCommand(
             opt, batch::MakeProgramCalculator(*loaded, materialDir), std::cout, std::cerr);
         return OutputWritten() ? rc : 1;
