@@ -99,11 +99,12 @@ OrganTable Estimator::organTable() const {
     for (long r = 1; r <= kTissueRows; ++r) {
         const TissueRow& row = rows.rows[r];
         const TissueInfo& info = TissueInfoOf(r);
-        const bool dash = row.startDepth == "-" && row.endDepth == "-";
+        const std::string from = DepthText(row, row.startDepth), to = DepthText(row, row.endDepth);
+        const bool dash = from == "-" && to == "-";
         t.rows.push_back({QString::fromUtf8(info.name), QString::fromUtf8(info.weightText),
-                          dash ? QStringLiteral("-")
-                               : q(row.startDepth) + QStringLiteral(" ～ ") + q(row.endDepth),
-                          q(row.percentage), q(row.doseLabel), row.tick == TickState::Checked});
+                          dash ? QStringLiteral("-") : q(from) + QStringLiteral(" ～ ") + q(to),
+                          q(PercentageText(row)), q(row.doseLabel),
+                          row.tick == TickState::Checked});
     }
     return t;
 }

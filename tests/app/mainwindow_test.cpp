@@ -1659,7 +1659,7 @@ void MainWindowTest::fluoroscopyWithMeasuredExposure() {
     auto* m = s.main()->measuredDialog();
     m->valueBox()->setText("2.58E-04");
     QTest::mouseClick(m->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    QCOMPARE(s.cond().exposureSource, 1);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::Measured);
     QTest::mouseClick(s.button("Command4"), Qt::LeftButton);
     auto* d = s.main()->fluoroscopyDialog();
     d->currentBox()->setText("2");
@@ -1667,7 +1667,7 @@ void MainWindowTest::fluoroscopyWithMeasuredExposure() {
     QTest::mouseClick(d->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QCOMPARE(s.rec.texts(), QStringList{kFluoroscopyUsesDefaultOutput});
     QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());
-    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::DefaultOutput);
     s.type("Text7", "300");
     s.calculate();
     const double fluoro = s.state().dose.esdAir;
@@ -1681,7 +1681,7 @@ void MainWindowTest::fluoroscopyWithMeasuredExposure() {
     m->valueBox()->setText("2.58E-04");
     QTest::mouseClick(m->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QCOMPARE(s.rec.texts(), QStringList{kFluoroscopyUsesDefaultOutput});
-    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::DefaultOutput);
     // A current typed by hand ends the fluoroscopy: a measured value is then taken.
     s.type("Text6", "200");
     QTest::keyClick(FocusWidget(), Qt::Key_Tab);
@@ -1691,7 +1691,7 @@ void MainWindowTest::fluoroscopyWithMeasuredExposure() {
     m->valueBox()->setText("2.58E-04");
     QTest::mouseClick(m->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QVERIFY(s.rec.messages.empty());
-    QCOMPARE(s.cond().exposureSource, 1);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::Measured);
 }
 
 // The reference levels are those of radiography: a fluoroscopy dose gets no percentage of them
@@ -1738,22 +1738,22 @@ void MainWindowTest::headPartsChooseTheHeadPhantom() {
     QVERIFY(body->isChecked());
     s.setExamPart("頭部正面");
     QVERIFY(head->isChecked());
-    QCOMPARE(s.cond().phantom, 1);
+    QCOMPARE(s.cond().phantom, Phantom::Head);
     s.setExamPart("頭部側面");
     QVERIFY(head->isChecked());
     body->click();  // the user's choice for this part stays
     s.setExamPart("頭部正面");
     QVERIFY(body->isChecked());
-    QCOMPARE(s.cond().phantom, 0);
+    QCOMPARE(s.cond().phantom, Phantom::Body);
     s.setExamPart("胸部正面");
     QVERIFY(body->isChecked());
     s.setExamPart("頭部側面");
     QVERIFY(head->isChecked());
     s.calculate();
-    QCOMPARE(s.state().shown.conditions.phantom, 1);
+    QCOMPARE(s.state().shown.conditions.phantom, Phantom::Head);
     s.setExamPart("腹部正面");
     QVERIFY(body->isChecked());
-    QCOMPARE(s.cond().phantom, 0);
+    QCOMPARE(s.cond().phantom, Phantom::Body);
 }
 
 // Tab goes through the window as it reads: the left column, the centre column, the results and
@@ -1841,7 +1841,7 @@ void MainWindowTest::oneDialogAtATime() {
     s.ctl<QRadioButton>("Option5")->click();
     QVERIFY(!s.main()->measuredDialog() || !s.main()->measuredDialog()->isVisible());
     QVERIFY(s.ctl<QRadioButton>("Option4")->isChecked());  // the source did not change
-    QCOMPARE(s.cond().exposureSource, 2);
+    QCOMPARE(s.cond().exposureSource, ExposureSource::DefaultOutput);
     QVERIFY(fluoro->isVisible());
     QVERIFY(s.rec.beeps >= 2);
     QTest::mouseClick(fluoro->findChild<QPushButton*>("Command2"), Qt::LeftButton);  // Cancel

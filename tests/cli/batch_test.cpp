@@ -438,8 +438,8 @@ TEST_P(FilterFilePlaces, OnlyTheDataAndMaterialFoldersAreRead) {
     std::string name = c.name;
     if (auto at = name.find("{ROOT}"); at != std::string::npos)
         name.replace(at, 6, root.path().string());
-    PhysicsTables tables = LoadAllTables(data);
-    RowCalculator calc = MakeProgramCalculator(tables, data, c.withMaterialDir ? mine : fs::path());
+    const calc::CalculationData loaded = calc::LoadData(data);
+    RowCalculator calc = MakeProgramCalculator(loaded, c.withMaterialDir ? mine : fs::path());
     ConditionsFile f = ParseConditionsFile("filter-file,filter-mm\n" + name + ",1\n");
     ASSERT_EQ(f.rows.size(), 1u);
     if (c.accepted) {
@@ -489,8 +489,8 @@ TEST(BatchTest, AMalformedMaterialFileIsReportedWithoutItsContent) {
     testing::WriteSyntheticData(data);
     WriteBytes(data / "Notes.ele",
                "memo\r\npassphrase=Kq7-PLUM-orbit-551\r\n0.001,1,0,0,0,0\r\n10,1,0,0,0,0\r\n");
-    PhysicsTables tables = LoadAllTables(data);
-    RowCalculator calc = MakeProgramCalculator(tables, data);
+    const calc::CalculationData loaded = calc::LoadData(data);
+    RowCalculator calc = MakeProgramCalculator(loaded);
     WriteBytes(dir.path() / "c.csv", "kv,filter-file,filter-mm\n80,Notes.ele,1\n80,,\n");
     BatchOptions opt{dir.path() / "c.csv", dir.path() / "R.csv", "c", 33.97};
     std::ostringstream out, err;

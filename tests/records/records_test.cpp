@@ -374,7 +374,7 @@ TEST_P(ExamParts, RegionAndViewGiveTheExamPart) {
     EXPECT_EQ(m.conditions.examPart, c.part) << c.label;
     EXPECT_EQ(FindAssumption(m, "view") != nullptr, c.viewAssumed) << c.label;
     const bool head = m.conditions.examPart.rfind("頭部", 0) == 0;
-    EXPECT_EQ(m.conditions.phantom, CodeOf(head ? Phantom::Head : Phantom::Body)) << c.label;
+    EXPECT_EQ(m.conditions.phantom, head ? Phantom::Head : Phantom::Body) << c.label;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -633,7 +633,7 @@ TEST(RecordDose, RecordSourceReproducesTheRecordsKerma) {
     const EventOutcome rec =
         ProcessEvent(ev, Data(), DOVEX_SOURCE_DATA_DIR, ProcessOptions{DoseSource::Record, true});
     ASSERT_TRUE(rec.result);
-    EXPECT_EQ(rec.result->conditions.exposureSource, CodeOf(ExposureSource::Measured));
+    EXPECT_EQ(rec.result->conditions.exposureSource, ExposureSource::Measured);
     EXPECT_NEAR(rec.result->dose.esdAir / rec.result->dose.bsfAir, rec.recordDose->esakMGy,
                 1e-9 * rec.recordDose->esakMGy);
 }
