@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # make run   : installs what is missing, builds, and starts the desktop program
 # make test  : installs what is missing, builds, runs every test (normal and sanitizer builds),
 #              checks the installation and the Debian package and, where clang is installed, runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The application: the program-wide state, the main window, the results table window and the
 // exit confirmation, and the start-up that ties them together. The main window may be closed by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/appstate.h"
 
 #include "app/username.h"

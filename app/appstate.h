@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program-wide single instances of one run: the physical data tables, the current
 // conditions, arbitrary filter, spectrum and results, the entrance surface, the results table,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A window holding one chart, with "画像をコピー" (the chart as an image to the clipboard) and
 // "PNG で保存" (the chart as a PNG file).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/datadir.h"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The per-user data folder of an installed program: the folder logic is the toolkit-free one of
 // engine/datafolder.h; here only what needs the toolkit (where the installed program finds its

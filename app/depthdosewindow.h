@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The central-axis depth dose of the last estimate: primary, scatter and total (%) against depth
 // (cm), with the depth ranges of the ticked tissues shaded and labelled.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the effective dose estimate keeps for the whole run of the program: the scatter-kernel
 // reader and the tissue rows, so that ticks and edits in the organ list window survive from run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The estimator over the effective dose subsystem (effdose/).
 #include <QPointer>
 

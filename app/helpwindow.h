@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The user's manual in a window of its own: the Japanese Markdown chapters of docs/manual
 // (installed in share/doc/dovex/manual), opened by F1 from any of the program's windows at the

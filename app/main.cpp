@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex: the desktop dose calculator. Its data folder becomes the current directory: the folder
 // given by "--data-dir DIR", else DOVEX_DATA_DIR, else the user's own data folder
 // (~/.local/share/dovex), which is filled from the shipped data on the first start and after an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window: the irradiation conditions with their Enter-key chain, the field-size
 // presets, the calculation run and its result fields, and the commands that open the auxiliary

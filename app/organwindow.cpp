@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/organwindow.h"
 
 #include <QCheckBox>

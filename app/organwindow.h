@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "Effective Dose": the organ list window. Each of the 16 tissue rows has a tick box, the depth
 // range below the entrance surface, the share inside the irradiated volume, the weighting factor

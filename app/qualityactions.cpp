@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's beam-quality group: computing and showing the beam quality and the
 // reference level after each calculation, the spectrum window and the one-page report.
 #include <QDateTime>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "線質": the beam quality of the last calculation (first and second half-value layers,
 // effective energy, quality index) and the national diagnostic reference level of its exam part

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "レポート保存 (PDF)": one A4 page with the conditions, the results with their units, the beam
 // quality, the comparison with the diagnostic reference level, the organ doses and effective

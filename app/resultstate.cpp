@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which calculation the main window's results belong to: a change of any condition after a
 // calculation leaves the results of the previous conditions on screen, greyed and marked, and
 // they can be neither added to the table nor reported until the next calculation.

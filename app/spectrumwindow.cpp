@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/spectrumwindow.h"
 
 #include <QtCharts/QChart>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The spectrum of the last calculation: photon fluence per 0.5 keV bin and the air-kerma
 // spectrum, each normalised to its maximum, with the tube voltage, the total filtration, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The user's display name: the 32nd line of "Primary.dat", whose first 31 lines are the
 // engine's primary dose data.

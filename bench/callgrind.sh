@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Instruction counts (valgrind --tool=callgrind) of dovex-calc on the shipped data:
 #   one run with default conditions, single-phase full-wave rectification, with the effective dose
 #   estimate (腹部正面), and the cost of one batch row without and with the estimate, taken as the

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Compares two folders written by bench/json-outputs.sh (two builds, e.g. Linux and Windows).
 
 Every file must hold the same text, except that a number may differ in its last digits where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed of the effective-dose estimate on the shipped data for the abdomen AP defaults: the
 // depth dose with the 29 kernel files parsed every run, the same with the parsed kernels reused
 // (the files are still read and compared every run), and the whole estimate stage.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed of the engine on the shipped data for the default conditions: spectrum synthesis, the
 // dose computation and the whole chain of one calculation.
 #include <benchmark/benchmark.h>

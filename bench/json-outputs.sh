@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The --json output (and the messages and exit status) of dovex-calc on 126 conditions, one file
 # each, for a byte-for-byte comparison of two builds after a change that must keep every number:
 #   bench/json-outputs.sh build-before /tmp/before; bench/json-outputs.sh build /tmp/after

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed of the beam-quality computation (two half-value layers, mean and effective energy) for
 // the default conditions and a hard beam, and of the reference-level lookup.
 #include <benchmark/benchmark.h>

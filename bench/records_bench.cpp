@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed of the dose-record path: reading and mapping a report of five radiographs (without the
 // calculation), and a department survey of 1 000 such reports without the estimate (read, map,
 // calculate, group and take the quartiles).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed of the results file: writing and reading a full table, and one batch row of the
 // calculation (engine, effective dose estimate, append) on the shipped data.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "calculation/calculation.h"
 
 #include <cmath>

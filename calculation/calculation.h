@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One calculation of the program, the same for the main window, dovex-calc and its batch mode:
 // the checks of the conditions, the spectrum, the exposure at 1 m, the entrance surface doses

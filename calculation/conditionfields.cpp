@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "calculation/conditionfields.h"
 
 namespace dovex::calc {

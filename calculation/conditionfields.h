@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The conditions of an exposure as a user gives them, each described once: the option of
 // dovex-calc and the heading of a conditions file, what the option takes and its help, and for a

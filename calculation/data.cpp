@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "calculation/data.h"
 
 #include "engine/error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The data a calculation reads, loaded the same way by every driver (the main window, dovex-calc
 // and its batch mode), with one policy for what may be missing:

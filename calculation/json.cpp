@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "calculation/json.h"
 
 #include "engine/constants.h"

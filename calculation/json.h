@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one JSON form of a calculation's conditions and results (dovex-calc --json and any other
 // JSON output): numbers at full precision, lengths and filters in cm, exposure in C/kg, doses

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "calculation/resultfields.h"
 
 #include <string_view>

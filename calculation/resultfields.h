@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The result quantities of a calculation, each described once: its name in the JSON output, the
 // main window's heading and caption, its unit, the patterns it is shown with and the main window's

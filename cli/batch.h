@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Batch calculation and results-file reading for the command line: a conditions file (a header
 // row of option names, one exposure per row) is calculated row by row and written as results

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The conditions of one exposure as a command line (or a row of a conditions file) gives them:
 // option names without dashes and their texts, lengths in cm and filters in mm as a user types

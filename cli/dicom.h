@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // dovex-calc --dicom: dose records (DICOM dose reports, DX/CR image headers) read, mapped to the
 // program's conditions and calculated, as JSON, results files and a survey per unit and exam part.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex-calc: the entrance surface dose of one exposure (and, for exam parts with organ data, the
 // effective dose estimate) from the command line, through the program's one calculation.
 #include <CLI/CLI.hpp>

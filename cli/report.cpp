@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/report.h"
 
 #include "calculation/json.h"

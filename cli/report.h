@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The output of one dovex-calc calculation: plain text with the main window's captions and
 // formats, or the JSON form of the result (full precision).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 64-bit Windows with Debian's MinGW-w64 compiler (the POSIX thread model, which
 # std::thread and std::mutex need). The programs run on Linux under Wine: ctest starts each test
 # through it.

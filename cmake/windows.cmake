@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Windows build (MinGW-w64, see mingw-w64.cmake): the Qt-free libraries, dovex-calc and their
 # tests. The C++ runtime, libgcc and winpthread are linked into each program, so that a program
 # runs from a folder without any MinGW DLL beside it.

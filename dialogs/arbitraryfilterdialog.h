@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "  任意フィルター設定": one extra filter of any element ("*.ele") or mixture ("*.mix") file of
 // the data folder, with its thickness in mm.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The arithmetic behind the auxiliary dialogs, free of any window: the measured exposure in its
 // three units and the average tube current of pulsed fluoroscopy.

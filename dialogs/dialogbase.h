@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Pieces shared by the auxiliary dialogs: a non-modal dialog window and key hooks.
 #include <QObject>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // " 実効線量": asks whether an effective dose estimate is wanted. No step of the calculation
 // opens it; it is kept for a flow that offers the estimate as a separate step.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "END": the exit confirmation. "はい" ends the program at once without saving anything;
 // "いいえ" returns to the main window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "  透視モード設定": the average tube current of continuous or pulsed fluoroscopy, which "OK"
 // writes into the tube current of the conditions.

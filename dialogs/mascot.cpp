@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/mascot.h"
 
 #include <QMouseEvent>

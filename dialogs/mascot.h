@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The mascot dog of the main window and the exit confirmation, drawn rather than loaded so that
 // the program needs no image files.

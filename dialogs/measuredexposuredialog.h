@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // "  実測照射線量入力": the exposure at 1 m from the focus as a measured value in C/kg, R or Gy
 // (air kerma), replacing the default tube output data.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The user name dialogs: "　ユーザー名登録" (opened by the welcome button in the unnamed state;
 // "Cancel" chooses the guest name) and "　ユーザー名変更" (opened by double-clicking the mascot).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Central-axis percentage depth dose in the patient, in 0.5 cm layers: a primary part
 // (unscattered photons, inverse square law times attenuation in soft tissue) plus a scatter part

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The effective-dose stage of one calculation, after the entrance surface doses: the exam part
 // decides whether an estimate is made; if so the thickness is capped at 40 cm, the depth-dose

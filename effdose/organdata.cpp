@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "effdose/organdata.h"
 
 #include <cmath>

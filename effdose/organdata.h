@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Organ data files: one per exam part, "<dataDir>/Organ-data/<exam part>.csv", 16 records of 7
 // fields (label, applies flag, start mode, start value, end mode, end value, percentage), cp932.

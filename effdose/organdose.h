@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Organ doses and the effective dose from the central-axis depth dose: for every ticked tissue
 // row, the mean total depth dose over the layers the tissue occupies, times the entrance surface

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "effdose/organrows.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The 16 tissue rows of the effective-dose estimate as a plain model. The organ data loader
 // fills the rows with numbers, the organ-dose step reads them and writes the dose labels and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Beam quality of a synthesised spectrum: the first and second half-value layers in aluminium
 // (narrow beam, air-kerma weighted), the homogeneity coefficient, the fluence-weighted mean

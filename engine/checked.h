@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Fixed-size arrays indexed from Lo to Hi inclusive, as the physics is written (bin 1..300,
 // ring 1..300, column 1..31). Every access is checked and an index outside the bounds throws

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The irradiation conditions of one calculation, in the units the engine computes with
 // (lengths in cm, filter thicknesses in cm although they are typed in mm, voltage in kV).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The physical and program constants the computations share. The circle constant is the
 // six-digit value the model was built with (3.14159), not the full-precision one: the spectrum's

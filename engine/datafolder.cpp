@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/datafolder.h"
 
 #include <algorithm>

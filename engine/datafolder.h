@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The per-user data folder of an installed program. The data the package ships (share/dovex) are
 // read-only; the program runs in a copy of them in the user's own folder, where it writes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Exposure at 1 m, exposure-to-dose conversion coefficients, backscatter factors and the
 // entrance surface doses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/drl.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // National diagnostic reference levels of general radiography, per exam part, and the comparison
 // of one exposure's entrance surface dose with the level of its exam part.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Error types of the dosimetry engine. A calculation never runs into undefined behaviour: every
 // out-of-range index, impossible geometry or non-finite intermediate becomes a CalcError, which the

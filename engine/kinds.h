@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The named kinds of a calculation's conditions (declared with ExposureConditions) and their
 // numeric codes as the results file, the JSON output and the command line hold them

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Material files of the arbitrary filter ("*.ele" elements, "*.mix" mixtures) and the
 // attenuation coefficient they give on the fine energy grid.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Numbers as text, the same way everywhere in the program: the lenient reading of any numeric
 // text (entry fields, data files, results files) and the numeric format patterns used by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The few places where the operating system shows through: text conversion between cp932 and
 // UTF-8, file names (UTF-8 in the program, UTF-16 on Windows), reading and replacing whole files,

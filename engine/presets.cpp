@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/presets.h"
 
 #include "engine/constants.h"

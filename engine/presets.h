@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Field sizes at the image receptor: the conventional Japanese film sizes in portrait (縦) and
 // landscape (横), a free entry and a circular field; and the units of a measured exposure.

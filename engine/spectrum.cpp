@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/spectrum.h"
 
 #include <algorithm>

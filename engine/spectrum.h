@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Spectrum of a tungsten-target X-ray tube: thick-target bremsstrahlung with self-absorption in
 // the target, the K lines above 70 kV, the ripple of the rectification and the filtration.

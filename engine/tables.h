@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Physical data tables read once from the data files at start-up, the tables derived from them
 // and the constants of the engine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/textio.h"
 
 #include <algorithm>

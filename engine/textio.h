@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Text files of the program: cp932 (Japanese Shift-JIS code page) on disk, UTF-8 in memory,
 // lines ending in CR LF. Numeric data files are read as a stream of fields separated by commas

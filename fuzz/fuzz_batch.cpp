@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Batch conditions files: read or refused with ResultsFileError; every row keeps its line number
 // and no row has more options than cells.
 #include "cli/batch.h"

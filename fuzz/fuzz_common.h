@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Helpers of the fuzz targets: every reader must either read its input or refuse it with its own
 // error type; anything else (a crash, a sanitizer report, another exception) is a finding.

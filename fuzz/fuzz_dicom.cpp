@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dose records: any bytes go through DCMTK's parser to the events and their mapping. A file is
 // read or refused with RecordError; every event maps without an exception, and an event the
 // mapping does not refuse has a geometry and an exposure a calculation can take.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reference-level file: any bytes are read or refused with DataFileError; a level that was
 // read is positive and finite, and the comparison of a plausible dose with it gives a finite
 // percentage.

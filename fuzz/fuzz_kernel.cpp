@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scatter kernel files: read or refused with DataFileError; quick and general number reading
 // agree value for value.
 #include "effdose/depthdose.h"

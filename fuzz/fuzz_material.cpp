@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Material files of the arbitrary filter: read or refused with DataFileError (quick and general
 // number reading agree); a table that was read gives an attenuation curve or a CalcError.
 #include "engine/material.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lenient number reading, the quick route for plain decimals and the format patterns: the quick
 // route reads what the lenient reading reads, and every number the writers print reads back as a
 // finite number.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Organ data files: read or refused with DataFileError; quick and general number reading agree.
 #include "effdose/organdata.h"
 #include "fuzz/fuzz_common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The name line of "Primary.dat": any file gives a name or none; a name that was read is saved
 // and read back unchanged, and saving it leaves the engine's lines as they were.
 #include <unistd.h>

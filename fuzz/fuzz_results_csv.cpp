@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The results file reader: anything is read or refused with ResultsFileError, and a file that was
 // read is written and read again to the same table. The writer rounds to its patterns, so the
 // table is compared from the first written file on: writing what was read from it gives it again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The readers of the physical data tables, one target per file kind (FUZZ_TABLE selects it):
 // anything is read or refused with DataFileError, and the quick number route gives the same
 // tables (or the same error) as the general reading.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets with clang (folder build-fuzz) and runs each on a copy of its committed
 # seed corpus plus the matching shipped data files, FUZZ_SECONDS seconds each (default 20).
 #   FUZZ_TARGETS="kernel organ"  only these targets

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The data stamp: the version and a digest of every shipped data file. The installed data carry it
 # as share/dovex/.dovex-data-version and the desktop program has it built in for the source
 # tree's data/, so that the user's copy of the data is refreshed whenever the data change

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "records/mapping.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // From one event of a dose record to the program's conditions: the values the record gives,
 // converted; every value it does not give taken from the unit's device profile, the protocol

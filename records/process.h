@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The path from dose records to doses and a department survey: read (records/reading.h) →
 // events → mapped conditions (records/mapping.h) → one calculation per event through the

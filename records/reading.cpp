@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "records/reading.h"
 
 // DCMTK's headers first: they set up their own configuration.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Dose records read from DICOM files: the irradiation events of X-ray radiation dose reports
 // (the projection X-ray template, one "Irradiation Event X-Ray Data" container per exposure)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The results file: a transposed CSV text (cp932, CR LF). Line 1 is the comment, line 2 the row
 // count with a blank before and after it, then one line per field: its heading and one value per

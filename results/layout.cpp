@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "results/layout.h"
 
 #include <algorithm>

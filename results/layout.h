@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the results window and the printed page show, as positioned texts and lines, independent
 // of any drawing toolkit: the window replays them on its surface (1160 units wide, about 909

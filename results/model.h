@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The results table: up to 15 kept calculations, each a ResultRow, in slots 1 to 15 of a table
 // whose counter nextRow names the next free slot (1 for an empty table, 16 for a full one).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks the installation and the Debian package of a built build folder (CI, `make test`):
 #   1. installs into a staging root (DESTDIR) and checks the layout: programs, every shipped data
 #      file byte for byte, the data stamp, the menu entry, the icons, the manual page, documents;

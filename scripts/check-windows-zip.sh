@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Unpacks dovex-calc-<version>-win64.zip into an empty Wine prefix (a Windows without anything
 # else installed), checks its contents and runs a calculation with an exam part from there.
 # Usage: scripts/check-windows-zip.sh [Windows build folder]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes the folder the desktop program runs in: a copy of data/ that the program may write to
 # (the spectrum file, the user name line of Primary.dat), so the source tree stays as committed.
 # A user name registered in an earlier run is kept across updates of the data files.

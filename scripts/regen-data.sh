@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Regenerates the physical reference data files of data/ byte for byte:
 #   Att_coeff2020.dat, default-output.op, ICRUSoft.dat, Primary.dat (lines 1-31),
 #   the filter material files *.ele / *.mix and "はじめにお読み下さい.txt".

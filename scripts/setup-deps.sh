@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages the build, the tests and the program need; does nothing when they are present.
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config git

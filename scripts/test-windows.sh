@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows build, tested on Linux: the MinGW-w64 cross build of the Qt-free libraries, dovex-calc
 # and their tests (cmake/mingw-w64.cmake), every test under Wine, the --json output of dovex-calc.exe
 # compared with the Linux build's on 126 conditions, a batch run with Japanese file

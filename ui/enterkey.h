@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Enter on a focused command button presses it. A button of a dialog box does that by itself; a
 // button of a plain window (every window of this program is one) would ignore Enter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window and print fonts are named after the usual Japanese desktop fonts; this is the one
 // place that maps them to the installed Noto CJK families.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/messenger.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A number typed into a field of a window, read as Japanese users type it: digits, signs, the
 // decimal point and the exponent letter entered through an input method come in their full-width

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/resultfield.h"
 
 #include "ui/fonts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The field a window shows a result in: sunken, white, right-aligned, in メイリオ.
 #include <QLabel>

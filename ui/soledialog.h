@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's dialogs (data save and read, arbitrary filter, fluoroscopy, measured exposure,
 // user name, exit confirmation) as a user works them with the keyboard: Escape is Cancel, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/translation.h"
 
 #include <QCoreApplication>

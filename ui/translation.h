@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The toolkit's own texts in Japanese: the buttons of the message boxes (はい / いいえ /
 // キャンセル), the file dialogs and the right-click edit menu of the entry fields.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # dovex-calc for Windows as a zip (cmake --build build-windows --target package-windows):
 #   dovex-calc-<version>-win64/dovex-calc.exe   (no MinGW DLLs needed: the runtime is linked in)
 #   dovex-calc-<version>-win64/data/...          (the shipped data files, cp932, CR LF)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "results/gui/datadialogs.h"
 
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Data Save and Data Read dialogs of the results window. Both are windows of their own, not
 // modal; their buttons hide them, so the folder lists keep their place from one use to the next.

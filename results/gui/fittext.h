@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A text kept inside its table cell, on the window's surface and on the printed page alike.
 #include <QPointF>

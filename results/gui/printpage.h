@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The printed results page: one landscape A4 page in millimetre coordinates, ruled grid, two
 // heading lines, one 10 mm band per row and the title line with the user's name.

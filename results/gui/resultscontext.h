@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the results table window needs from the rest of the program. The application implements
 // it over its program-wide state and its main window; the tests implement it with a fake.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "results/gui/resultssurface.h"
 
 #include <QPainter>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The table surface of the results window. Like a picture box that keeps what was printed on it,
 // it holds a list of what has been drawn since it was last cleared (texts with their font and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The results table window "  Calculation Results by Dovex": the kept rows drawn on a surface
 // with its own 1160-unit-wide coordinate system scaled to the widget, and the commands save,

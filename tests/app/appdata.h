@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Data folders for the window tests: a complete synthetic folder (physics files from the shared
 // test support, plus scatter kernels, organ data and filter materials), or a writable copy of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user's data folder of an installed program: first start, package update, and what the
 // update must keep (the name line, the user's own files).
 #include "app/datadir.h"

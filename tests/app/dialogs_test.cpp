@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The auxiliary dialogs on their own: measured exposure, fluoroscopy, user name, arbitrary
 // filter and exit confirmation.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three drivers of one calculation agree: the same condition sets run through the main
 // window (offscreen), `dovex-calc --json` and `dovex-calc --batch` give the same numbers to the
 // last digit each prints, and the same refusals. The sets are random, within and just outside

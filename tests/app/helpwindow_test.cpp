@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user's manual in its window: F1 opens it at the section of the window it was pressed in,
 // every window's section exists in the manual, the chapters render with their tables and
 // images, and the manual is found where the package installs it or in the source tree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program driven as a user drives it: entry fields and the Enter chain, presets, the
 // calculation run and its result fields, the command states, the results table, the auxiliary
 // dialogs, the user name and the exit confirmation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The screenshots of the user's manual (docs/manual/images), drawn offscreen from the program's
 // own windows after the calculations the manual describes, so that they follow the program.
 //   app_manual_screens RUN_DATA_DIR IMAGES_DIR [--help-shot FILE]

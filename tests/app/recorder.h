@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A messenger that records every message box and beep instead of showing them, and answers
 // questions as the test says.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the program's windows after a few calculations into PNG files, for looking at the layout
 // (clipped texts, overlaps) without a person at the screen. Not a test.
 //   app_screens DATA_DIR OUT_DIR     (QT_QPA_PLATFORM=offscreen or under xvfb-run)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up of the program: the data folder, the data files and their failures, the exam-part
 // list, the user name file.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one calculation on the shipped data: every check refuses what it should and passes its
 // edges, the steps come in their order, failures keep what was reached and name their reason,
 // one test tells a circular field, and no driver calls the computation steps itself.

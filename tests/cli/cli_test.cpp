@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex-calc as a user runs it: exit statuses, plain and JSON output, the spectrum file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The committed physical reference data files: layouts, loading by the engine and physics.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/data/data_support.h"
 
 #include "engine/platform.h"

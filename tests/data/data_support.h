@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Helpers of the data-file tests: the committed data folder and the tables loaded from it.
 #include <filesystem>

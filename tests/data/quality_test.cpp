@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Beam quality and the reference levels on the shipped data: half-value layers against their
 // definition and a published figure, the reference-level file and its mapping to the exam parts,
 // and the beam-quality values through a results file.

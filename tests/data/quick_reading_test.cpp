@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The quick route for plain decimal numbers against the general lenient reading, on every numeric
 // file shipped in data/: the same items, the same values bit for bit, the same tables.
 #include <gtest/gtest.h>

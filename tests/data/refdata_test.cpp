@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generator of the reference data: deterministic output equal to the committed files, and
 // the accuracy of the tables against their sources (xraylib, NIST).
 #include "tools/refdata/refdata.h"

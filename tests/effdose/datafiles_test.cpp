@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shipped exam-part list and organ data files: layout, ranges, and that the generator
 // reproduces them byte for byte.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "effdose/depthdose.h"
 
 #include <gtest/gtest.h>

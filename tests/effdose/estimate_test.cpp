@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "effdose/estimate.h"
 
 #include <gtest/gtest.h>

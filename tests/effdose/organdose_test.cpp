@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "effdose/organdose.h"
 
 #include <gtest/gtest.h>

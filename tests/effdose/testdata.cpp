@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testdata.h"
 
 #include <unistd.h>

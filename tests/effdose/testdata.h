@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Synthetic inputs for the effective-dose tests: physics tables with power-law attenuation,
 // flat spectra, in-memory kernels and scratch data folders.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user's data folder without the window: first start, update, what an update keeps, what an
 // interrupted write left, and where the folder is when the environment does not say.
 #include "engine/datafolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The seams to the operating system, as they must behave on Linux and on Windows alike: the same
 // cp932 table, Japanese file and folder names, files taken and written byte for byte.
 #include "engine/platform.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The layers of the program's folders: every #include "folder/..." of a source file points down
 # (to a folder of a lower rank) or stays within its own folder. Folders of one rank do not
 # include each other. Run as: cmake -DSOURCE_DIR=<repository> -P tests/layers/check.cmake

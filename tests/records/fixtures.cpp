@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/records/fixtures.h"
 
 #include <dcmtk/config/osconfig.h>

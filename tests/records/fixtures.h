@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The project's own DICOM dose records, written with DCMTK: X-ray radiation dose reports with
 // their irradiation events, and DX/CR image headers, with the quirks real units write (units

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dose records in: reading (units, event kinds, quirks), the mapping rules, the record's own
 // dose, profiles, the protocol mapping, the survey and the command line with its privacy.
 #include <gtest/gtest.h>

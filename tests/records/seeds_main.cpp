@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex-record-seeds DIR: writes the project's own dose-record fixtures (the quirks the tests
 // cover) as the seed corpus of the dose-record fuzz target.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "results/model.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The results table window and its dialogs driven as a user does, with a fake program around
 // them and a recorder in place of the message boxes.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Rows for the results tests: a typical calculation and variations of it.
 #include "results/model.h"

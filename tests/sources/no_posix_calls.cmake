@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 cmake_minimum_required(VERSION 3.24)
 # The window's code (app/, dialogs/, ui/, results/gui/, charts/) and the Qt-free libraries reach
 # the operating system only through Qt or engine/platform.{h,cpp}: no POSIX header and no POSIX

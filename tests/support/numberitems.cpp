@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/numberitems.h"
 
 #include "engine/error.h"

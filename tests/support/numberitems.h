@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Every item of a file read as a number, for comparing two ways of reading the same bytes.
 #include <string>

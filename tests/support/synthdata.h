@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A complete set of physics data files with smooth, plausible synthetic numbers, written into a
 // folder for tests that must not depend on the shipped data.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A test fixture holding physics tables loaded once per suite from synthetic data files.
 #include <gtest/gtest.h>

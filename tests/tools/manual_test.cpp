@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user's manual against the program: the validation chapter holds the tables the program
 // computes now (a table edited by hand, or a change of the code or the data that moves a number,
 // fails here until `make manual-tables` writes them again), and every local link and image of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The committed backscatter and kernel files: layout, sanity, and what the engine makes of them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Layouts of the generated files, checked with the program's own readers.
 #include "tools/mc/mc_output.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Physics data and sampling of the photon Monte Carlo: NIST tables, compositions, xraylib
 // cross sections and the angular distributions of the two scattering processes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Tests of the photon Monte Carlo generator (tools/mc) and of the files it generated.
 if(TARGET dovex_mc)
   set(_mc_dir ${CMAKE_CURRENT_LIST_DIR})

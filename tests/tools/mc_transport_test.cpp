@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Photon transport and the three kinds of run: conservation, reproducibility, attenuation,
 // the unit chain of the kernels and a published backscatter factor.
 #include <gtest/gtest.h>

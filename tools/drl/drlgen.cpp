@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/drl/drlgen.h"
 
 #include <charconv>

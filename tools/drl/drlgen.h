@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Generator of the reference-level file: reads the general-radiography table of the Japanese
 // national diagnostic reference levels 2020 (tools/reference/japan-drl-2020.md) and maps its items

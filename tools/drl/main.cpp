@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex-drl: writes the reference-level file of the data folder from the reference table.
 //   dovex-drl --reference tools/reference/japan-drl-2020.md --out data
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex-manualtables: writes the validation tables of the user's manual from what the program
 // computes now, or checks that the manual holds them.
 //   dovex-manualtables [--data DIR] [--reference DIR] [--check] MANUAL_CHAPTER.md

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/manual/manualtables.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The validation tables of the user's manual (docs/manual/06-validation.md): the program's side
 // computed now from the shipped data and the code, beside the published or independently computed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Generation of the six differential backscatter files and the 29 scatter-kernel files.
 #include <cstdint>

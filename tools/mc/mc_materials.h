@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Materials of the photon transport (ICRU Report 44 tissues, dry air, liquid water) and the NIST
 // mass energy-absorption coefficients that weight the tallies.

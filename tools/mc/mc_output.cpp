@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/mc/mc_output.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Texts of the generated data files, in the layouts the program reads (ASCII, which is valid
 // cp932, lines ending in CR LF), and readers of those files for the checks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Random numbers of the photon transport: xoshiro256** seeded through splitmix64. Every batch of
 // histories gets its own stream, derived from the run seed and the batch's identity, so a run is

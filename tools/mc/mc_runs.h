@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The three kinds of simulation the generator and the checks need, each split into batches of
 // histories with their own random streams (reproducible from the seed for any thread count; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Photon transport in a stack of laterally unbounded homogeneous layers (z = 0 is the entrance
 // surface, z grows into the phantom). Photoelectric absorption deposits the photon's energy on

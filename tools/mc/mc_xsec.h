@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Photon interaction data of one material, tabulated once from xraylib's elemental data:
 // total attenuation and the shares of photoelectric absorption, incoherent and coherent

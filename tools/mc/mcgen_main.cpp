@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex-mcgen: generates the six differential backscatter files and the 29 scatter-kernel
 // files by photon Monte Carlo.
 #include <CLI/CLI.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex-mcval: checks of the photon Monte Carlo and of the generated files.
 //   water          backscatter factors of a water phantom against published Monte Carlo values
 //   balance        energy conservation in every kind of run

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Regenerates the six dBSF-*.dat files and the 29 PDS-data/<E>.dat files of data/ by photon
 # Monte Carlo (reproducible from the seed; about 10-15 minutes on 2 cores), then checks them.
 # Usage: tools/mc/regen-mc.sh [build folder]   (default: build-mc)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/organdata/check.h"
 
 #include "calculation/calculation.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Comparison of the estimate with reference organ doses from a voxel-phantom Monte Carlo: the
 // program's own chain (spectrum, entrance doses, depth dose from the scatter kernels, organ

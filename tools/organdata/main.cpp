@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex-organdata: writes the exam-part list "撮影部位.txt" and one organ data file per exam part
 // ("Organ-data/<exam part>.csv") from the geometric model of model.cpp, and checks the estimate
 // that the program then makes against reference Monte Carlo organ doses.

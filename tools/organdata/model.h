@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Geometric model of the adult reference patient and of the standard field of each exam part,
 // from which the organ data files of the effective-dose estimate are derived: for every tissue

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dovex-refdata: writes the physical reference data files of the dosimetry engine into a folder.
 //   dovex-refdata --nist <folder of the NIST CSV tables> --out <data folder> [--quiet]
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Mass attenuation and mass energy-absorption coefficients from the NIST tables of Hubbell and
 // Seltzer (SRD 126), read from the CSV copies "energy_MeV,mu_rho_cm2g,muen_rho_cm2g" and

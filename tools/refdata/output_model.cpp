@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/refdata/output_model.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Air kerma per unit tube charge of the engine's waveform model, used to derive the three-phase
 // and single-phase columns of the default tube output from the constant-potential column.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/refdata/refdata.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Generator of the physical reference data files of the dosimetry engine: attenuation and
 // energy-absorption coefficients on the fine grid, the soft-tissue attenuation table, the primary

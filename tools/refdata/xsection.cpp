@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/refdata/xsection.h"
 
 #include <xraylib/xraylib.h>

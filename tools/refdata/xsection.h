@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Photon interaction cross sections from xraylib: coherent (Rayleigh), incoherent (Compton) and
 // photoelectric mass attenuation coefficients of elements and of mixtures weighted by mass
