@@ -18,6 +18,7 @@
 #include "calculation/resultfields.h"
 #include "engine/error.h"
 #include "engine/numtext.h"
+#include "engine/platform.h"
 #include "tests/support/synthdata.h"
 
 namespace fs = std::filesystem;
@@ -48,11 +49,12 @@ TEST(LoadData, ExamPartListIsNeededReferenceLevelsAreNot) {
     EXPECT_FALSE(d.examParts.empty());
     EXPECT_EQ(d.drlState, calc::DrlFileState::Absent);
     EXPECT_EQ(d.drlTable(), nullptr);
-    dovex::testing::WriteBytes(dir.path() / kDrlFileName, "部位,abc,,1,x\r\n");
+    dovex::testing::WriteBytes(dir.path() / dovex::platform::PathFromUtf8(kDrlFileName),
+                               "部位,abc,,1,x\r\n");
     const calc::CalculationData faulty = calc::LoadData(dir.path());
     EXPECT_EQ(faulty.drlState, calc::DrlFileState::Faulty);
     EXPECT_NE(faulty.drlProblem.find(kDrlFileName), std::string::npos) << faulty.drlProblem;
-    fs::remove(dir.path() / "撮影部位.txt");
+    fs::remove(dir.path() / u8"撮影部位.txt");
     try {
         calc::LoadData(dir.path());
         ADD_FAILURE() << "a data folder without the exam-part list was loaded";

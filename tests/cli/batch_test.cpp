@@ -10,6 +10,7 @@
 
 #include "cli/calcargs.h"
 #include "engine/error.h"
+#include "engine/platform.h"
 #include "engine/textio.h"
 #include "tests/support/synthdata.h"
 
@@ -159,9 +160,10 @@ TEST(BatchTest, ProgramCalculatorOnSyntheticData) {
 TEST(BatchTest, RowsAboveTheirReferenceLevelAreReported) {
     TempDir dir;
     testing::WriteSyntheticData(dir.path());
-    WriteBytes(dir.path() / kDrlFileName, Utf8ToCp932OrThrow("# levels of this test\r\n"
-                                                             "低い部位,,,0.001,低い部位の水準\r\n"
-                                                             "高い部位,,,1000,高い部位の水準\r\n"));
+    WriteBytes(dir.path() / platform::PathFromUtf8(kDrlFileName),
+               Utf8ToCp932OrThrow("# levels of this test\r\n"
+                                  "低い部位,,,0.001,低い部位の水準\r\n"
+                                  "高い部位,,,1000,高い部位の水準\r\n"));
     const calc::CalculationData data = calc::LoadData(dir.path());
     ASSERT_EQ(data.drlState, calc::DrlFileState::Read) << data.drlProblem;
     WriteBytes(dir.path() / "c.csv", "exam-part\n低い部位\n高い部位\n");
