@@ -96,14 +96,14 @@ GeneratedTable BackscatterTable(const Sources& s) {
         const double diameter = Number(r[1], "bsf field");
         const double published = Number(r[2], "bsf value");
         if (!runs.count(e)) {
-            mc::BackscatterSpec spec;
-            spec.slab = &slab;
-            spec.e0 = e;
-            spec.quantities = {&muen};
-            spec.histories = kWaterHistories;
-            spec.batches = kWaterBatches;
-            spec.minCos = 0.05;
-            runs[e] = mc::RunBackscatter({spec}, {kWaterSeed, 1}).front();
+            mc::BackscatterSpec beam;
+            beam.slab = &slab;
+            beam.e0 = e;
+            beam.quantities = {&muen};
+            beam.histories = kWaterHistories;
+            beam.batches = kWaterBatches;
+            beam.minCos = 0.05;
+            runs[e] = mc::RunBackscatter({beam}, {kWaterSeed, 1}).front();
         }
         const double bsf = mc::CircularFieldBsf(runs[e].d[0], diameter, 100);
         o << "| " << r[0] << " | " << r[1] << " | " << Fixed(bsf, 3) << " | " << r[2] << " | "
