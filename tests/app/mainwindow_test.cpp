@@ -114,6 +114,13 @@ struct Session {
         emit c->activated(i);
     }
     void calculate() const { QTest::mouseClick(button("Command2"), Qt::LeftButton); }
+    // Without a registered name the calculate command waits: go on as the guest.
+    void continueAsGuest() const {
+        if (button("Command2")->isEnabled()) return;
+        QTest::mouseClick(button("Command8"), Qt::LeftButton);
+        QTest::mouseClick(main()->registrationDialog()->findChild<QPushButton*>("Command2"),
+                          Qt::LeftButton);
+    }
     // Back to the defaults of start-up (the results table is kept).
     void startup() const { main()->startup(); }
     void add() const { QTest::mouseClick(button("Command3"), Qt::LeftButton); }
@@ -451,11 +458,7 @@ void MainWindowTest::calculationWithShippedData() {
     QVERIFY2(apptest::ShippedDataComplete(), "the shipped data folder is not complete");
     Session s({}, true);
     QVERIFY(s.started);
-    if (!s.button("Command2")->isEnabled()) {
-        QTest::mouseClick(s.button("Command8"), Qt::LeftButton);
-        QTest::mouseClick(s.main()->registrationDialog()->findChild<QPushButton*>("Command2"),
-                          Qt::LeftButton);  // guest
-    }
+    s.continueAsGuest();
     s.calculate();  // 腹部正面, the defaults
     QVERIFY2(s.rec.messages.empty(), qPrintable(s.rec.texts().join("|")));
     for (const char* r : {"Label78", "Label68", "Label69", "Label70", "Label71", "Label72",
@@ -1270,11 +1273,7 @@ void MainWindowTest::beamQualityReferenceLevelChartsAndReport() {
     if (!apptest::ShippedDataComplete()) QSKIP("the shipped data folder is not complete yet");
     Session s({}, true);
     QVERIFY(s.started);
-    if (!s.button("Command2")->isEnabled()) {
-        QTest::mouseClick(s.button("Command8"), Qt::LeftButton);
-        QTest::mouseClick(s.main()->registrationDialog()->findChild<QPushButton*>("Command2"),
-                          Qt::LeftButton);  // guest
-    }
+    s.continueAsGuest();
     QualityPanel* q = s.main()->qualityPanel();
     QVERIFY(q->hvl1Label()->text().isEmpty());
     QVERIFY(!q->reportButton()->isEnabled());
@@ -1701,11 +1700,7 @@ void MainWindowTest::fluoroscopyIsNotComparedWithTheReferenceLevel() {
     if (!apptest::ShippedDataComplete()) QSKIP("the shipped data folder is not complete yet");
     Session s({}, true);
     QVERIFY(s.started);
-    if (!s.button("Command2")->isEnabled()) {
-        QTest::mouseClick(s.button("Command8"), Qt::LeftButton);
-        QTest::mouseClick(s.main()->registrationDialog()->findChild<QPushButton*>("Command2"),
-                          Qt::LeftButton);  // guest
-    }
+    s.continueAsGuest();
     QualityPanel* q = s.main()->qualityPanel();
     s.setExamPart("胸部正面");
     s.calculate();
