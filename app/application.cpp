@@ -13,6 +13,7 @@
 #include "app/mainwindow.h"
 #include "dialogs/exitdialog.h"
 #include "engine/error.h"
+#include "records/gui/recordswindow.h"
 #include "results/gui/resultswindow.h"
 #include "ui/messenger.h"
 
@@ -82,6 +83,7 @@ void Application::openMainWindow() {
     main_ = new MainWindow(*state_, *results_);
     connect(main_, &MainWindow::exitRequested, this,
             [this](bool byCloseBox) { showExitConfirmation(byCloseBox); });
+    connect(main_, &MainWindow::recordsRequested, this, [this] { openRecords(); });
     main_->startup();
     // A table that holds rows keeps them, drawn as they were: they may not have been saved.
     if (state_->table.empty()) results_->resetForStartup();
@@ -173,6 +175,29 @@ void Application::exitDeclined() {
 }
 
 ResultsTable& Application::table() { return state_->table; }
+
+void Application::openRecords() {
+    if (!records_) records_ = std::make_unique<ui::RecordsWindow>(*this, dataDir_);
+    records_->show();
+    records_->raise();
+    records_->activateWindow();
+}
+
+void Application::applyRecordConditions(const ExposureConditions& c, const ArbitraryFilter& filter,
+                                        const QString& source) {
+    showMainWindow();
+    if (main_) main_->applyRecordConditions(c, filter, source);
+}
+
+int Application::resultsRoom() const { return ResultsTable::kCapacity - state_->table.count(); }
+
+bool Application::appendRecordResult(const ExposureConditions& c, const DoseResult& d) {
+    if (!results_->appendCurrent(c, d, CurrentSurface{})) return false;
+    results_->show();
+    return true;
+}
+
+QString Application::recordsUserName() const { return QString::fromStdString(state_->userName); }
 
 QString Application::userName() const { return QString::fromStdString(state_->userName); }
 

@@ -14,16 +14,18 @@
 #include "app/appstate.h"
 #include "app/helpwindow.h"
 #include "app/mainwindow.h"
+#include "records/gui/recordscontext.h"
 #include "results/gui/resultscontext.h"
 
 namespace dovex::ui {
 class ResultsWindow;
 class ExitDialog;
+class RecordsWindow;
 }  // namespace dovex::ui
 
 namespace dovex::app {
 
-class Application : public QObject, public ui::ResultsContext {
+class Application : public QObject, public ui::ResultsContext, public ui::RecordsContext {
     Q_OBJECT
   public:
     explicit Application(std::filesystem::path dataDir);
@@ -39,6 +41,9 @@ class Application : public QObject, public ui::ResultsContext {
     ui::ExitDialog* exitDialog() const { return exit_.get(); }
     // The user's manual on F1 in any window (app/helpwindow.h).
     HelpController* help() const { return help_.get(); }
+    // The dose-record window, created on the first "線量記録読込" (nullptr before).
+    ui::RecordsWindow* recordsWindow() const { return records_.get(); }
+    void openRecords();
 
     // ResultsContext.
     ResultsTable& table() override;
@@ -48,6 +53,13 @@ class Application : public QObject, public ui::ResultsContext {
     void resetMainAfterErase() override;
     void resetMainAfterPrint() override;
     void showMainWindow() override;
+
+    // RecordsContext.
+    void applyRecordConditions(const ExposureConditions& c, const ArbitraryFilter& filter,
+                               const QString& source) override;
+    int resultsRoom() const override;
+    bool appendRecordResult(const ExposureConditions& c, const DoseResult& d) override;
+    QString recordsUserName() const override;
 
   signals:
     // "はい" in the exit confirmation: the program ends at once.
@@ -68,6 +80,7 @@ class Application : public QObject, public ui::ResultsContext {
     std::unique_ptr<ui::ResultsWindow> results_;
     std::unique_ptr<ui::ExitDialog> exit_;
     std::unique_ptr<HelpController> help_;
+    std::unique_ptr<ui::RecordsWindow> records_;
     QPointer<MainWindow> main_;
     bool mainClosed_ = false;
     bool resultsPlaced_ = false;

@@ -134,7 +134,12 @@ void MainWindow::buildUi() {
         return p;
     }());
     staleNote_->hide();
+    recordNote_ = Caption(this, QString());
+    recordNote_->setObjectName("RecordNote");
+    recordNote_->setStyleSheet("color: #005a32; font-weight: bold;");
+    recordNote_->hide();
     auto* resultColumn = new QVBoxLayout;
+    resultColumn->addWidget(recordNote_);
     resultColumn->addWidget(staleNote_);
     resultColumn->addWidget(res, 1);
     resultColumn->addWidget(quality_);
@@ -183,6 +188,7 @@ void MainWindow::buildUi() {
                         command2_,
                         command3_,
                         command6_,
+                        command10_,
                         command1_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
@@ -427,12 +433,15 @@ QLayout* MainWindow::buildCommands() {
     command3_ = Button(this, "Command3", QStringLiteral("結果を表に追加する"));
     command6_ = Button(this, "Command6", QStringLiteral("計算結果をクリアする"));
     command1_ = Button(this, "Command1", QStringLiteral("終了する"));
-    for (auto* b : {command3_, command6_, command1_}) b->setMinimumHeight(34);
+    command10_ = Button(this, "Command10", QStringLiteral("線量記録読込(&D)"));
+    command10_->setToolTip(QStringLiteral("装置の線量記録（DICOM）から条件と線量を読み込みます"));
+    for (auto* b : {command3_, command6_, command10_, command1_}) b->setMinimumHeight(34);
     auto* commands = new QHBoxLayout;
     commands->addWidget(command2_, 2);
     commands->addSpacing(16);
     commands->addWidget(command3_, 1);
     commands->addWidget(command6_, 1);
+    commands->addWidget(command10_, 1);
     commands->addSpacing(16);
     commands->addWidget(command1_, 1);
     return commands;
@@ -444,6 +453,7 @@ void MainWindow::connectControls() {
     connect(command3_, &QPushButton::clicked, this, [this] { addToTable(); });
     connect(command6_, &QPushButton::clicked, this, [this] { clearResults(); });
     connect(command1_, &QPushButton::clicked, this, [this] { emit exitRequested(false); });
+    connect(command10_, &QPushButton::clicked, this, [this] { emit recordsRequested(); });
     connect(command5_, &QPushButton::clicked, this, [this] { showDetails(); });
     connect(command4_, &QPushButton::clicked, this, [this] { openFluoroscopy(); });
     connect(command9_, &QPushButton::clicked, this, [this] { openArbitraryFilter(); });
@@ -452,8 +462,8 @@ void MainWindow::connectControls() {
     connect(command8_, &QPushButton::clicked, this, [this] { openRegistration(); });
     connect(picture1_, &ui::MascotLabel::doubleClicked, this, [this] { openNameChange(); });
     // Enter on a focused command presses it, as the Enter chain ends on the calculate button.
-    for (QPushButton* b :
-         {command1_, command2_, command3_, command4_, command5_, command6_, command8_, command9_})
+    for (QPushButton* b : {command1_, command2_, command3_, command4_, command5_, command6_,
+                           command8_, command9_, command10_})
         ui::OnEnterKey(b, [b] {
             if (b->isEnabled()) b->click();
         });
@@ -496,6 +506,12 @@ void MainWindow::wireEntryChain() {
 }
 
 void MainWindow::storeField(const Field& f) {
+    // A value from a dose record, shown rounded, is read at the record's precision.
+    if (const auto it = recordValues_.find(f.edit);
+        it != recordValues_.end() && it->second.first == f.edit->text()) {
+        state_.conditions.*(f.condition->member) = it->second.second;
+        return;
+    }
     // A number typed in full-width forms is shown in ASCII once read; a text that is no number
     // stays as typed, holds no value (0) and is reported when a calculation is asked for.
     const ui::NumberEntry e = ui::ReadNumberEntry(f.edit->text());
@@ -523,8 +539,11 @@ bool MainWindow::readAllFields() {
     // The arbitrary filter's thickness, as its dialog shows it.
     const calc::ConditionField& filter = *calc::FindConditionField("filter-mm");
     const QByteArray t = filterThickness_->text().toUtf8();
+    const auto it = recordValues_.find(filterThickness_);
     state_.conditions.*(filter.member) =
-        calc::HeldValue(filter, ParseLenient(std::string_view(t.constData(), t.size())));
+        it != recordValues_.end() && it->second.first == filterThickness_->text()
+            ? it->second.second
+            : calc::HeldValue(filter, ParseLenient(std::string_view(t.constData(), t.size())));
     return true;
 }
 

@@ -87,8 +87,17 @@ class MainWindow : public QWidget {
 
     // A condition was changed (a field edited, a list entry, an option, a filter, a measured
     // value or a fluoroscopy current chosen): results shown from an earlier calculation become
-    // stale (AppState::shown).
+    // stale (AppState::shown), and conditions taken from a dose record are no longer its own.
     void conditionsChanged();
+
+    // "条件に反映" of the dose-record window: every condition of the window set from an event
+    // (fields, field size, filters, options, exam part and a measured exposure the unit's
+    // profile implies), marked with `source` (file and event) until a condition is changed. The
+    // values are kept at the record's precision while their fields show them rounded.
+    void applyRecordConditions(const ExposureConditions& c, const ArbitraryFilter& filter,
+                               const QString& source);
+    // The mark of conditions from a dose record; empty when the conditions are the user's.
+    QString recordSource() const;
 
     // The auxiliary windows, created on first use (nullptr before).
     ui::MeasuredExposureDialog* measuredDialog() const { return measured_; }
@@ -110,6 +119,8 @@ class MainWindow : public QWidget {
   signals:
     // The exit command (false) or the close box (true): the exit confirmation is wanted.
     void exitRequested(bool byCloseBox);
+    // "線量記録読込": the dose-record window is wanted.
+    void recordsRequested();
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -196,17 +207,22 @@ class MainWindow : public QWidget {
     QLabel* label81_ = nullptr;  // effective dose
 
     QLabel* estimateNote_ = nullptr;  // why no estimate was made (Label89)
-    QLabel* staleNote_ = nullptr;     // the results belong to changed conditions
+    QLabel* recordNote_ = nullptr;    // the conditions came from a dose record
+    // The values a dose record set, by their field (the arbitrary filter's thickness by its
+    // label), with the text shown: read at full precision while the text is unchanged.
+    std::map<const QWidget*, std::pair<QString, double>> recordValues_;
+    QLabel* staleNote_ = nullptr;  // the results belong to changed conditions
 
     // Commands.
-    QPushButton* command1_ = nullptr;  // exit
-    QPushButton* command2_ = nullptr;  // calculate
-    QPushButton* command3_ = nullptr;  // add to table
-    QPushButton* command4_ = nullptr;  // fluoroscopy
-    QPushButton* command5_ = nullptr;  // details
-    QPushButton* command6_ = nullptr;  // clear results
-    QPushButton* command8_ = nullptr;  // welcome
-    QPushButton* command9_ = nullptr;  // arbitrary filter
+    QPushButton* command1_ = nullptr;   // exit
+    QPushButton* command2_ = nullptr;   // calculate
+    QPushButton* command3_ = nullptr;   // add to table
+    QPushButton* command4_ = nullptr;   // fluoroscopy
+    QPushButton* command5_ = nullptr;   // details
+    QPushButton* command6_ = nullptr;   // clear results
+    QPushButton* command8_ = nullptr;   // welcome
+    QPushButton* command9_ = nullptr;   // arbitrary filter
+    QPushButton* command10_ = nullptr;  // dose records
     ui::MascotLabel* picture1_ = nullptr;
     QualityPanel* quality_ = nullptr;  // "線質" and the reference level
 

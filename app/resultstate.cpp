@@ -39,6 +39,9 @@ void MainWindow::examPartChanged(const QString& part) {
 }
 
 void MainWindow::conditionsChanged() {
+    recordNote_->hide();
+    recordNote_->clear();
+    recordValues_.clear();
     ShownCalculation& shown = state_.shown;
     if (!shown.present || shown.stale) return;
     shown.stale = true;

@@ -10,6 +10,7 @@
 #include "engine/error.h"
 #include "engine/kinds.h"
 #include "engine/material.h"
+#include "engine/numtext.h"
 #include "engine/presets.h"
 #include "engine/textio.h"
 
@@ -132,42 +133,49 @@ namespace {
 
 // The columns of the profile file: caption and how a cell sets the profile. The one table the
 // reader and the list of captions take.
+// The columns of the profile file: caption, how a cell sets the profile and the cell of a
+// profile. The one table the reader, the writer and the list of captions take.
+using CellSetter = std::function<void(DeviceProfile&, const std::string& cell,
+                                      const std::string& file, std::size_t line)>;
+using CellGetter = std::function<std::string(const DeviceProfile&)>;
 struct ProfileColumn {
     const char* caption;
-    std::function<void(DeviceProfile&, const std::string& cell, const std::string& file,
-                       std::size_t line)>
-        set;
+    CellSetter set;
+    CellGetter get;
 };
 
-std::function<void(DeviceProfile&, const std::string&, const std::string&, std::size_t)> Text(
-    std::string DeviceProfile::*m) {
-    return
-        [m](DeviceProfile& p, const std::string& c, const std::string&, std::size_t) { p.*m = c; };
+ProfileColumn Text(const char* caption, std::string DeviceProfile::*m) {
+    return {
+        caption,
+        [m](DeviceProfile& p, const std::string& c, const std::string&, std::size_t) { p.*m = c; },
+        [m](const DeviceProfile& p) { return p.*m; }};
 }
 
-std::function<void(DeviceProfile&, const std::string&, const std::string&, std::size_t)> Value(
-    std::optional<double> DeviceProfile::*m, const char* what, double lo, double hi) {
-    return [=](DeviceProfile& p, const std::string& c, const std::string& f, std::size_t line) {
-        const double v = CellNumber(c, f, line, what);
-        if (!(v >= lo && v <= hi))
-            throw DataFileError(f, "line " + std::to_string(line) + ": " + what + " " + c +
-                                       " outside " + Num(lo) + " .. " + Num(hi));
-        p.*m = v;
-    };
+ProfileColumn Value(const char* caption, std::optional<double> DeviceProfile::*m, const char* what,
+                    double lo, double hi) {
+    return {caption,
+            [=](DeviceProfile& p, const std::string& c, const std::string& f, std::size_t line) {
+                const double v = CellNumber(c, f, line, what);
+                if (!(v >= lo && v <= hi))
+                    throw DataFileError(f, "line " + std::to_string(line) + ": " + what + " " + c +
+                                               " outside " + Num(lo) + " .. " + Num(hi));
+                p.*m = v;
+            },
+            [m](const DeviceProfile& p) { return p.*m ? PlainNumber(*(p.*m)) : std::string(); }};
 }
 
 const std::vector<ProfileColumn>& Columns() {
     static const std::vector<ProfileColumn> k = {
-        {"名称", Text(&DeviceProfile::name)},
-        {"装置UID", Text(&DeviceProfile::deviceUid)},
-        {"製造者", Text(&DeviceProfile::manufacturer)},
-        {"モデル", Text(&DeviceProfile::model)},
-        {"シリアル番号", Text(&DeviceProfile::serial)},
-        {"ステーション名", Text(&DeviceProfile::station)},
-        {"固有フィルタ mmAl", Value(&DeviceProfile::inherentMmAl, "inherent filtration", 0, 100)},
-        {"付加フィルタ Al mm", Value(&DeviceProfile::addedMmAl, "added Al", 0, 100)},
-        {"付加フィルタ Cu mm", Value(&DeviceProfile::addedMmCu, "added Cu", 0, 10)},
-        {"ターゲット角度", Value(&DeviceProfile::targetAngle, "target angle", 1, 45)},
+        Text("名称", &DeviceProfile::name),
+        Text("装置UID", &DeviceProfile::deviceUid),
+        Text("製造者", &DeviceProfile::manufacturer),
+        Text("モデル", &DeviceProfile::model),
+        Text("シリアル番号", &DeviceProfile::serial),
+        Text("ステーション名", &DeviceProfile::station),
+        Value("固有フィルタ mmAl", &DeviceProfile::inherentMmAl, "inherent filtration", 0, 100),
+        Value("付加フィルタ Al mm", &DeviceProfile::addedMmAl, "added Al", 0, 100),
+        Value("付加フィルタ Cu mm", &DeviceProfile::addedMmCu, "added Cu", 0, 10),
+        Value("ターゲット角度", &DeviceProfile::targetAngle, "target angle", 1, 45),
         {"整流方式",
          [](DeviceProfile& p, const std::string& c, const std::string& f, std::size_t line) {
              for (auto k : {Rectification::ConstantPotential, Rectification::ThreePhase12Pulse,
@@ -178,11 +186,14 @@ const std::vector<ProfileColumn>& Columns() {
                  }
              throw DataFileError(f, "line " + std::to_string(line) + ": rectification \"" + c +
                                         "\" is none of 定電圧, 三相12, 単相全波");
+         },
+         [](const DeviceProfile& p) {
+             return p.rectification ? std::string(FileText(*p.rectification)) : std::string();
          }},
-        {"臥位 受像面間隔 cm", Value(&DeviceProfile::gapTableCm, "table gap", 0, 100)},
-        {"立位 受像面間隔 cm", Value(&DeviceProfile::gapErectCm, "erect gap", 0, 100)},
-        {"ポータブル 受像面間隔 cm", Value(&DeviceProfile::gapMobileCm, "mobile gap", 0, 100)},
-        {"出力係数", Value(&DeviceProfile::outputFactor, "output factor", 0.05, 20)},
+        Value("臥位 受像面間隔 cm", &DeviceProfile::gapTableCm, "table gap", 0, 100),
+        Value("立位 受像面間隔 cm", &DeviceProfile::gapErectCm, "erect gap", 0, 100),
+        Value("ポータブル 受像面間隔 cm", &DeviceProfile::gapMobileCm, "mobile gap", 0, 100),
+        Value("出力係数", &DeviceProfile::outputFactor, "output factor", 0.05, 20),
     };
     return k;
 }
@@ -240,6 +251,61 @@ std::vector<DeviceProfile> ParseProfiles(const std::string& bytes, const std::st
 
 std::vector<DeviceProfile> ReadProfiles(const std::filesystem::path& file) {
     return ParseProfiles(ReadFileBytes(file, file.string(), 4u << 20), file.string());
+}
+
+std::string ProfileFileBytes(const std::vector<DeviceProfile>& profiles) {
+    auto cell = [](const std::string& t) {
+        if (t.find_first_of(",\"\r\n") == std::string::npos) return t;
+        std::string q = "\"";
+        for (char c : t) {
+            q += c;
+            if (c == '"') q += '"';
+        }
+        return q + "\"";
+    };
+    std::vector<std::string> lines;
+    std::string head;
+    for (const ProfileColumn& c : Columns()) head += (head.empty() ? "" : ",") + cell(c.caption);
+    lines.push_back(head);
+    for (std::size_t i = 0; i < profiles.size(); ++i) {
+        std::string l;
+        for (std::size_t k = 0; k < Columns().size(); ++k) {
+            const ProfileColumn& c = Columns()[k];
+            const std::string t = c.get(profiles[i]);
+            if (t.find_first_of("\r\n") != std::string::npos)
+                throw DataFileError(kProfileFile, "unit " + std::to_string(i + 1) + ", " +
+                                                      c.caption + ": a line break in a cell");
+            l += (k ? "," : "") + cell(t);
+        }
+        lines.push_back(l);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto b = Utf8ToCp932(lines[i]);
+        if (!b)
+            throw DataFileError(
+                kProfileFile, "unit " + std::to_string(i) + ": a character that cp932 cannot hold");
+        out += *b + "\r\n";
+    }
+    return out;
+}
+
+void WriteProfiles(const std::filesystem::path& file, const std::vector<DeviceProfile>& profiles) {
+    // Every cell is checked by reading the bytes back before the file is replaced.
+    const std::string bytes = ProfileFileBytes(profiles);
+    (void)ParseProfiles(bytes, file.filename().string());
+    WriteFileAtomic(file, bytes);
+}
+
+DeviceProfile ProfileOfDevice(const DeviceData& d) {
+    DeviceProfile p;
+    p.deviceUid = d.deviceUid;
+    p.manufacturer = d.manufacturer;
+    p.model = d.model;
+    p.serial = d.serial;
+    p.station = d.station;
+    p.name = UnitName(d, nullptr);
+    return p;
 }
 
 const DeviceProfile* MatchProfile(const std::vector<DeviceProfile>& profiles, const DeviceData& d) {

@@ -48,6 +48,17 @@ inline constexpr const char* kProfileFile = "装置プロファイル.csv";
 // one row per unit; empty cells are not set. Throws DataFileError naming the file and line.
 std::vector<DeviceProfile> ParseProfiles(const std::string& bytes, const std::string& name);
 std::vector<DeviceProfile> ReadProfiles(const std::filesystem::path& file);
+// The profile file's bytes (cp932, CR LF): the header of every column, then one row per unit.
+// Throws DataFileError for a cell that the file cannot hold (a line break, or a character
+// outside cp932).
+std::string ProfileFileBytes(const std::vector<DeviceProfile>& profiles);
+// Writes the profiles to `file` through a temporary file renamed into place, after reading the
+// bytes back; the file is left as it was when anything fails (DataFileError or the writing's
+// error).
+void WriteProfiles(const std::filesystem::path& file, const std::vector<DeviceProfile>& profiles);
+// A new profile of a unit seen in the records: what the record says of the device, its name in
+// the survey, nothing else set.
+DeviceProfile ProfileOfDevice(const DeviceData& device);
 // The captions of the profile columns, in the order a new file lists them.
 const std::vector<std::string>& ProfileColumns();
 // The profile of an event's unit: by device UID, else manufacturer + model + serial number,

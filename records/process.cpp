@@ -148,6 +148,20 @@ long RunOutcome::computed() const {
 }
 long RunOutcome::refused() const { return static_cast<long>(events.size()) - computed(); }
 
+std::vector<EventOutcome> ProcessEvents(const std::vector<DoseEvent>& events, const RecordData& d,
+                                        const std::filesystem::path& dataDir,
+                                        const ProcessOptions& options, const Progress& progress,
+                                        const std::atomic<bool>* cancel) {
+    std::vector<EventOutcome> out;
+    out.reserve(events.size());
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (cancel && cancel->load()) break;
+        out.push_back(ProcessEvent(events[i], d, dataDir, options));
+        if (progress) progress(Stage::Calculating, i + 1, events.size());
+    }
+    return out;
+}
+
 RunOutcome ProcessRecords(const std::vector<std::filesystem::path>& paths, const RecordData& d,
                           const std::filesystem::path& dataDir, const ProcessOptions& options,
                           const Progress& progress, const std::atomic<bool>* cancel) {
@@ -158,15 +172,7 @@ RunOutcome ProcessRecords(const std::vector<std::filesystem::path>& paths, const
             if (progress) progress(Stage::Reading, done, total);
         },
         cancel);
-    const std::size_t n = run.read.events.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (cancel && cancel->load()) {
-            run.cancelled = true;
-            break;
-        }
-        run.events.push_back(ProcessEvent(run.read.events[i], d, dataDir, options));
-        if (progress) progress(Stage::Calculating, i + 1, n);
-    }
+    run.events = ProcessEvents(run.read.events, d, dataDir, options, progress, cancel);
     if (cancel && cancel->load()) run.cancelled = true;
     return run;
 }
@@ -203,7 +209,19 @@ Spread SpreadOf(std::vector<double> v) {
     s.q1 = q(0.25);
     s.median = q(0.5);
     s.q3 = q(0.75);
+    s.min = v.front();
+    s.max = v.back();
     return s;
+}
+
+std::map<std::string, Spread> RecordRatioByUnit(const std::vector<EventOutcome>& events) {
+    std::map<std::string, std::vector<double>> ratios;
+    for (const EventOutcome& o : events)
+        if (o.result && o.recordDose && o.recordDose->ratio > 0)
+            ratios[o.mapped.unit].push_back(o.recordDose->ratio);
+    std::map<std::string, Spread> out;
+    for (auto& [unit, v] : ratios) out[unit] = SpreadOf(std::move(v));
+    return out;
 }
 
 std::vector<SurveyRow> BuildSurvey(const std::vector<SurveyInput>& inputs, const DrlTable* drl) {
@@ -330,6 +348,7 @@ void to_json(nlohmann::ordered_json& j, const EventOutcome& o) {
                    {"sopInstanceUid", Str(e.sopInstanceUid)},
                    {"eventUid", Str(e.eventUid)},
                    {"index", e.index},
+                   {"date", Str(e.date)},
                    {"kind", e.record == RecordKind::Image ? "image" : "dose report"}};
     j["device"] = {{"manufacturer", Str(e.device.manufacturer)},
                    {"model", Str(e.device.model)},

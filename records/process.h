@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -69,6 +70,14 @@ using Progress = std::function<void(Stage, std::size_t done, std::size_t total)>
 EventOutcome ProcessEvent(const DoseEvent& e, const RecordData& d,
                           const std::filesystem::path& dataDir, const ProcessOptions& options);
 
+// Maps and calculates events in turn; `cancel`, when set, stops between events (the outcomes
+// of the events done are returned).
+std::vector<EventOutcome> ProcessEvents(const std::vector<DoseEvent>& events, const RecordData& d,
+                                        const std::filesystem::path& dataDir,
+                                        const ProcessOptions& options,
+                                        const Progress& progress = {},
+                                        const std::atomic<bool>* cancel = nullptr);
+
 struct RunOutcome {
     ReadOutcome read;
     std::vector<EventOutcome> events;
@@ -99,6 +108,7 @@ SurveyInput SurveyInputOf(const EventOutcome& o);
 struct Spread {
     long n = 0;
     double q1 = 0, median = 0, q3 = 0;  // quartiles by linear interpolation between ranks
+    double min = 0, max = 0;
 };
 Spread SpreadOf(std::vector<double> values);
 
@@ -113,6 +123,11 @@ struct SurveyRow {
 };
 // Groups by unit and exam part (in name order).
 std::vector<SurveyRow> BuildSurvey(const std::vector<SurveyInput>& inputs, const DrlTable* drl);
+
+// The record's air kerma over the program's, per unit, of the computed events that give both:
+// the median is the calibration hint for the unit's output factor (a factor already in the
+// profile is in the program's kerma, so the hint is that factor × the median).
+std::map<std::string, Spread> RecordRatioByUnit(const std::vector<EventOutcome>& events);
 
 // The survey file: cp932 bytes, CR LF.
 std::string SurveyFileBytes(const std::vector<SurveyRow>& rows);

@@ -324,8 +324,28 @@ DeviceData DeviceOfHeader(DcmItem& ds) {
 
 std::string TextOf(const Node& n) {
     if (n.type == "TEXT") return Text(*n.item, DCM_TextValue);
+    if (n.type == "DATETIME") return Text(*n.item, DCM_DateTime);
     if (n.type == "UIDREF") return Text(*n.item, DCM_UID);
     if (n.type == "CODE") return CodeIn(*n.item, DCM_ConceptCodeSequence).meaning;
+    return {};
+}
+
+// "YYYY-MM-DD" of a DICOM date or date-time ("YYYYMMDD...", also the old "YYYY.MM.DD"); empty
+// for anything else.
+std::string IsoDate(std::string t) {
+    t.erase(std::remove(t.begin(), t.end(), '.'), t.end());
+    if (t.size() < 8 ||
+        !std::all_of(t.begin(), t.begin() + 8, [](char ch) { return ch >= '0' && ch <= '9'; }))
+        return {};
+    const int month = std::stoi(t.substr(4, 2)), day = std::stoi(t.substr(6, 2));
+    if (month < 1 || month > 12 || day < 1 || day > 31) return {};
+    return t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2);
+}
+
+// The header's date of the exposure: acquisition, else content, else study date.
+std::string HeaderDate(DcmDataset& ds) {
+    for (const DcmTagKey& k : {DCM_AcquisitionDate, DCM_ContentDate, DCM_StudyDate})
+        if (std::string d = IsoDate(Text(ds, k)); !d.empty()) return d;
     return {};
 }
 
@@ -392,6 +412,8 @@ DoseEvent ReadEvent(const Node& box, const DoseEvent& report) {
             e.eventUid = Text(*n.item, DCM_UID);
         } else if (Is(c, CODE_DCM_AcquisitionProtocol)) {
             e.protocol = TextOf(n);
+        } else if (Is(c, CODE_DCM_DateTimeStarted)) {
+            if (std::string d = IsoDate(TextOf(n)); !d.empty()) e.date = d;
         } else if (Is(c, CODE_DCM_TargetRegion)) {
             e.region = CodeIn(*n.item, DCM_ConceptCodeSequence);
         } else if (Is(c, CODE_DCM_ImageView)) {
@@ -461,6 +483,7 @@ void ReadDoseReport(DcmDataset& ds, const std::string& name, std::vector<DoseEve
     report.file = name;
     report.record = RecordKind::DoseReport;
     report.sopInstanceUid = Text(ds, DCM_SOPInstanceUID);
+    report.date = HeaderDate(ds);
     report.device = DeviceOfHeader(ds);
     report.patient = PatientOf(ds);
     // The observer context of the report names the irradiating device.
@@ -567,6 +590,7 @@ void ReadImage(DcmDataset& ds, const std::string& name, std::vector<DoseEvent>& 
     e.kind = EventKind::Radiograph;
     e.kindText = "image";
     e.sopInstanceUid = Text(ds, DCM_SOPInstanceUID);
+    e.date = HeaderDate(ds);
     e.device = DeviceOfHeader(ds);
     e.patient = PatientOf(ds);
     auto note = [&](const char* what) { e.readNotes.push_back(what); };

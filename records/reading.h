@@ -59,6 +59,9 @@ struct DeviceData {
 struct DoseEvent {
     std::string file;  // as given (path text)
     std::string sopInstanceUid, eventUid;
+    // The day of the exposure, "YYYY-MM-DD": the event's start, else the header's acquisition,
+    // content or study date; empty when none is recorded or readable.
+    std::string date;
     int index = 0;  // 1-based position among the events of its file
     RecordKind record = RecordKind::DoseReport;
     EventKind kind = EventKind::Radiograph;

@@ -7,13 +7,13 @@
 #   2 calculation  the one calculation, its tables and its data loading
 #   3 results      results table model and CSV file; records: dose records
 #   4 ui           shared window pieces
-#   5 dialogs, results/gui, charts
+#   5 dialogs, results/gui, records/gui, charts
 #   6 app, cli     the programs
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check.cmake needs -DSOURCE_DIR=<repository>")
 endif()
 # Sub-folders first: a file of results/gui belongs to results/gui, not to results.
-set(folders results/gui engine effdose calculation results records ui dialogs charts app cli)
+set(folders results/gui records/gui engine effdose calculation results records ui dialogs charts app cli)
 set(rank_engine 0)
 set(rank_effdose 1)
 set(rank_calculation 2)
@@ -22,6 +22,7 @@ set(rank_records 3)
 set(rank_ui 4)
 set(rank_dialogs 5)
 set(rank_results/gui 5)
+set(rank_records/gui 5)
 set(rank_charts 5)
 set(rank_app 6)
 set(rank_cli 6)

@@ -68,7 +68,11 @@ void AddCode(DcmItem& parent, const FxCode& name, const FxCode& value,
 void AddText(DcmItem& parent, const FxCode& name, const std::string& text,
              const char* type = "TEXT", const char* rel = "CONTAINS") {
     DcmItem* it = AddItem(parent, rel, type, name);
-    it->putAndInsertString(std::string(type) == "UIDREF" ? DCM_UID : DCM_TextValue, text.c_str());
+    const std::string t = type;
+    it->putAndInsertString(t == "UIDREF"     ? DCM_UID
+                           : t == "DATETIME" ? DCM_DateTime
+                                             : DCM_TextValue,
+                           text.c_str());
 }
 
 void PutPatient(DcmItem& ds, const FxPatient& p) {
@@ -148,6 +152,7 @@ std::string WriteReport(const FxReport& r, bool preamble) {
     ds.putAndInsertString(DCM_Modality, "SR");
     PutPatient(ds, r.patient);
     PutDevice(ds, r.device);
+    if (!r.studyDate.empty()) ds.putAndInsertString(DCM_StudyDate, r.studyDate.c_str());
     ds.putAndInsertString(DCM_ValueType, "CONTAINER");
     DcmItem* cn = nullptr;
     ds.findOrCreateSequenceItem(DCM_ConceptNameCodeSequence, cn, -2);
@@ -169,6 +174,7 @@ std::string WriteReport(const FxReport& r, bool preamble) {
         AddText(*ev, Of(CODE_DCM_IrradiationEventUID), e.uid.empty() ? NewUid() : e.uid, "UIDREF");
         for (const auto& [name, value] : e.codes) AddCode(*ev, name, value);
         for (const auto& [name, text] : e.texts) AddText(*ev, name, text);
+        if (!e.started.empty()) AddText(*ev, Of(CODE_DCM_DateTimeStarted), e.started, "DATETIME");
         for (const FxNum& n : e.nums) AddNum(*ev, n);
         for (const FxFilter& f : e.filters) {
             DcmItem* box = AddItem(*ev, "CONTAINS", "CONTAINER", Of(CODE_DCM_XRayFilters));
@@ -206,7 +212,7 @@ FxImage FxChestImage() {
     img.attributes = {{{0x0018, 0x0060}, "110"},  {{0x0018, 0x1151}, "320"},
                       {{0x0018, 0x1150}, "10"},   {{0x0018, 0x1152}, "3.2"},
                       {{0x0018, 0x1110}, "1800"}, {{0x0018, 0x0015}, "CHEST"},
-                      {{0x0018, 0x5101}, "PA"}};
+                      {{0x0018, 0x5101}, "PA"},   {{0x0008, 0x0022}, "20261202"}};
     return img;
 }
 

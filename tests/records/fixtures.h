@@ -56,6 +56,7 @@ struct FxEvent {
     std::vector<std::pair<FxCode, FxCode>> codes;       // concept name, value
     std::vector<std::pair<FxCode, std::string>> texts;  // concept name, text
     std::vector<FxFilter> filters;
+    std::string started;  // DateTime Started ("YYYYMMDDhhmmss"), none when empty
 };
 
 // A radiograph's event with the usual values: 80 kV, 250 mA, 20 ms, 5000 uA.s, SID 1100 mm.
@@ -77,6 +78,7 @@ struct FxReport {
     std::vector<FxEvent> events;
     std::string sopClass;   // empty: X-ray radiation dose SR
     bool ctReport = false;  // a CT dose report's acquisition instead of projection events
+    std::string studyDate = "20261201";
 };
 
 // The bytes of a report; with the 128-byte preamble and meta header, or the bare data set.

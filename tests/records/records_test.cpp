@@ -458,6 +458,23 @@ TEST(Mapping, ProtocolMappingFileWinsOverTheCodes) {
                  DataFileError);
 }
 
+// The day of an exposure: the event's start, else the header's dates; nothing that is no date.
+TEST(Reading, DateOfTheEventOrItsHeader) {
+    FxReport r;
+    FxEvent started = FxRadiograph(), odd = FxRadiograph();
+    started.started = "20261203101500.000";
+    odd.started = "20261345";
+    r.events = {FxRadiograph(), started, odd};
+    const auto ev = Read(WriteReport(r));
+    ASSERT_EQ(ev.size(), 3u);
+    EXPECT_EQ(ev[0].date, "2026-12-01");
+    EXPECT_EQ(ev[1].date, "2026-12-03");
+    EXPECT_EQ(ev[2].date, "2026-12-01");
+    EXPECT_EQ(Read(WriteImage(FxChestImage()))[0].date, "2026-12-02");
+    r.studyDate = "1.12.2026";
+    EXPECT_EQ(Read(WriteReport(r))[0].date, "");
+}
+
 // ---- time, distances, thickness, field ---------------------------------------------------
 
 TEST(Mapping, TimeIsExposureOverCurrentAndADisagreementIsListed) {
