@@ -76,6 +76,10 @@ manual-screens: build
 	rm -rf $(BUILD)/rundata-manual
 	bash scripts/prepare-rundata.sh data $(BUILD)/rundata-manual
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tests/app/app_manual_screens $(BUILD)/rundata-manual docs/manual/images
+	rm -rf $(BUILD)/records-shots
+	QT_QPA_PLATFORM=offscreen DOVEX_RECORDS_SHOTS=$(BUILD)/records-shots \
+	  $(BUILD)/tests/app/app_records_test readsAndListsEvents surveyIsTheLibrarys >/dev/null
+	cp $(BUILD)/records-shots/records-window.png $(BUILD)/records-shots/survey-window.png docs/manual/images/
 
 test-windows: build
 	JOBS=$(JOBS) WERROR=$(WERROR) bash scripts/test-windows.sh $(WINDOWS_BUILD) $(BUILD)
@@ -88,6 +92,7 @@ package-windows: deps
 
 bench: build
 	$(BUILD)/bench/dovex_bench
+	$(BUILD)/bench/dovex_window_bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(ASAN_QT_BUILD) $(WINDOWS_BUILD) build-fuzz

@@ -40,6 +40,9 @@ const std::vector<HelpTopic>& HelpTopics() {
         {"dovex::ui::UserNameDialog", kUsage, "2.1 起動と利用者名"},
         {"dovex::ui::EffectiveDosePrompt", kUsage, "2.5 臓器線量と実効線量"},
         {"dovex::ui::ExitDialog", kUsage, "2.3 補助ダイアログ"},
+        {"dovex::ui::RecordsWindow", kUsage, "2.9 線量記録（DICOM）の読込と線量調査"},
+        {"dovex::ui::SurveyWindow", kUsage, "調査集計"},
+        {"dovex::ui::ProfileDialog", kUsage, "装置設定"},
     };
     return topics;
 }

@@ -139,7 +139,6 @@ void MainWindow::buildUi() {
     recordNote_->setStyleSheet("color: #005a32; font-weight: bold;");
     recordNote_->hide();
     auto* resultColumn = new QVBoxLayout;
-    resultColumn->addWidget(recordNote_);
     resultColumn->addWidget(staleNote_);
     resultColumn->addWidget(res, 1);
     resultColumn->addWidget(quality_);
@@ -154,6 +153,7 @@ void MainWindow::buildUi() {
     bodyArea->setWidget(bodyWidget);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(head);
+    outer->addWidget(recordNote_);
     outer->addWidget(bodyArea, 1);
     outer->addLayout(commands);
 

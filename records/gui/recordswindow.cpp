@@ -289,9 +289,12 @@ RecordsWindow::RecordsWindow(RecordsContext& ctx, fs::path dataDir, QWidget* par
 }
 
 RecordsWindow::~RecordsWindow() {
+    // A run going on is stopped between two files or events and waited for.
     if (job_) {
         job_->cancel = true;
+        thread_->disconnect(this);
         thread_->wait();
+        delete thread_;
     }
 }
 

@@ -261,7 +261,10 @@ void RecordsWindowTest::conditionsFromAnEventGiveDovexCalcDoses() {
         s.select({row});
         QTest::mouseClick(w->findChild<QPushButton*>("Apply"), Qt::LeftButton);
         QVERIFY(main->recordSource().contains(QString::number(o.event.index)));
-        if (row == 0) Shot(main, "main-window-from-record");
+        if (row == 0) {
+            main->resize(1366, 740);
+            Shot(main, "main-window-from-record");
+        }
         QTest::mouseClick(main->findChild<QPushButton*>("Command2"), Qt::LeftButton);
         const DoseResult& d = s.app->state().dose;
         const nlohmann::json* j = CalcEvent(calc, o);
