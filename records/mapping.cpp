@@ -253,29 +253,36 @@ std::vector<DeviceProfile> ReadProfiles(const std::filesystem::path& file) {
     return ParseProfiles(ReadFileBytes(file, file.string(), 4u << 20), file.string());
 }
 
+std::string CsvCell(const std::string& t) {
+    if (t.find_first_of(",\"\r\n") == std::string::npos) return t;
+    std::string q = "\"";
+    for (char c : t) {
+        q += c;
+        if (c == '"') q += '"';
+    }
+    return q + "\"";
+}
+
+std::vector<std::string> ProfileCells(const DeviceProfile& p) {
+    std::vector<std::string> cells;
+    for (const ProfileColumn& c : Columns()) cells.push_back(c.get(p));
+    return cells;
+}
+
 std::string ProfileFileBytes(const std::vector<DeviceProfile>& profiles) {
-    auto cell = [](const std::string& t) {
-        if (t.find_first_of(",\"\r\n") == std::string::npos) return t;
-        std::string q = "\"";
-        for (char c : t) {
-            q += c;
-            if (c == '"') q += '"';
-        }
-        return q + "\"";
-    };
     std::vector<std::string> lines;
     std::string head;
-    for (const ProfileColumn& c : Columns()) head += (head.empty() ? "" : ",") + cell(c.caption);
+    for (const ProfileColumn& c : Columns()) head += (head.empty() ? "" : ",") + CsvCell(c.caption);
     lines.push_back(head);
     for (std::size_t i = 0; i < profiles.size(); ++i) {
         std::string l;
-        for (std::size_t k = 0; k < Columns().size(); ++k) {
-            const ProfileColumn& c = Columns()[k];
-            const std::string t = c.get(profiles[i]);
-            if (t.find_first_of("\r\n") != std::string::npos)
+        const std::vector<std::string> cells = ProfileCells(profiles[i]);
+        for (std::size_t k = 0; k < cells.size(); ++k) {
+            if (cells[k].find_first_of("\r\n") != std::string::npos)
                 throw DataFileError(kProfileFile, "unit " + std::to_string(i + 1) + ", " +
-                                                      c.caption + ": a line break in a cell");
-            l += (k ? "," : "") + cell(t);
+                                                      Columns()[k].caption +
+                                                      ": a line break in a cell");
+            l += (k ? "," : "") + CsvCell(cells[k]);
         }
         lines.push_back(l);
     }

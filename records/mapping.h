@@ -48,6 +48,10 @@ inline constexpr const char* kProfileFile = "装置プロファイル.csv";
 // one row per unit; empty cells are not set. Throws DataFileError naming the file and line.
 std::vector<DeviceProfile> ParseProfiles(const std::string& bytes, const std::string& name);
 std::vector<DeviceProfile> ReadProfiles(const std::filesystem::path& file);
+// A cell of the records' CSV files: quoted when it holds a comma, a quote or a line break.
+std::string CsvCell(const std::string& text);
+// The cells of a profile in the order of ProfileColumns (empty for what is not set).
+std::vector<std::string> ProfileCells(const DeviceProfile& p);
 // The profile file's bytes (cp932, CR LF): the header of every column, then one row per unit.
 // Throws DataFileError for a cell that the file cannot hold (a line break, or a character
 // outside cp932).

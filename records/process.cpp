@@ -256,16 +256,6 @@ std::vector<SurveyRow> BuildSurvey(const std::vector<SurveyInput>& inputs, const
 
 namespace {
 
-std::string CsvCell(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string q = "\"";
-    for (char c : s) {
-        q += c;
-        if (c == '"') q += '"';
-    }
-    return q + "\"";
-}
-
 std::string Cell(double v) { return PlainNumber(v); }
 
 }  // namespace

@@ -35,43 +35,6 @@ constexpr int kIdentification = 6;
 const char* kRectificationCaption = "整流方式";
 const char* kOutputFactorCaption = "出力係数";
 
-std::string CsvCell(const std::string& t) {
-    if (t.find_first_of(",\"") == std::string::npos) return t;
-    std::string q = "\"";
-    for (char c : t) {
-        q += c;
-        if (c == '"') q += '"';
-    }
-    return q + "\"";
-}
-
-// A profile's cells in the order of the columns, through the profile file's own writer and
-// reader: the bytes of a one-profile file, decoded.
-std::vector<std::string> CellsOf(const DeviceProfile& p) {
-    const std::string text = Cp932ToUtf8(records::ProfileFileBytes({p}));
-    const std::size_t second = text.find("\r\n") + 2;
-    const std::string line = text.substr(second, text.find("\r\n", second) - second);
-    std::vector<std::string> cells;
-    std::string cell;
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-            cell += '"';
-            ++i;
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            cells.push_back(cell);
-            cell.clear();
-        } else {
-            cell += c;
-        }
-    }
-    cells.push_back(cell);
-    return cells;
-}
-
 }  // namespace
 
 int ProfileDialog::ColumnOf(const char* caption) {
@@ -152,13 +115,7 @@ void ProfileDialog::present(const std::vector<DeviceProfile>& profiles,
     table_->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < table_->rowCount(); ++r) {
         const DeviceProfile& p = rows[static_cast<std::size_t>(r)];
-        std::vector<std::string> cells;
-        try {
-            cells = CellsOf(p);
-        } catch (const std::exception&) {
-            cells.assign(records::ProfileColumns().size(), std::string());
-            cells[0] = p.name;
-        }
+        const std::vector<std::string> cells = records::ProfileCells(p);
         for (int c = 0; c < HintColumn(); ++c) {
             if (c == rect) {
                 auto* box = new QComboBox(table_);
@@ -237,7 +194,7 @@ bool ProfileDialog::save() {
         if (!existing_[static_cast<std::size_t>(r)] && !rowHasSettings(r)) continue;
         std::string line;
         for (const std::string& cell : rowCells(r))
-            line += (line.empty() ? "" : ",") + CsvCell(cell);
+            line += (line.empty() ? "" : ",") + records::CsvCell(cell);
         try {
             const auto encoded = Utf8ToCp932(header + "\r\n" + line + "\r\n");
             if (!encoded)

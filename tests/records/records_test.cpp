@@ -475,6 +475,50 @@ TEST(Reading, DateOfTheEventOrItsHeader) {
     EXPECT_EQ(Read(WriteReport(r))[0].date, "");
 }
 
+// What the window's profile dialog writes, the profile reader reads back as it was; a cell the
+// file cannot hold is refused before anything is written.
+TEST(Profiles, WrittenFileReadsBackAndRefusesWhatItCannotHold) {
+    DeviceProfile a;
+    a.name = "撮影室 1, 立位";
+    a.station = "ROOM1";
+    a.inherentMmAl = 2.7;
+    a.addedMmCu = 0.1;
+    a.rectification = Rectification::ThreePhase12Pulse;
+    a.gapErectCm = 4.5;
+    a.outputFactor = 0.853;
+    DeviceProfile b;
+    b.manufacturer = "ACME \"X\"";
+    b.model = "RadOne";
+    b.serial = "SN42";
+    const auto back = ParseProfiles(ProfileFileBytes({a, b}), "p.csv");
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].name, a.name);
+    EXPECT_EQ(back[0].inherentMmAl, a.inherentMmAl);
+    EXPECT_EQ(back[0].addedMmCu, a.addedMmCu);
+    EXPECT_FALSE(back[0].addedMmAl);
+    EXPECT_EQ(back[0].rectification, a.rectification);
+    EXPECT_EQ(back[0].gapErectCm, a.gapErectCm);
+    EXPECT_EQ(back[0].outputFactor, a.outputFactor);
+    EXPECT_EQ(back[1].manufacturer, b.manufacturer);
+    // A unit without a name is named as the survey names it.
+    b.name = "ACME \"X\" RadOne SN42";
+    EXPECT_EQ(ProfileCells(back[1]), ProfileCells(b));
+
+    TempDir dir;
+    const auto file = dir.path() / "p.csv";
+    WriteProfiles(file, {a});
+    const std::string before = ReadFileBytes(file);
+    DeviceProfile broken = a;
+    broken.station = "ROOM\n2";
+    EXPECT_THROW(WriteProfiles(file, {a, broken}), DataFileError);
+    broken.station = "部屋😀";
+    EXPECT_THROW(WriteProfiles(file, {broken}), DataFileError);
+    broken.station = "ROOM2";
+    broken.targetAngle = 90;  // outside what the reader takes
+    EXPECT_THROW(WriteProfiles(file, {broken}), DataFileError);
+    EXPECT_EQ(ReadFileBytes(file), before);
+}
+
 // ---- time, distances, thickness, field ---------------------------------------------------
 
 TEST(Mapping, TimeIsExposureOverCurrentAndADisagreementIsListed) {
