@@ -397,6 +397,8 @@ void RecordsWindow::finish() {
     }
     data_ = job->data;
     const bool cancelled = job->run.cancelled;
+    // The table lets go of the events before they are replaced.
+    model_->setEvents({});
     if (job->read) {
         run_ = std::move(job->run);
         paths_ = std::move(job->paths);
