@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <set>
@@ -58,10 +59,12 @@ ProfileDialog::ProfileDialog(fs::path file, QWidget* parent)
         this);
     intro->setWordWrap(true);
     QStringList headings;
-    for (const std::string& c : records::ProfileColumns()) headings << Q(c);
-    headings << QStringLiteral("記録/計算 中央値 (件数)");
+    // The unit under the name: the columns stay narrow enough to show the hint on the screen.
+    for (const std::string& c : records::ProfileColumns()) headings << Q(c).replace(' ', '\n');
+    headings << QStringLiteral("記録/計算\n中央値 (件数)");
     table_ = new QTableWidget(0, static_cast<int>(headings.size()), this);
     table_->setObjectName("ProfileTable");
+    table_->setWordWrap(false);
     table_->setHorizontalHeaderLabels(headings);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
@@ -93,7 +96,7 @@ ProfileDialog::ProfileDialog(fs::path file, QWidget* parent)
         if (save()) accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    resize(1280, 420);
+    resize(1340, 420);
 }
 
 void ProfileDialog::present(const std::vector<DeviceProfile>& profiles,
@@ -140,6 +143,11 @@ void ProfileDialog::present(const std::vector<DeviceProfile>& profiles,
         table_->setItem(r, HintColumn(), hint);
     }
     table_->resizeColumnsToContents();
+    // A device UID is long and seldom read: narrow, its whole text in the cell's tooltip.
+    const int uid = ColumnOf("装置UID");
+    table_->setColumnWidth(uid, std::min(table_->columnWidth(uid), 110));
+    for (int r = 0; r < table_->rowCount(); ++r)
+        if (QTableWidgetItem* item = table_->item(r, uid)) item->setToolTip(item->text());
     if (table_->rowCount() > 0) table_->setCurrentCell(0, ColumnOf(kOutputFactorCaption));
     show();
     raise();

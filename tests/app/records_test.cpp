@@ -367,6 +367,7 @@ void RecordsWindowTest::surveyIsTheLibrarys() {
                             sw->heading());
         p.end();
         page.save(qEnvironmentVariable("DOVEX_RECORDS_SHOTS") + "/survey-page.png");
+        QVERIFY(sw->savePdf(qEnvironmentVariable("DOVEX_RECORDS_SHOTS") + "/survey-page.pdf"));
     }
 }
 
@@ -398,6 +399,7 @@ void RecordsWindowTest::profilesSavedAtomicallyAndEventsCalculatedAgain() {
             .startsWith(QString::fromStdString(FormatPattern(ratios.at(unitA).median, "0.000"))));
     t->setCurrentCell(roomA, 0);
     QTest::mouseClick(d->findChild<QPushButton*>("TakeHint"), Qt::LeftButton);
+    Shot(d, "profile-dialog");
     const int factorCol = ui::ProfileDialog::ColumnOf("出力係数");
     QCOMPARE(t->item(roomA, factorCol)->text(), QString::number(ratios.at(unitA).median, 'g', 3));
     // A value out of bounds: refused naming the row, the file untouched.
