@@ -10,7 +10,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD:-$here/build-fuzz}"
 secs="${FUZZ_SECONDS:-20}"
-all="numtext results_csv backscatter attenuation default_output icrusoft primary material organ kernel batch primary_name drl dicom"
+all="numtext results_csv backscatter attenuation default_output icrusoft primary material organ kernel batch primary_name drl dicom profiles"
 targets="${FUZZ_TARGETS:-$all}"
 
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -87,6 +87,14 @@ std::string Num(double v) {
     return buf;
 }
 
+// A byte that no name or number of a unit holds: C0 controls but the tab, and DEL.
+bool HasControlCharacter(const std::string& t) {
+    return std::any_of(t.begin(), t.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u < 0x20 && u != '\t') || u == 0x7f;
+    });
+}
+
 bool Contains(const std::string& hay, const char* needle) {
     return hay.find(needle) != std::string::npos;
 }
@@ -235,8 +243,12 @@ std::vector<DeviceProfile> ParseProfiles(const std::string& bytes, const std::st
             throw DataFileError(name,
                                 "line " + std::to_string(i + 1) + ": more cells than columns");
         DeviceProfile p;
-        for (std::size_t k = 0; k < cells.size(); ++k)
+        for (std::size_t k = 0; k < cells.size(); ++k) {
+            if (HasControlCharacter(cells[k]))
+                throw DataFileError(name, "line " + std::to_string(i + 1) + ": column \"" +
+                                              header[k]->caption + "\" holds a control character");
             if (!cells[k].empty()) header[k]->set(p, cells[k], name, i + 1);
+        }
         if (p.deviceUid.empty() && p.station.empty() &&
             (p.manufacturer.empty() || p.model.empty() || p.serial.empty()))
             throw DataFileError(name, "line " + std::to_string(i + 1) +
@@ -254,7 +266,12 @@ std::vector<DeviceProfile> ReadProfiles(const std::filesystem::path& file) {
 }
 
 std::string CsvCell(const std::string& t) {
-    if (t.find_first_of(",\"\r\n") == std::string::npos) return t;
+    // Quoted also when the reader would take the text otherwise: blanks around it are trimmed,
+    // and a line that begins with '#' is a comment.
+    const bool plain = t.find_first_of(",\"\r\n") == std::string::npos &&
+                       (t.empty() || (t.front() != ' ' && t.front() != '\t' && t.front() != '#' &&
+                                      t.back() != ' ' && t.back() != '\t'));
+    if (plain) return t;
     std::string q = "\"";
     for (char c : t) {
         q += c;
@@ -278,10 +295,10 @@ std::string ProfileFileBytes(const std::vector<DeviceProfile>& profiles) {
         std::string l;
         const std::vector<std::string> cells = ProfileCells(profiles[i]);
         for (std::size_t k = 0; k < cells.size(); ++k) {
-            if (cells[k].find_first_of("\r\n") != std::string::npos)
+            if (HasControlCharacter(cells[k]))
                 throw DataFileError(kProfileFile, "unit " + std::to_string(i + 1) + ", " +
                                                       Columns()[k].caption +
-                                                      ": a line break in a cell");
+                                                      ": a control character (a line break?)");
             l += (k ? "," : "") + CsvCell(cells[k]);
         }
         lines.push_back(l);

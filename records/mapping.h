@@ -48,7 +48,8 @@ inline constexpr const char* kProfileFile = "装置プロファイル.csv";
 // one row per unit; empty cells are not set. Throws DataFileError naming the file and line.
 std::vector<DeviceProfile> ParseProfiles(const std::string& bytes, const std::string& name);
 std::vector<DeviceProfile> ReadProfiles(const std::filesystem::path& file);
-// A cell of the records' CSV files: quoted when it holds a comma, a quote or a line break.
+// A cell of the records' CSV files, read back as it is: quoted when it holds a comma, a quote or a
+// line break, begins or ends with a blank, or begins with '#'.
 std::string CsvCell(const std::string& text);
 // The cells of a profile in the order of ProfileColumns (empty for what is not set).
 std::vector<std::string> ProfileCells(const DeviceProfile& p);

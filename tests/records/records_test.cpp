@@ -479,7 +479,7 @@ TEST(Reading, DateOfTheEventOrItsHeader) {
 // file cannot hold is refused before anything is written.
 TEST(Profiles, WrittenFileReadsBackAndRefusesWhatItCannotHold) {
     DeviceProfile a;
-    a.name = "撮影室 1, 立位";
+    a.name = "#1 撮影室, 立位 ";
     a.station = "ROOM1";
     a.inherentMmAl = 2.7;
     a.addedMmCu = 0.1;
@@ -517,6 +517,11 @@ TEST(Profiles, WrittenFileReadsBackAndRefusesWhatItCannotHold) {
     broken.targetAngle = 90;  // outside what the reader takes
     EXPECT_THROW(WriteProfiles(file, {broken}), DataFileError);
     EXPECT_EQ(ReadFileBytes(file), before);
+    // A control character in a cell is no unit's name: the reader refuses it as the writer does.
+    EXPECT_THROW(ParseProfiles(*Utf8ToCp932("名称,ステーション名\r\nA\x01"
+                                            "B,ROOM1\r\n"),
+                               "p.csv"),
+                 DataFileError);
 }
 
 // ---- time, distances, thickness, field ---------------------------------------------------
