@@ -582,8 +582,9 @@ std::string ExamPartOf(const DoseEvent& e, const std::vector<ProtocolRule>* prot
         if (view == View::None) {
             view = View::Frontal;
             if (assumptions)
-                assumptions->push_back(
-                    {"view", "frontal", "no view recorded and none named in the protocol"});
+                assumptions->push_back({"view", "frontal",
+                                        "no view recorded and none named in the protocol",
+                                        "方向 正面：方向の記録がなく、プロトコル名にもありません"});
         }
     }
     return PartName(region, view);
@@ -614,6 +615,9 @@ WorkMode ModeOf(const DoseEvent& e) {
 const char* ModeWord(WorkMode m) {
     return m == WorkMode::Erect ? "erect" : m == WorkMode::Mobile ? "mobile" : "table";
 }
+const char* ModeWordJa(WorkMode m) {
+    return m == WorkMode::Erect ? "立位" : m == WorkMode::Mobile ? "ポータブル" : "臥位";
+}
 
 // Plausible focus-to-receptor distances of radiography, cm: a value outside is a recording
 // fault (a distance written in the wrong unit), not a geometry to compute.
@@ -625,16 +629,17 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
     MappedEvent m;
     ExposureConditions& c = m.conditions;
     const std::string where = e.file + " event " + std::to_string(e.index);
-    auto assume = [&](std::string item, std::string value, std::string why) {
-        m.assumptions.push_back({std::move(item), std::move(value), std::move(why)});
+    auto assume = [&](std::string item, std::string value, std::string why, std::string ja) {
+        m.assumptions.push_back({std::move(item), std::move(value), std::move(why), std::move(ja)});
     };
-    auto refuse = [&](const char* check, const std::string& what) {
-        if (!m.refusal) m.refusal = EventRefusal{check, where + ": " + what};
+    auto refuse = [&](const char* check, const std::string& what, const std::string& ja) {
+        if (!m.refusal) m.refusal = EventRefusal{check, where + ": " + what, ja};
     };
     const DeviceProfile* prof = cx.profiles ? MatchProfile(*cx.profiles, e.device) : nullptr;
     if (prof) m.profile = prof->name;
     m.unit = UnitName(e.device, prof);
     const std::string noProfile = prof ? "not in the unit's profile" : "no profile for the unit";
+    const std::string noProfileJa = prof ? "装置設定にないため" : "装置設定がないため";
 
     // Exam part and phantom.
     c.examPart = ExamPartOf(e, cx.protocols, &m.assumptions);
@@ -644,7 +649,7 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
 
     // Tube voltage, current, time.
     if (!e.kvp) {
-        refuse("kvp", "no tube voltage (KVP) recorded");
+        refuse("kvp", "no tube voltage (KVP) recorded", "管電圧 (KVP) の記録がありません");
     } else {
         c.tubeVoltage = *e.kvp;
     }
@@ -652,12 +657,15 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
     const std::optional<double> ma = e.tubeCurrentMa, ms = e.exposureTimeMs;
     if (!mas && ma && ms) {
         mas = *ma * *ms / 1000;
-        assume("exposureMAs", Num(*mas), "no exposure recorded; tube current × exposure time");
+        assume("exposureMAs", Num(*mas), "no exposure recorded; tube current × exposure time",
+               "mAs " + Num(*mas) + "：mAs の記録がないため 管電流 × 照射時間");
     }
     if (!mas) {
-        refuse("exposure", "no exposure (mAs) recorded, nor tube current and exposure time");
+        refuse("exposure", "no exposure (mAs) recorded, nor tube current and exposure time",
+               "mAs も、管電流と照射時間も記録されていません");
     } else if (!(*mas > 0)) {
-        refuse("exposure", "the recorded exposure " + Num(*mas) + " mAs is not above 0");
+        refuse("exposure", "the recorded exposure " + Num(*mas) + " mAs is not above 0",
+               "記録された mAs " + Num(*mas) + " が 0 以下です");
     } else {
         if (ma && *ma > 0) {
             c.tubeCurrent = *ma;
@@ -669,45 +677,60 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
                     assume("exposureTime", Num(c.exposureTime * 1000) + " ms",
                            "tube current × recorded time = " + Num(product) +
                                " mAs differs from the recorded exposure " + Num(*mas) + " mAs by " +
-                               Num(100 * diff) + " %; time taken as exposure ÷ current");
+                               Num(100 * diff) + " %; time taken as exposure ÷ current",
+                           "照射時間 " + Num(c.exposureTime * 1000) +
+                               " ms：管電流 × 記録の照射時間 = " + Num(product) + " mAs が記録の " +
+                               Num(*mas) + " mAs と " + Num(100 * diff) +
+                               " % 異なるため、mAs ÷ 管電流");
             }
         } else if (ms && *ms > 0) {
             c.exposureTime = *ms / 1000;
             c.tubeCurrent = *mas / c.exposureTime;
             assume("tubeCurrent", Num(c.tubeCurrent) + " mA",
-                   "no tube current recorded; exposure ÷ exposure time");
+                   "no tube current recorded; exposure ÷ exposure time",
+                   "管電流 " + Num(c.tubeCurrent) + " mA：管電流の記録がないため mAs ÷ 照射時間");
         } else {
             c.exposureTime = std::max(0.1, *mas / 1000);
             c.tubeCurrent = *mas / c.exposureTime;
             assume("exposureTime", Num(c.exposureTime * 1000) + " ms",
-                   "neither current nor time recorded; the dose depends on their product only");
+                   "neither current nor time recorded; the dose depends on their product only",
+                   "照射時間 " + Num(c.exposureTime * 1000) +
+                       " ms：管電流も照射時間も記録がありません（線量は mAs だけで決まります）");
         }
     }
 
     // Distances.
     if (e.sidCm) {
         if (!(*e.sidCm >= kMinSidCm && *e.sidCm <= kMaxSidCm))
-            refuse("sid", "the source-to-detector distance " + Num(*e.sidCm * 10) +
-                              " mm is impossible for radiography (" + Num(kMinSidCm) + " to " +
-                              Num(kMaxSidCm) + " cm)");
+            refuse("sid",
+                   "the source-to-detector distance " + Num(*e.sidCm * 10) +
+                       " mm is impossible for radiography (" + Num(kMinSidCm) + " to " +
+                       Num(kMaxSidCm) + " cm)",
+                   "SID " + Num(*e.sidCm * 10) + " mm は撮影としてありえません（" + Num(kMinSidCm) +
+                       "～" + Num(kMaxSidCm) + " cm）");
         c.ffd = *e.sidCm;
     } else if (standard) {
         c.ffd = standard->ffdCm;
         assume("ffd", Num(c.ffd) + " cm",
-               "no source-to-detector distance recorded; the standard of " + c.examPart);
+               "no source-to-detector distance recorded; the standard of " + c.examPart,
+               "SID " + Num(c.ffd) + " cm：SID の記録がないため " + c.examPart + " の標準");
     } else {
-        assume("ffd", Num(c.ffd) + " cm", "no source-to-detector distance recorded");
+        assume("ffd", Num(c.ffd) + " cm", "no source-to-detector distance recorded",
+               "SID " + Num(c.ffd) + " cm：SID の記録がないためプログラムの既定値");
     }
     if (e.patient.thicknessCm && *e.patient.thicknessCm > 0) {
         c.subjectThickness = *e.patient.thicknessCm;
     } else if (e.patient.equivalentThicknessCm && *e.patient.equivalentThicknessCm > 0) {
         c.subjectThickness = *e.patient.equivalentThicknessCm;
         assume("subjectThickness", Num(c.subjectThickness) + " cm",
-               "the recorded patient equivalent thickness");
+               "the recorded patient equivalent thickness",
+               "被写体厚 " + Num(c.subjectThickness) + " cm：記録された患者等価厚");
     } else {
         if (standard) c.subjectThickness = standard->thicknessCm;
         assume("subjectThickness", Num(c.subjectThickness) + " cm",
-               "no thickness recorded; the standard adult of " + c.examPart);
+               "no thickness recorded; the standard adult of " + c.examPart,
+               "被写体厚 " + Num(c.subjectThickness) + " cm：被写体厚の記録がないため " +
+                   c.examPart + " の標準体格");
     }
     if (e.sourceToEntranceCm && *e.sourceToEntranceCm > 0) {
         c.fsd = *e.sourceToEntranceCm;
@@ -721,19 +744,24 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
             gap = mode == WorkMode::Erect    ? prof->gapErectCm
                   : mode == WorkMode::Mobile ? prof->gapMobileCm
                                              : prof->gapTableCm;
-        std::string why;
+        std::string why, ja;
         if (gap) {
             why = std::string("FFD − thickness − the profile's ") + ModeWord(mode) + " gap";
+            ja = std::string("SID − 被写体厚 − 装置設定の") + ModeWordJa(mode) + "での受像面間隔";
         } else {
             gap = standard ? standard->receptorGapCm : 0.0;
             why = std::string("FFD − thickness − the standard gap (") + ModeWord(mode) + " work, " +
                   noProfile + ")";
+            ja = std::string("SID − 被写体厚 − 標準の受像面間隔（") + ModeWordJa(mode) + "、" +
+                 noProfileJa + "）";
         }
         c.fsd = c.ffd - c.subjectThickness - *gap;
-        assume("fsd", Num(c.fsd) + " cm", why);
+        assume("fsd", Num(c.fsd) + " cm", why, "FSD " + Num(c.fsd) + " cm：" + ja);
         if (!(c.fsd > 0))
-            refuse("fsd", "the focus-to-skin distance " + Num(c.fsd) +
-                              " cm left by FFD, thickness and gap is not above 0");
+            refuse("fsd",
+                   "the focus-to-skin distance " + Num(c.fsd) +
+                       " cm left by FFD, thickness and gap is not above 0",
+                   "SID・被写体厚・間隔から求めた FSD " + Num(c.fsd) + " cm が 0 以下です");
     }
 
     // Field at the receptor.
@@ -756,7 +784,9 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
         areaField(*e.fieldAreaCm2);
         fieldKnown = true;
         assume("field", Num(c.fieldLong) + " x " + Num(c.fieldShort) + " cm",
-               "the recorded collimated area in the usual proportions of " + c.examPart);
+               "the recorded collimated area in the usual proportions of " + c.examPart,
+               "照射野 " + Num(c.fieldLong) + " × " + Num(c.fieldShort) + " cm：" +
+                   "記録された照射野面積を " + c.examPart + " の通常の縦横比で");
     } else if (e.referencePoint == ReferencePoint::DetectorPlane && e.dapGym2 && e.doseRpMGy &&
                *e.dapGym2 > 0 && *e.doseRpMGy > 0) {
         const double areaCm2 = *e.dapGym2 / (*e.doseRpMGy * 1e-3) * 1e4;
@@ -764,33 +794,44 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
         fieldKnown = true;
         assume("field", Num(c.fieldLong) + " x " + Num(c.fieldShort) + " cm",
                "DAP ÷ Dose (RP) in the detector plane = " + Num(areaCm2) +
-                   " cm², in the usual proportions of " + c.examPart);
+                   " cm², in the usual proportions of " + c.examPart,
+               "照射野 " + Num(c.fieldLong) + " × " + Num(c.fieldShort) + " cm：" +
+                   "DAP ÷ 検出器面の Dose (RP) = " + Num(areaCm2) + " cm² を " + c.examPart +
+                   " の通常の縦横比で");
     } else if (e.collimatorLongCm && e.collimatorShortCm) {
         setField(*e.collimatorLongCm, *e.collimatorShortCm);
         fieldKnown = true;
         assume("field", Num(c.fieldLong) + " x " + Num(c.fieldShort) + " cm",
-               "the collimator edges × the pixel spacing");
+               "the collimator edges × the pixel spacing",
+               "照射野 " + Num(c.fieldLong) + " × " + Num(c.fieldShort) + " cm：" +
+                   "コリメータの縁 × 画素間隔");
     } else {
         if (standard) setField(standard->fieldLongCm, standard->fieldShortCm);
         assume("field", Num(c.fieldLong) + " x " + Num(c.fieldShort) + " cm",
-               "no field recorded; the usual field of " + c.examPart);
+               "no field recorded; the usual field of " + c.examPart,
+               "照射野 " + Num(c.fieldLong) + " × " + Num(c.fieldShort) + " cm：" +
+                   "照射野の記録がないため " + c.examPart + " の通常の照射野");
     }
     if (c.fieldLong > 100)
-        refuse("field", "the field " + Num(c.fieldLong) + " cm at the receptor exceeds 100 cm");
+        refuse("field", "the field " + Num(c.fieldLong) + " cm at the receptor exceeds 100 cm",
+               "受像面での照射野 " + Num(c.fieldLong) + " cm が 100 cm を超えています");
 
     // Filtration.
     if (prof && prof->inherentMmAl) {
         c.inherentFilter = *prof->inherentMmAl / 10;
     } else {
         assume("inherentFilter", Num(c.inherentFilter * 10) + " mm Al",
-               noProfile + "; the program's default");
+               noProfile + "; the program's default",
+               "固有フィルタ " + Num(c.inherentFilter * 10) + " mm Al：" + noProfileJa +
+                   "プログラムの既定値");
     }
     if (e.filtersRecorded) {
         c.addedAl = 0;
         c.addedCu = 0;
         for (const RecordFilter& f : e.filters) {
             if (!(f.mm >= 0 && f.mm <= 100)) {
-                refuse("filter", "the filter thickness " + Num(f.mm) + " mm is impossible");
+                refuse("filter", "the filter thickness " + Num(f.mm) + " mm is impossible",
+                       "フィルタ厚 " + Num(f.mm) + " mm はありえません");
                 continue;
             }
             if (f.material == "Al") {
@@ -806,36 +847,48 @@ MappedEvent MapEvent(const DoseEvent& e, const MappingContext& cx) {
                     c.arbitraryFilterName = t.name;
                     c.arbitraryFilterThickness = f.mm / 10;
                 } catch (const std::exception&) {
-                    refuse("filter", "no material file for the recorded filter " + f.material);
+                    refuse("filter", "no material file for the recorded filter " + f.material,
+                           "記録されたフィルタ " + f.material + " の材質ファイルがありません");
                 }
             } else {
-                refuse("filter", "a second filter of another metal (" + f.material +
-                                     ") than aluminium and copper");
+                refuse("filter",
+                       "a second filter of another metal (" + f.material +
+                           ") than aluminium and copper",
+                       "アルミニウム・銅以外の 2 つ目のフィルタ（" + f.material +
+                           "）は計算できません");
             }
         }
         for (const std::string& u : e.unknownFilters)
-            assume("filter", "left out", "the recorded filter " + u + " cannot be read");
+            assume("filter", "left out", "the recorded filter " + u + " cannot be read",
+                   "記録されたフィルタ " + u + " は読めないため除きました");
     } else if (prof && (prof->addedMmAl || prof->addedMmCu)) {
         c.addedAl = prof->addedMmAl.value_or(0) / 10;
         c.addedCu = prof->addedMmCu.value_or(0) / 10;
         assume("addedFilter", Num(c.addedAl * 10) + " mm Al + " + Num(c.addedCu * 10) + " mm Cu",
-               "no filter recorded; the unit's profile");
+               "no filter recorded; the unit's profile",
+               "付加フィルタ Al " + Num(c.addedAl * 10) + " mm + Cu " + Num(c.addedCu * 10) +
+                   " mm：" + "フィルタの記録がないため装置設定の値");
     } else {
         assume("addedFilter", Num(c.addedAl * 10) + " mm Al + " + Num(c.addedCu * 10) + " mm Cu",
-               "no filter recorded, " + noProfile + "; the program's default");
+               "no filter recorded, " + noProfile + "; the program's default",
+               "付加フィルタ Al " + Num(c.addedAl * 10) + " mm + Cu " + Num(c.addedCu * 10) +
+                   " mm：" + "フィルタの記録がなく、" + noProfileJa + "プログラムの既定値");
     }
     if (prof && prof->targetAngle) {
         c.targetAngle = *prof->targetAngle;
     } else {
         assume("targetAngle", Num(c.targetAngle) + " degrees",
-               noProfile + "; the program's default");
+               noProfile + "; the program's default",
+               "ターゲット角度 " + Num(c.targetAngle) + "°：" + noProfileJa + "プログラムの既定値");
     }
     if (prof && prof->rectification) {
         c.rectification = *prof->rectification;
     } else {
         c.rectification = Rectification::ConstantPotential;
         assume("rectification", std::string(FileText(Rectification::ConstantPotential)),
-               noProfile + "; the program's default");
+               noProfile + "; the program's default",
+               "整流方式 " + std::string(WindowText(Rectification::ConstantPotential)) + "：" +
+                   noProfileJa + "プログラムの既定値");
     }
     if (prof && prof->outputFactor) m.outputFactor = *prof->outputFactor;
     c.exposureSource = ExposureSource::DefaultOutput;

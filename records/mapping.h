@@ -98,11 +98,13 @@ struct MappingContext {
 
 struct Assumption {
     std::string item, value, why;
+    std::string textJa;  // the item, its value and the reason, as the window shows them
 };
 
 struct EventRefusal {
     std::string check;  // the item ("kvp", "exposure", "sid", ...) or the calculation's check
     std::string message;
+    std::string messageJa;  // the reason alone (the window shows the file and event beside it)
 };
 
 // The air kerma the record implies at the patient's entrance (no backscatter), and how.

@@ -78,7 +78,7 @@ EventOutcome ProcessEvent(const DoseEvent& e, const RecordData& d,
     if (!options.estimate) req.conditions.examPart = "その他";
     const std::string where = e.file + " event " + std::to_string(e.index);
     if (auto r = calc::CheckConditions(req, d.tables)) {
-        out.refusal = EventRefusal{CheckWord(r->check), where + ": " + r->messageEn};
+        out.refusal = EventRefusal{CheckWord(r->check), where + ": " + r->messageEn, r->messageJa};
         return out;
     }
     OrganRows rows;
@@ -96,25 +96,31 @@ EventOutcome ProcessEvent(const DoseEvent& e, const RecordData& d,
         measured = kAt1m / d.tables.airWOverE;
         m.assumptions.push_back(
             {"exposureAt1m", PlainNumber(*measured) + " C/kg",
-             "the record's air kerma (" + m.recordKerma->how + ") as the measured exposure"});
+             "the record's air kerma (" + m.recordKerma->how + ") as the measured exposure",
+             "1 m での照射線量 " + PlainNumber(*measured) +
+                 " C/kg：記録の線量から求めた空気カーマを実測値として使用"});
     } else {
         if (options.source == DoseSource::Record)
             m.assumptions.push_back(
                 {"exposureAt1m", "default output",
-                 "the record implies no air kerma; the program's tube output used"});
+                 "the record implies no air kerma; the program's tube output used",
+                 "1 m での照射線量：記録から空気カーマが求まらないため、デフォルト出力データ"});
         if (m.outputFactor != 1) {
             calc::CalculationRequest first = req;
             first.conditions.examPart = "その他";
             const calc::CalculationOutcome o = run(first);
             if (o.refusal) {
                 out.refusal =
-                    EventRefusal{CheckWord(o.refusal->check), where + ": " + o.refusal->messageEn};
+                    EventRefusal{CheckWord(o.refusal->check), where + ": " + o.refusal->messageEn,
+                                 o.refusal->messageJa};
                 return out;
             }
             measured = o.result.conditions.exposureAt1m * m.outputFactor;
-            m.assumptions.push_back({"exposureAt1m", PlainNumber(*measured) + " C/kg",
-                                     "the default output × the profile's output factor " +
-                                         PlainNumber(m.outputFactor)});
+            m.assumptions.push_back(
+                {"exposureAt1m", PlainNumber(*measured) + " C/kg",
+                 "the default output × the profile's output factor " + PlainNumber(m.outputFactor),
+                 "1 m での照射線量 " + PlainNumber(*measured) +
+                     " C/kg：デフォルト出力 × 装置設定の出力係数 " + PlainNumber(m.outputFactor)});
         }
     }
     if (measured) {
@@ -123,8 +129,8 @@ EventOutcome ProcessEvent(const DoseEvent& e, const RecordData& d,
     }
     calc::CalculationOutcome o = run(req);
     if (o.refusal) {
-        out.refusal =
-            EventRefusal{CheckWord(o.refusal->check), where + ": " + o.refusal->messageEn};
+        out.refusal = EventRefusal{CheckWord(o.refusal->check), where + ": " + o.refusal->messageEn,
+                                   o.refusal->messageJa};
         return out;
     }
     if (!options.estimate) {
@@ -372,7 +378,7 @@ void to_json(nlohmann::ordered_json& j, const EventOutcome& o) {
     j["conditions"] = o.mapped.conditions;
     nlohmann::ordered_json as = nlohmann::ordered_json::array();
     for (const Assumption& a : o.mapped.assumptions)
-        as.push_back({{"item", a.item}, {"value", a.value}, {"why", a.why}});
+        as.push_back({{"item", a.item}, {"value", a.value}, {"why", a.why}, {"textJa", a.textJa}});
     j["assumptions"] = std::move(as);
     j["result"] = o.result ? nlohmann::ordered_json(*o.result) : nlohmann::ordered_json(nullptr);
     if (o.recordDose)
@@ -382,7 +388,9 @@ void to_json(nlohmann::ordered_json& j, const EventOutcome& o) {
     else
         j["recordDose"] = nullptr;
     if (o.refusal)
-        j["refusal"] = {{"check", o.refusal->check}, {"message", o.refusal->message}};
+        j["refusal"] = {{"check", o.refusal->check},
+                        {"message", o.refusal->message},
+                        {"messageJa", o.refusal->messageJa}};
     else
         j["refusal"] = nullptr;
 }

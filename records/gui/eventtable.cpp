@@ -162,7 +162,8 @@ QString AssumptionText(const records::EventOutcome& o, const std::vector<const c
     QStringList lines;
     for (const records::Assumption& a : o.mapped.assumptions)
         if (std::any_of(items.begin(), items.end(), [&](const char* i) { return a.item == i; }))
-            lines << Q(a.value) + QStringLiteral(" ― ") + Q(a.why);
+            lines << (a.textJa.empty() ? Q(a.value) + QStringLiteral(" ― ") + Q(a.why)
+                                       : Q(a.textJa));
     if (lines.isEmpty()) return {};
     return QStringLiteral("記録にない値を仮定しました:\n") + lines.join('\n');
 }

@@ -425,11 +425,15 @@ void RecordsWindow::showRun() {
         if (o.result) {
             computed.push_back(&o);
         } else if (o.refusal) {
-            // The message begins with the file and the event, which have their own cells.
-            std::string why = o.refusal->message;
-            const std::string where =
-                o.event.file + " event " + std::to_string(o.event.index) + ": ";
-            if (why.rfind(where, 0) == 0) why.erase(0, where.size());
+            // The file and the event have their own cells; the reason in Japanese where the
+            // mapping or the calculation gives one.
+            std::string why = o.refusal->messageJa;
+            if (why.empty()) {
+                why = o.refusal->message;
+                const std::string where =
+                    o.event.file + " event " + std::to_string(o.event.index) + ": ";
+                if (why.rfind(where, 0) == 0) why.erase(0, where.size());
+            }
             AddRow(refused_, {QFileInfo(Q(o.event.file)).fileName(), QString::number(o.event.index),
                               ItemName(o.refusal->check), Q(why)});
         }

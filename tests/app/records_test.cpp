@@ -201,12 +201,13 @@ void RecordsWindowTest::readsAndListsEvents() {
     QCOMPARE(w->eventView()->model()->rowCount(), 7);
     QCOMPARE(w->refusedList()->rowCount(), 1);
     QCOMPARE(w->refusedList()->item(0, 2)->text(), QStringLiteral("管電圧"));
+    QVERIFY(w->refusedList()->item(0, 3)->text().contains(QStringLiteral("記録がありません")));
     QCOMPARE(w->skippedList()->rowCount(), 2);
     // No record gives the thickness: every row marks it, and its tooltip says why.
     const int thick = ui::EventColumnOf("厚さ cm");
     const QModelIndex i = w->eventView()->model()->index(0, thick);
     QVERIFY(i.data().toString().endsWith(ui::kAssumedMark));
-    QVERIFY(i.data(Qt::ToolTipRole).toString().contains(QStringLiteral("仮定")));
+    QVERIFY(i.data(Qt::ToolTipRole).toString().contains(QStringLiteral("被写体厚 20 cm：")));
     // The tube voltage is read, not assumed.
     QVERIFY(!s.cell(0, "管電圧 kV").endsWith(ui::kAssumedMark));
     // Sorting by the entrance dose, and the filter by unit and exam part.

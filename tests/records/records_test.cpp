@@ -524,6 +524,39 @@ TEST(Profiles, WrittenFileReadsBackAndRefusesWhatItCannotHold) {
                  DataFileError);
 }
 
+// The window shows every assumption and refusal in Japanese: the mapping gives a Japanese text
+// for each, whatever the event lacks.
+TEST(Mapping, EveryAssumptionAndRefusalHasItsJapaneseText) {
+    FxEvent noTime = Without(Without(FxRadiograph(), FxTubeCurrent()), FxExposureTime());
+    FxEvent odd = With(FxRadiograph(), {FxExposureTime(), "35", "ms"});
+    odd.filters = {FxFilter{false, {"71128006", "SCT", "Molybdenum"}, "0.03", "0.03"},
+                   FxFilter{false, {"C-127F9", "SRT", "Copper"}, "0.1", "0.1"}};
+    const FxEvent events[] = {
+        FxRadiograph(),
+        noTime,
+        Without(Without(FxRadiograph(), FxTubeCurrent()), FxExposure()),
+        odd,
+        Without(FxRadiograph(), FxKvp()),
+        Without(Without(FxRadiograph(), FxExposure()), FxTubeCurrent()),
+        With(FxRadiograph(), {FxSid(), "5", "mm"}),
+        With(FxRadiograph(), {FxFieldHeight(), "3000", "mm"}),
+    };
+    int assumptions = 0, refusals = 0;
+    for (const FxEvent& e : events) {
+        const MappedEvent m = Map(OneEvent(e));
+        for (const Assumption& a : m.assumptions) {
+            EXPECT_FALSE(a.textJa.empty()) << a.item;
+            ++assumptions;
+        }
+        if (m.refusal) {
+            EXPECT_FALSE(m.refusal->messageJa.empty()) << m.refusal->check;
+            ++refusals;
+        }
+    }
+    EXPECT_GE(assumptions, 20);
+    EXPECT_GE(refusals, 3);
+}
+
 // ---- time, distances, thickness, field ---------------------------------------------------
 
 TEST(Mapping, TimeIsExposureOverCurrentAndADisagreementIsListed) {
