@@ -2,13 +2,8 @@
 #include "app/report.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QBuffer>
 #include <QFile>
-#include <QGraphicsScene>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QTextDocument>
 #include <QtCharts/QChart>
 #include <memory>
@@ -22,6 +17,7 @@
 #include "engine/numtext.h"
 #include "engine/textio.h"
 #include "ui/fonts.h"
+#include "ui/pdfpage.h"
 
 namespace dovex::app {
 namespace {
@@ -49,16 +45,6 @@ struct Rows {
 
 QString Text(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// Draws a chart into `target` of the painter's device, as vector graphics.
-void DrawChart(QPainter& painter, QChart* chart, const QRectF& target) {
-    QGraphicsScene scene;
-    scene.addItem(chart);  // the scene owns the chart from here
-    const QSizeF size(480, 380);
-    chart->resize(size);
-    scene.setSceneRect(QRectF(QPointF(0, 0), size));
-    scene.render(&painter, target, scene.sceneRect(), Qt::KeepAspectRatio);
 }
 
 // The organ list as a table: its rows in two halves side by side, each half under the same
@@ -199,43 +185,33 @@ QString ReportHtml(const ReportInputs& in) {
 bool WriteReportPdf(const QString& path, const ReportInputs& in, QString* error) {
     // The page is made in memory and written by the program's one file writer, which replaces
     // only a regular file (a link to one is written through) and never leaves half a file.
-    QByteArray bytes;
-    QBuffer file(&bytes);
-    file.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter pdf(&file);
-        pdf.setResolution(300);
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
-        pdf.setTitle(QStringLiteral("計算レポート"));
-        pdf.setCreator(QStringLiteral("Dovex-SE ") + in.version);
-        QPainter painter(&pdf);
-        const QRectF page(QPointF(0, 0), QSizeF(pdf.width(), pdf.height()));
+    const QSizeF chartSize(480, 380);
+    const QByteArray bytes = ui::PdfPage(
+        QStringLiteral("計算レポート"), QStringLiteral("Dovex-SE ") + in.version, 12,
+        [&](QPainter& painter, QPaintDevice& device, const QRectF& page) {
+            QTextDocument doc;
+            doc.documentLayout()->setPaintDevice(&device);
+            doc.setDefaultFont(ui::MappedFont(ui::kFontMeiryo, 8));
+            doc.setDocumentMargin(0);
+            doc.setHtml(ReportHtml(in));
+            doc.setTextWidth(page.width());
+            doc.drawContents(&painter);
+            const double textHeight = doc.size().height();
 
-        QTextDocument doc;
-        doc.documentLayout()->setPaintDevice(&pdf);
-        doc.setDefaultFont(ui::MappedFont(ui::kFontMeiryo, 8));
-        doc.setDocumentMargin(0);
-        doc.setHtml(ReportHtml(in));
-        doc.setTextWidth(page.width());
-        doc.drawContents(&painter);
-        const double textHeight = doc.size().height();
-
-        // The two charts side by side in the rest of the page.
-        const double gap = page.width() * 0.02;
-        const double w = (page.width() - gap) / 2;
-        const double h = std::min(w * 380 / 480, page.height() - textHeight - gap);
-        const double top = textHeight + gap;
-        if (h > 0) {
-            DrawChart(painter, MakeSpectrumChart(in.spectrum, in.conditions, in.quality),
-                      QRectF(0, top, w, h));
-            // Without an estimate there is no depth dose to draw, and no empty frame for it.
-            if (!in.depthDose.empty())
-                DrawChart(painter, MakeDepthDoseChart(in.depthDose), QRectF(w + gap, top, w, h));
-        }
-        painter.end();
-    }
-    file.close();
+            // The two charts side by side in the rest of the page.
+            const double gap = page.width() * 0.02;
+            const double w = (page.width() - gap) / 2;
+            const double h = std::min(w * 380 / 480, page.height() - textHeight - gap);
+            const double top = textHeight + gap;
+            if (h > 0) {
+                ui::DrawChart(painter, MakeSpectrumChart(in.spectrum, in.conditions, in.quality),
+                              QRectF(0, top, w, h), chartSize);
+                // Without an estimate there is no depth dose to draw, and no empty frame for it.
+                if (!in.depthDose.empty())
+                    ui::DrawChart(painter, MakeDepthDoseChart(in.depthDose),
+                                  QRectF(w + gap, top, w, h), chartSize);
+            }
+        });
     try {
         WriteFileAtomic(
             QFile::encodeName(path).toStdString(),

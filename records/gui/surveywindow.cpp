@@ -3,15 +3,11 @@
 
 #include <QBuffer>
 #include <QFileInfo>
-#include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -33,6 +29,7 @@
 #include "ui/enterkey.h"
 #include "ui/fonts.h"
 #include "ui/messenger.h"
+#include "ui/pdfpage.h"
 #include "ui/soledialog.h"
 
 namespace dovex::ui {
@@ -141,19 +138,6 @@ QChart* MakeSurveyChart(const std::vector<SurveyRow>& rows) {
     return chart;
 }
 
-namespace {
-
-// Renders a chart into `target` of a painter's device.
-void DrawChart(QPainter& painter, QChart* chart, const QRectF& target, const QSizeF& size) {
-    QGraphicsScene scene;
-    scene.addItem(chart);  // the scene owns the chart from here
-    chart->resize(size);
-    scene.setSceneRect(QRectF(QPointF(0, 0), size));
-    scene.render(&painter, target, scene.sceneRect());
-}
-
-}  // namespace
-
 void PaintSurveyPage(QPainter& p, const QRectF& page, const std::vector<SurveyRow>& rows,
                      const SurveyHeading& h) {
     const double unit = page.width() / 180.0;  // one millimetre of an A4 width inside margins
@@ -236,23 +220,10 @@ void PaintSurveyPage(QPainter& p, const QRectF& page, const std::vector<SurveyRo
 }
 
 QByteArray SurveyPdf(const std::vector<SurveyRow>& rows, const SurveyHeading& heading) {
-    QByteArray bytes;
-    QBuffer file(&bytes);
-    file.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter pdf(&file);
-        pdf.setResolution(300);
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
-        pdf.setTitle(QStringLiteral("線量調査集計"));
-        pdf.setCreator(QStringLiteral("Dovex-SE"));
-        QPainter painter(&pdf);
-        PaintSurveyPage(painter,
-                        QRectF(pdf.pageLayout().paintRectPixels(300))
-                            .translated(-pdf.pageLayout().paintRectPixels(300).topLeft()),
-                        rows, heading);
-    }
-    return bytes;
+    return PdfPage(QStringLiteral("線量調査集計"), QStringLiteral("Dovex-SE"), 15,
+                   [&](QPainter& painter, QPaintDevice&, const QRectF& page) {
+                       PaintSurveyPage(painter, page, rows, heading);
+                   });
 }
 
 QByteArray SurveyChartPng(const std::vector<SurveyRow>& rows, int width, int height) {
